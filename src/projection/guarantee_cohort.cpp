@@ -1,0 +1,55 @@
+#include "projection/guarantee_cohort.h"
+
+#include <cmath>
+
+int32_t guaranteeSlots(double guaranteePeriod) {
+    // NaN and negative periods give no guaranteed years; longer ones than the
+    // ring holds are cut to its length.
+    if (!(guaranteePeriod > 0.0)) return 0;
+    if (guaranteePeriod >= kLongestGuarantee) return kLongestGuarantee;
+    return static_cast<int32_t>(guaranteePeriod);
+}
+
+void resetRing(GuaranteeRing &ring) {
+    for (GuaranteeCohort &cohort : ring.slot) cohort = GuaranteeCohort{};
+}
+
+void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridgeGrowth,
+                 double q, double qs) {
+    for (int32_t s = 0; s <= p; ++s) {
+        const GuaranteeCohort &next = ring.slot[s + 1];
+        GuaranteeCohort &cohort = ring.slot[s];
+        cohort.indexedPension = next.indexedPension * indexation;
+        cohort.nonIndexedPension = next.nonIndexedPension;
+        cohort.retiredNumber = next.retiredNumber;
+        cohort.survivingNumber = next.survivingNumber * (1.0 - q);
+        cohort.bridgePension = next.bridgePension * bridgeGrowth;
+        cohort.spouseSurvival = next.spouseSurvival * (1.0 - qs);
+    }
+}
+
+void clearLeavingSlot(GuaranteeRing &ring) { ring.slot[0] = GuaranteeCohort{}; }
+
+double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p) {
+    const GuaranteeCohort &leaving = ring.slot[0];
+    const GuaranteeCohort &arriving = ring.slot[p];
+    double sum = 0.5 * leaving.retiredNumber * (leaving.indexedPension + leaving.nonIndexedPension);
+    for (int32_t s = 1; s <= p - 1; ++s) {
+        const GuaranteeCohort &cohort = ring.slot[s];
+        sum += cohort.retiredNumber * (cohort.indexedPension + cohort.nonIndexedPension);
+    }
+    sum += 0.5 * arriving.retiredNumber * (arriving.indexedPension + arriving.nonIndexedPension);
+    return sum;
+}
+
+double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p) {
+    const GuaranteeCohort &leaving = ring.slot[0];
+    const GuaranteeCohort &arriving = ring.slot[p];
+    double sum = 0.0;
+    for (int32_t s = 1; s <= p - 1; ++s) {
+        sum += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
+    }
+    sum += 0.5 * arriving.bridgePension * arriving.retiredNumber;
+    sum += 0.5 * leaving.bridgePension * leaving.retiredNumber;
+    return sum;
+}

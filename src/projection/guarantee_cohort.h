@@ -1,0 +1,46 @@
+// Pensioners who retired in one projection year, followed through their
+// guarantee period: paid in full while it lasts, dead or alive.
+#pragma once
+
+#include <cstdint>
+
+struct GuaranteeCohort {
+    double indexedPension;    // per head, carries the inflation guarantee
+    double nonIndexedPension; // per head, fixed
+    double bridgePension;     // per head
+    double retiredNumber;     // all of them are paid during the guarantee
+    double survivingNumber;   // of them, still alive
+    double spouseSurvival;    // probability that the spouse is alive
+};
+
+// Slots 0..P plus one slot beyond P that stays empty and feeds zeros into
+// slot P when the ring moves. Slot 0 holds the cohort whose guarantee ends in
+// the current year, slot P the cohort that retires in it.
+constexpr int kRingSlots = 21;
+constexpr int kLongestGuarantee = kRingSlots - 2; // 19 years
+
+struct GuaranteeRing {
+    GuaranteeCohort slot[kRingSlots];
+};
+
+// P = trunc(guaranteePeriod), kept inside the ring: 0..19.
+int32_t guaranteeSlots(double guaranteePeriod);
+
+// Every slot, the empty one included, to zero.
+void resetRing(GuaranteeRing &ring);
+
+// One year on: slot s takes slot s + 1 for s = 0..P, its indexed pension
+// times indexation, its bridge pension times bridgeGrowth, its survivors times
+// (1 - q) and its spouse survival times (1 - qs).
+void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridgeGrowth,
+                 double q, double qs);
+
+// A ring that holds nobody does not move; only its leaving slot is cleared.
+void clearLeavingSlot(GuaranteeRing &ring);
+
+// Guaranteed pension payments of the year: half a year to the leaving cohort
+// (slot 0), full years to slots 1..P-1 and half a year to the new one (slot P).
+double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p);
+
+// The same pattern for the bridge pensions of the cohorts.
+double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p);

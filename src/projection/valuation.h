@@ -1,0 +1,23 @@
+// The valuation of one member of each status. Each adds the member's expected
+// numbers, events and cash flows into the host's result arrays and changes
+// nothing else; a sex other than M, m, F, f values nothing.
+#pragma once
+
+#include "api/host_arrays.h"
+#include "basis/basis.h"
+#include "input/member_record.h"
+
+struct ValuationContext {
+    const Basis *basis;      // read-only tables of the run
+    const HostArrays *host;  // assumptions in, result arrays out
+};
+
+// 'M'/'m' is male, 'F'/'f' female; anything else is neither.
+inline bool isMale(char sex) { return sex == 'M' || sex == 'm'; }
+inline bool isFemale(char sex) { return sex == 'F' || sex == 'f'; }
+
+void valueActiveMember(const ValuationContext &context, const MemberRecord &member);       // status 1
+void valuePensioner(const ValuationContext &context, const MemberRecord &member);          // status 2
+void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member); // status 3
+void valueDeferredMember(const ValuationContext &context, const MemberRecord &member);     // status 4
+void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member);    // status 5

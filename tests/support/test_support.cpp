@@ -1,0 +1,56 @@
+#include "support/test_support.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include <unistd.h>
+
+HostArrays TestHost::arrays() {
+    for (size_t i = 0; i < statusCodes.size(); ++i) statusCodes[i] = statusCodeText[i].c_str();
+    HostArrays host{};
+    host.baseMortality = baseMortality.data();
+    host.mortalityImprovement = mortalityImprovement.data();
+    host.columnMap = columnMap.data();
+    host.statusCodes = statusCodes.data();
+    host.planParameters = planParameters.data();
+    host.retirementFactors = retirementFactors.data();
+    host.demographicParameters = demographicParameters.data();
+    host.economicParameters = economicParameters.data();
+    host.retirementRates = retirementRates.data();
+    host.disabilityRates = disabilityRates.data();
+    host.withdrawalRates = withdrawalRates.data();
+    host.salaryScale = salaryScale.data();
+    host.yearlyRates = yearlyRates.data();
+    host.memberCounts = memberCounts.data();
+    host.decrementCounts = decrementCounts.data();
+    host.benefitCashflows = benefitCashflows.data();
+    return host;
+}
+
+std::unique_ptr<Basis> makeZeroBasis() {
+    auto basis = std::make_unique<Basis>();
+    std::memset(basis.get(), 0, sizeof(Basis));
+    return basis;
+}
+
+std::filesystem::path makeScratchDirectory(const std::string &name) {
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+        ("talvek-" + name + "-" + std::to_string(getpid()) + "-" + std::to_string(generator()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string readWholeFile(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeWholeFile(const std::filesystem::path &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
