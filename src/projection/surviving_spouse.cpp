@@ -1,0 +1,4 @@
+#include "projection/valuation.h"
+
+// Not valued yet: adds nothing.
+void valueSurvivingSpouse(const ValuationContext &, const MemberRecord &) {}
