@@ -1,0 +1,12 @@
+// The retirement factor a pension is scaled by when it starts: row
+// `serviceBand` of the host's factor table, column of the age reached.
+#pragma once
+
+#include <cstdint>
+
+#include "api/host_arrays.h"
+
+// Element 22 * band + min(ageReached, lastRetirementAge) - firstRetirementAge + 1
+// of retirementFactors. Band 0 (no row) reads row 1; a column outside 1..21 or
+// a band beyond row 10 gives 0 without reading the table.
+double retirementFactorAt(const HostArrays &host, int32_t serviceBand, int32_t ageReached);
