@@ -1,0 +1,84 @@
+// The member file read as bytes, with "\r\n" folded into "\n" as the bytes are
+// handed out, so that a line limit counts the line feed as one byte whatever
+// line ends the file was written with.
+#include "input/line_reader.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kReaderBufferSize = static_cast<int32_t>(sizeof(LineReader::buffer));
+constexpr int32_t kCountLineCapacity = 200; // the counting reads at most 199 bytes at a time
+
+// Moves the unread bytes to the front of the buffer and reads behind them.
+// False when no unread byte is left afterwards.
+bool refillLineReader(LineReader &reader) {
+    const int32_t kept = reader.end - reader.start;
+    if (kept > 0 && reader.start > 0) {
+        std::memmove(reader.buffer, reader.buffer + reader.start, static_cast<size_t>(kept));
+    }
+    reader.start = 0;
+    reader.end = kept;
+    if (!reader.endOfFile) {
+        const size_t wanted = static_cast<size_t>(kReaderBufferSize - kept);
+        const size_t got = std::fread(reader.buffer + kept, 1, wanted, reader.file);
+        // A short read on a file means its end (or a read error): nothing more comes.
+        if (got < wanted) reader.endOfFile = true;
+        reader.end = kept + static_cast<int32_t>(got);
+    }
+    return reader.end > reader.start;
+}
+
+} // namespace
+
+bool openLineReader(LineReader &reader, const char *path) {
+    reader.file = std::fopen(path, "rb");
+    reader.start = 0;
+    reader.end = 0;
+    reader.endOfFile = false;
+    return reader.file != nullptr;
+}
+
+int32_t readLine(LineReader &reader, char *line, int32_t capacity) {
+    if (capacity <= 0) return 0;
+    const int32_t limit = capacity - 1;
+    int32_t length = 0;
+    while (length < limit) {
+        if (reader.start == reader.end && !refillLineReader(reader)) break;
+        unsigned char byte = reader.buffer[reader.start];
+        if (byte == '\r') {
+            // A carriage return that ends the bytes read so far may be the first
+            // half of a "\r\n" split between two reads: look at the next byte.
+            if (reader.start + 1 == reader.end) refillLineReader(reader);
+            if (reader.start + 1 < reader.end && reader.buffer[reader.start + 1] == '\n') {
+                ++reader.start;
+                byte = '\n';
+            }
+            // Otherwise a lone carriage return is an ordinary data byte.
+        }
+        ++reader.start;
+        line[length++] = static_cast<char>(byte);
+        if (byte == '\n') break;
+    }
+    line[length] = '\0';
+    return length;
+}
+
+int closeLineReader(LineReader &reader) {
+    const int result = std::fclose(reader.file);
+    reader.file = nullptr;
+    return result;
+}
+
+int32_t countLineReads(const char *path, int32_t *count) {
+    *count = 0;
+    LineReader reader;
+    if (!openLineReader(reader, path)) return 0;
+    char line[kCountLineCapacity];
+    // Every read that yields a byte counts, a last line without line feed included.
+    // The count wraps rather than overflows on a file of more than 2^31 reads.
+    while (readLine(reader, line, kCountLineCapacity) > 0) {
+        *count = static_cast<int32_t>(static_cast<uint32_t>(*count) + 1u);
+    }
+    return closeLineReader(reader);
+}
