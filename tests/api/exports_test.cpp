@@ -1,0 +1,31 @@
+// The shared library exports exactly its two functions.
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::set<std::string> definedDynamicSymbols(const std::string &library) {
+    std::set<std::string> names;
+    const std::string command = "nm -D --defined-only '" + library + "'";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return names;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name) names.insert(name);
+    }
+    pclose(pipe);
+    return names;
+}
+
+TEST(Exports, OnlyTheTwoEntryPointsAreVisible) {
+    const std::set<std::string> expected{"CountInputData", "GenerateLiabilities"};
+    EXPECT_EQ(definedDynamicSymbols(TALVEK_LIBRARY_FILE), expected);
+}
+
+} // namespace
