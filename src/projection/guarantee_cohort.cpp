@@ -28,6 +28,22 @@ void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridg
     }
 }
 
+void advanceRingThrough(GuaranteeRing &ring, int32_t lastSlot, double indexation,
+                        double inflationGrowth, double secondRateGrowth, double q, double qs) {
+    // the last slot reads the one above it, which must lie inside the ring
+    if (lastSlot > kRingSlots - 2) lastSlot = kRingSlots - 2;
+    for (int32_t s = 0; s <= lastSlot; ++s) {
+        const GuaranteeCohort &next = ring.slot[s + 1];
+        GuaranteeCohort &cohort = ring.slot[s];
+        cohort.indexedPension = next.indexedPension * indexation;
+        cohort.nonIndexedPension = next.nonIndexedPension;
+        cohort.retiredNumber = next.retiredNumber;
+        cohort.survivingNumber = next.survivingNumber * (1.0 - q);
+        cohort.bridgePension = next.bridgePension * inflationGrowth * secondRateGrowth;
+        cohort.spouseSurvival = next.spouseSurvival * (1.0 - qs);
+    }
+}
+
 void clearLeavingSlot(GuaranteeRing &ring) { ring.slot[0] = GuaranteeCohort{}; }
 
 double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p) {

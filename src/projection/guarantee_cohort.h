@@ -35,6 +35,13 @@ void resetRing(GuaranteeRing &ring);
 void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridgeGrowth,
                  double q, double qs);
 
+// One year on for the slots 0..lastSlot only (lastSlot at most P + 1 of the
+// ring's room, i.e. at most kRingSlots - 2): the bridge pension grows by the
+// two yearly rates one after the other, (bridge x inflationGrowth) x
+// secondRateGrowth, as the retired valuations index it.
+void advanceRingThrough(GuaranteeRing &ring, int32_t lastSlot, double indexation,
+                        double inflationGrowth, double secondRateGrowth, double q, double qs);
+
 // A ring that holds nobody does not move; only its leaving slot is cleared.
 void clearLeavingSlot(GuaranteeRing &ring);
 

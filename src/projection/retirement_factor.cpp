@@ -19,8 +19,8 @@ double retirementFactorAt(const HostArrays &host, int32_t serviceBand, int32_t a
     // one, have no column: no factor rather than a read beside the row
     const int64_t column = std::min<int64_t>(ageReached, lastAge) - firstAge + 1;
     if (column < 1 || column > kFactorColumns) return 0.0;
-    // a service below the first bound has no row of its own and reads row 1
-    const int32_t band = readableServiceBand(serviceBand);
-    if (band > kServiceBands) return 0.0;
+    // a service below the first bound has no row of its own and reads row 1;
+    // a band above the last row (the lookup gives none) reads the last row
+    const int32_t band = std::min(readableServiceBand(serviceBand), kServiceBands);
     return factors[kRowLength * band + column];
 }

@@ -7,6 +7,6 @@
 #include "api/host_arrays.h"
 
 // Element 22 * band + min(ageReached, lastRetirementAge) - firstRetirementAge + 1
-// of retirementFactors. Band 0 (no row) reads row 1; a column outside 1..21 or
-// a band beyond row 10 gives 0 without reading the table.
+// of retirementFactors. Band 0 (no row) reads row 1, a band beyond row 10 row
+// 10; a column outside 1..21 gives 0 without reading the table.
 double retirementFactorAt(const HostArrays &host, int32_t serviceBand, int32_t ageReached);
