@@ -1,0 +1,136 @@
+// Members in service: salary history, contributions, final average salary
+// with its average ceiling, the two accrued pensions of an exit in the year,
+// the service band and the retirement factor.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "projection/active_member_state.h"
+#include "projection/decrement_rates.h"
+#include "projection/result_layout.h"
+#include "projection/retirement_factor.h"
+
+namespace {
+
+// Weeks in a year of service: 365.25 / 7, as the accrual has always written it.
+constexpr double kWeeksPerYear = 52.1785714285714;
+
+constexpr int32_t kLastPastSlot = kPastSalarySlots - 1;
+constexpr int32_t kLastProjectedSlot = kProjectedSalarySlots - 1;
+
+int32_t saturate(int64_t value) {
+    if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+// Salary and ceiling averaged over the same years.
+struct SalaryAverage {
+    double salary;
+    double ceiling;
+};
+
+// The final average of year U: the n years that end with year U - 1,
+// reaching back before the valuation date; over only U + c years when the
+// past service c is too short to fill n. Each term is divided before it is
+// added. The past vectors hold 60 slots, so no bound reaches beyond slot 59,
+// and a bound that is not a number ends its loop at once.
+SalaryAverage finalAverage(const ActiveMemberState &state, const Basis &basis, int32_t U,
+                           double n, int32_t c) {
+    SalaryAverage average{0.0, 0.0};
+    const double cappedYears = static_cast<double>(int64_t{U} + c);
+    if (U >= n) {
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) {
+            average.salary += state.projectedSalary[j] / n;
+            average.ceiling += basis.salaryCeiling[j] / n;
+        }
+    } else if (cappedYears >= n) {
+        for (int32_t j = U - 1; j >= 0; --j) {
+            average.salary += state.projectedSalary[j] / n;
+            average.ceiling += basis.salaryCeiling[j] / n;
+        }
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) {
+            average.salary += state.pastSalary[k] / n;
+            average.ceiling += basis.pastSalaryCeiling[k] / n;
+        }
+    } else {
+        for (int32_t j = U - 1; j >= 0; --j) {
+            average.salary += state.projectedSalary[j] / cappedYears;
+            average.ceiling += basis.salaryCeiling[j] / cappedYears;
+        }
+        const int32_t pastYears = std::min(c, kLastPastSlot);
+        for (int32_t k = 1; k <= pastYears; ++k) {
+            average.salary += state.pastSalary[k] / cappedYears;
+            average.ceiling += basis.pastSalaryCeiling[k] / cappedYears;
+        }
+    }
+    return average;
+}
+
+} // namespace
+
+void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
+                          const MemberRecord &member) {
+    const double deflation = host.economicParameters[3];
+    const double *rates = host.yearlyRates;
+
+    // Back over the years that the final average may reach before the valuation date.
+    state.pastSalary[0] = member.annualSalary;
+    const int32_t pastYears = std::min(member.cappedServiceYears, kLastPastSlot);
+    for (int32_t k = 1; k <= pastYears; ++k) {
+        const double scale = salaryScaleAt(host, saturate(int64_t{member.age} - k));
+        state.pastSalary[k] = state.pastSalary[k - 1] / (1.0 + deflation);
+        state.pastSalary[k] = state.pastSalary[k] / (1.0 + scale);
+    }
+
+    // Forward to the last retirement age, and at least over year 1, whose
+    // contribution every member pays a part of.
+    state.projectedSalary[0] = member.annualSalary;
+    const int32_t futureYears =
+        std::min(std::max(member.yearsToLastRetirementAge, 1), kLastProjectedSlot);
+    for (int32_t t = 1; t <= futureYears; ++t) {
+        const double scale = salaryScaleAt(host, saturate(int64_t{member.age} + t - 1));
+        state.projectedSalary[t] =
+            (1.0 + rates[t]) * state.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
+        state.projectedSalary[t] = state.projectedSalary[t] * (1.0 + scale);
+    }
+}
+
+void addContributions(const ActiveMemberState &state, const HostArrays &host, const Basis &basis,
+                      int32_t year, double activeAtStart) {
+    const double salary = state.projectedSalary[year];
+    const double ceiling = basis.salaryCeiling[year];
+    const double capped = std::min(salary, ceiling);
+    const double excess = std::max(salary - ceiling, 0.0);
+    // members in service at mid-year, by the mean of the start and the end
+    const double active = (activeAtStart + state.activeCount) / 2.0;
+    const double contribution = active * capped * state.terms.cappedContributionRate +
+                                active * excess * state.terms.excessContributionRate;
+    addToBlock(host.benefitCashflows,
+               blockForSex(state.terms.male, cashflows::kContributionsMale,
+                           cashflows::kContributionsFemale),
+               year, contribution);
+}
+
+void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const Basis &basis,
+                        const MemberRecord &member, const ActiveYear &year) {
+    const ActiveTerms &terms = state.terms;
+    const int32_t U = year.year;
+
+    const SalaryAverage average =
+        finalAverage(state, basis, U, terms.averagingYears, member.cappedServiceYears);
+    state.finalAverageSalary = average.salary;
+    state.averageCeiling = average.ceiling;
+
+    const double capped = std::min(state.finalAverageSalary, state.averageCeiling);
+    const double excess = std::max(state.finalAverageSalary - state.averageCeiling, 0.0);
+    const double base = capped * terms.lowerAccrualRate + excess * terms.upperAccrualRate;
+    // Only the past service with the guarantee is indexed; all future
+    // service, to the middle of year U, accrues to the fixed part.
+    state.accruedIndexedPension = base * member.serviceWithGuarantee / kWeeksPerYear;
+    state.accruedNonIndexedPension =
+        base * (member.serviceWithoutGuarantee / kWeeksPerYear + U - 0.5);
+
+    state.serviceBand = locateServiceBand(basis, saturate(int64_t{terms.wholeServiceYears} + U));
+    state.retirementFactor = retirementFactorAt(host, state.serviceBand, year.ageReached);
+}
