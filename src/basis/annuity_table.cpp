@@ -17,7 +17,8 @@ constexpr int kSpouseFraction = 12;        // planParameters
 constexpr int kGuaranteePeriod = 13;       // planParameters
 constexpr int kSpouseAgeDifference = 4;    // demographicParameters
 constexpr int kLastExitAge = kAnnuityFirstAge + kAnnuityAges - 1; // 60
-constexpr int kLastTableAge = kMortalityAges - 1;                 // 120
+constexpr int kLastTableAge = kMortalityAges - 1;                 // 120: dies within the year
+constexpr int kLastComputedAge = kLastTableAge - 1;               // 119: last projected rate
 constexpr int kLastYear = kProjectionSlots - 1;                   // 110
 
 // What one unit-value recursion needs besides the exit and retirement ages.
@@ -51,10 +52,10 @@ double unitValue(const AnnuityInputs &in, int64_t exitAge, int64_t retirementAge
     double A = 0.0;                      // accumulated value
 
     for (int64_t a = exitAge;; ++a) {
-        // A widower's loop runs while the spouse's age stays in the table, a
-        // widow's while the member's does; either way the year index may not
+        // A man's cohort runs while his widow's age stays in the table, a
+        // woman's while her own age does; either way the year index may not
         // pass 110 (a spouse age difference above 6 would need more years).
-        const bool withinLoop = in.maleMember ? a - d <= kLastTableAge - 1 : a <= kLastTableAge;
+        const bool withinLoop = in.maleMember ? a - d <= kLastComputedAge : a <= kLastTableAge;
         const int64_t yearIndex = a - exitAge;
         if (!withinLoop || yearIndex > kLastYear) break;
         const int32_t y = static_cast<int32_t>(yearIndex);
@@ -91,7 +92,7 @@ double unitValue(const AnnuityInputs &in, int64_t exitAge, int64_t retirementAge
             const double pay = j * (m + mPrev) / 2.0;
             P = P + j * (1.0 - (m + mPrev) / 2.0) * (s0 + s1) / 2.0 * in.spouseFraction;
             A = A + (pay + P) * D;
-        } else if (in.maleMember ? a <= kLastTableAge - 1 : a + d <= kLastTableAge - 1) {
+        } else if (in.maleMember ? a <= kLastComputedAge : a + d <= kLastComputedAge) {
             // Later year with both lives in the tables. A non-whole guarantee
             // never meets the year above and arrives here with P = 0.
             s2 = s1;
