@@ -231,8 +231,8 @@ INSTANTIATE_TEST_SUITE_P(ReferenceRuns, GoldenCase,
                          ::testing::Values("status1-in-service", "status2-pensioners",
                                            "status3-disabled", "status4-deferred",
                                            "status5-spouses", "mixed-a", "mixed-b", "mixed-c"),
-                         [](const ::testing::TestParamInfo<std::string> &info) {
-                             std::string name = info.param;
+                         [](const ::testing::TestParamInfo<std::string> &param) {
+                             std::string name = param.param;
                              for (char &c : name)
                                  if (c == '-') c = '_';
                              return name;

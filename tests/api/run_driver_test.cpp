@@ -132,8 +132,8 @@ ProgressDisplay scriptedDisplay(ScriptedDisplay &script) {
         static_cast<ScriptedDisplay *>(s)->progress.emplace_back(done, total);
     };
     display.hasUserCancelled = [](void *s) {
-        ScriptedDisplay &script = *static_cast<ScriptedDisplay *>(s);
-        return ++script.checks == script.stopAtCheck;
+        ScriptedDisplay &scripted = *static_cast<ScriptedDisplay *>(s);
+        return ++scripted.checks == scripted.stopAtCheck;
     };
     display.stop = [](void *s) { static_cast<ScriptedDisplay *>(s)->stopped = true; };
     display.release = [](void *) {};
