@@ -1,0 +1,55 @@
+// talvek: values a pension plan's members with the Talvek Pension Model.
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+
+int main(int argc, char **argv) {
+    CLI::App app{"talvek: projects a pension plan's members year by year (people, events and "
+                 "cash flows over 110 years) from a basis file and a member file."};
+    app.require_subcommand(1);
+    app.footer("Example:\n"
+               "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n"
+               "Run 'talvek COMMAND --help' for the options of a command.");
+
+    RunOptions runOptions;
+    CLI::App *run = app.add_subcommand(
+        "run", "Read and check the basis, value every member and write the results: "
+               "member_counts.csv, decrement_counts.csv, benefit_cashflows.csv, the member listing "
+               "and the error log, and a summary on the terminal. Ctrl-C stops the run; the results "
+               "so far are still written.");
+    run->add_option("--basis", runOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")
+        ->required();
+    run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
+    run->add_option("--out", runOptions.outputDirectory, "Directory for the results")->capture_default_str();
+    run->footer("Example:\n"
+                "  talvek run --basis examples/basis.toml --members examples/members.txt --out results");
+
+    std::string countFile;
+    CLI::App *count = app.add_subcommand(
+        "count", "Print the number of lines of a member file, as the valuation counts them.");
+    count->add_option("FILE", countFile, "Member file")->required();
+    count->footer("Example:\n  talvek count examples/members.txt");
+
+    int64_t members = 0;
+    uint64_t seed = 1;
+    std::string generatedFile;
+    CLI::App *generate = app.add_subcommand(
+        "generate", "Write a made-up member file of all five statuses in the layout of "
+                    "examples/basis.toml; the same seed always gives the same file.");
+    generate->add_option("--members", members, "Number of members")
+        ->required()
+        ->check(CLI::Range(int64_t(0), int64_t(100000000)));
+    generate->add_option("--seed", seed, "Seed of the random numbers")->capture_default_str();
+    generate->add_option("--out", generatedFile, "File to write ('-' for the terminal)")->required();
+    generate->footer("Example:\n  talvek generate --members 3000 --seed 2024 --out examples/members.txt");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &error) {
+        // help is not an error; a wrong command line is refused like bad input
+        return app.exit(error) == 0 ? kExitDone : kExitRefused;
+    }
+    if (run->parsed()) return runValuationCommand(runOptions);
+    if (count->parsed()) return countMembersCommand(countFile);
+    return generateMembersCommand(members, seed, generatedFile);
+}
