@@ -1,0 +1,209 @@
+// Members in service: salary history, final average salary and ceiling,
+// accrued pensions, contributions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "projection/active_member_state.h"
+#include "projection/active_plan_fixture.h"
+#include "projection/result_layout.h"
+
+namespace {
+
+// A state whose salary vectors and a basis whose ceilings hold distinct
+// values, so that every slot read shows in the averages.
+struct AverageCase {
+    ActivePlan plan;
+    ActiveMemberState state{};
+    MemberRecord member{};
+
+    AverageCase(double averagingYears, int cappedServiceYears) {
+        for (int j = 0; j < kProjectedSalarySlots; ++j) {
+            state.projectedSalary[j] = 1000.0 + 37.0 * j;
+            plan.basis->salaryCeiling[j] = 5000.0 + 11.0 * j;
+        }
+        for (int k = 0; k < kPastSalarySlots; ++k) {
+            state.pastSalary[k] = 900.0 - 7.0 * k;
+            plan.basis->pastSalaryCeiling[k] = 4000.0 - 3.0 * k;
+        }
+        state.terms.averagingYears = averagingYears;
+        member.age = 40;
+        member.cappedServiceYears = cappedServiceYears;
+    }
+
+    void exitIn(int U) {
+        ActiveYear year{};
+        year.year = U;
+        year.ageReached = member.age + U;
+        const HostArrays arrays = plan.host.arrays();
+        computeExitAmounts(state, arrays, *plan.basis, member, year);
+    }
+    double salary(int j) const { return state.projectedSalary[j]; }
+    double past(int k) const { return state.pastSalary[k]; }
+    double ceiling(int j) const { return plan.basis->salaryCeiling[j]; }
+    double pastCeiling(int k) const { return plan.basis->pastSalaryCeiling[k]; }
+};
+
+TEST(ActiveSalary, FinalAverageOverTheLastYearsBeforeTheExitYear) {
+    AverageCase c(5, 5);
+    c.exitIn(7);
+    const double salaries = c.salary(6) + c.salary(5) + c.salary(4) + c.salary(3) + c.salary(2);
+    const double ceilings = c.ceiling(6) + c.ceiling(5) + c.ceiling(4) + c.ceiling(3) + c.ceiling(2);
+    EXPECT_NEAR(c.state.finalAverageSalary, salaries / 5, 1e-9);
+    EXPECT_NEAR(c.state.averageCeiling, ceilings / 5, 1e-9);
+}
+
+TEST(ActiveSalary, FinalAverageReachesBackBeforeTheValuationDate) {
+    AverageCase c(5, 5);
+    c.exitIn(2);
+    const double salaries = c.salary(1) + c.salary(0) + c.past(1) + c.past(2) + c.past(3);
+    const double ceilings = c.ceiling(1) + c.ceiling(0) + c.pastCeiling(1) + c.pastCeiling(2) +
+                            c.pastCeiling(3);
+    EXPECT_NEAR(c.state.finalAverageSalary, salaries / 5, 1e-9);
+    EXPECT_NEAR(c.state.averageCeiling, ceilings / 5, 1e-9);
+}
+
+TEST(ActiveSalary, ShortServiceAveragesOverTheYearsItHas) {
+    AverageCase c(5, 2);
+    c.exitIn(1);
+    EXPECT_NEAR(c.state.finalAverageSalary, (c.salary(0) + c.past(1) + c.past(2)) / 3, 1e-9);
+    EXPECT_NEAR(c.state.averageCeiling, (c.ceiling(0) + c.pastCeiling(1) + c.pastCeiling(2)) / 3,
+                1e-9);
+}
+
+TEST(ActiveSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
+    // An averaging period beyond the 60 past slots reads slots 1..59 only.
+    AverageCase c(1000, 1000);
+    c.exitIn(1);
+    double salaries = c.salary(0);
+    for (int k = 1; k <= 59; ++k) salaries += c.past(k);
+    EXPECT_NEAR(c.state.finalAverageSalary, salaries / 1000, 1e-9);
+
+    // A bound that is not a number ends the loops at once: the short-service
+    // rule then averages over U + c years.
+    AverageCase nan(std::numeric_limits<double>::quiet_NaN(), 2);
+    nan.exitIn(1);
+    EXPECT_NEAR(nan.state.finalAverageSalary, (nan.salary(0) + nan.past(1) + nan.past(2)) / 3, 1e-9);
+}
+
+TEST(ActiveSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
+    ActivePlan plan;
+    plan.host.planParameters[5] = 5;
+    ActiveMemberState state{};
+    MemberRecord member = activeMember(40, 'M', 38, 0, plan); // no past service at all
+    member.cappedServiceYears = 5;
+    const HostArrays arrays = plan.host.arrays();
+    projectSalaryHistory(state, arrays, member);
+    state.terms.averagingYears = 5;
+    state.terms.lowerAccrualRate = 0.015;
+    state.terms.upperAccrualRate = 0.02;
+    ActiveYear year{};
+    year.year = 1;
+    year.ageReached = 41;
+    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    EXPECT_DOUBLE_EQ(state.finalAverageSalary, kTestSalary);
+    EXPECT_EQ(state.accruedIndexedPension, 0.0);
+    EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 0.5, 1e-9);
+
+    year.year = 3;
+    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 2.5, 1e-9);
+}
+
+TEST(ActiveSalary, AccrualSplitsAtTheAverageCeiling) {
+    ActivePlan plan;
+    ActiveMemberState state{};
+    MemberRecord member = activeMember(40, 'F', 42, 8, plan);
+    member.annualSalary = 130000.0; // above the flat ceiling of 100000
+    member.serviceWithoutGuarantee = 2 * kTestWeeksPerYear;
+    const HostArrays arrays = plan.host.arrays();
+    projectSalaryHistory(state, arrays, member);
+    state.terms.averagingYears = 5;
+    state.terms.lowerAccrualRate = 0.015;
+    state.terms.upperAccrualRate = 0.02;
+    state.terms.wholeServiceYears = member.wholeServiceYears;
+    ActiveYear year{};
+    year.year = 1;
+    year.ageReached = 41;
+    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    const double base = kTestCeiling * 0.015 + 30000.0 * 0.02;
+    EXPECT_NEAR(state.accruedIndexedPension, base * 8, 1e-9);
+    EXPECT_NEAR(state.accruedNonIndexedPension, base * 2.5, 1e-9);
+    // service band of 8 + 1 years (keys 0, 5, 10, ...) and the factor of age 41,
+    // below the first retirement age 55: no column, no factor
+    EXPECT_EQ(state.serviceBand, 2);
+    EXPECT_EQ(state.retirementFactor, 0.0);
+
+    // at 80 the factor of the last retirement age (70, column 16) is read
+    year.year = 40;
+    year.ageReached = 80;
+    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    EXPECT_EQ(state.serviceBand, 10);
+    EXPECT_EQ(state.retirementFactor, ActivePlan::factor(10, 16));
+}
+
+TEST(ActiveSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
+    ActivePlan plan;
+    plan.host.economicParameters[3] = 0.02;
+    // scale ages 20..65: element 48 below, 93 above, 0.01 for each age in between
+    for (int element = 48; element <= 93; ++element) plan.host.salaryScale[element] = 0.01;
+    plan.host.salaryScale[48] = 0.07;
+    plan.host.salaryScale[93] = 0.05;
+    plan.host.yearlyRates[1] = 0.03;
+    plan.host.yearlyRates[112] = 0.01;
+    ActiveMemberState state{};
+    MemberRecord member = activeMember(21, 'M', 20, 3, plan);
+    member.yearsToLastRetirementAge = 2;
+    const HostArrays arrays = plan.host.arrays();
+    projectSalaryHistory(state, arrays, member);
+
+    EXPECT_EQ(state.pastSalary[0], kTestSalary);
+    EXPECT_NEAR(state.pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
+    EXPECT_NEAR(state.pastSalary[2], state.pastSalary[1] / 1.02 / 1.07, 1e-9); // age 19: below it
+    EXPECT_EQ(state.pastSalary[4], 0.0); // only capped service years are computed
+    EXPECT_NEAR(state.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.01, 1e-9);
+    EXPECT_NEAR(state.projectedSalary[2], state.projectedSalary[1] * 1.01, 1e-9);
+    EXPECT_EQ(state.projectedSalary[3], 0.0); // beyond the last retirement age
+
+    // a member past the last retirement age still projects year 1; the
+    // scale above its last age reads element 93
+    ActiveMemberState late{};
+    member.age = 70;
+    member.yearsToLastRetirementAge = -4;
+    projectSalaryHistory(late, arrays, member);
+    EXPECT_NEAR(late.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
+    EXPECT_EQ(late.projectedSalary[2], 0.0);
+
+    // a projection longer than the vector stops at its last slot
+    ActiveMemberState longer{};
+    member.age = 10;
+    member.yearsToLastRetirementAge = 1000;
+    member.cappedServiceYears = 1000;
+    projectSalaryHistory(longer, arrays, member);
+    EXPECT_GT(longer.projectedSalary[110], 0.0);
+    EXPECT_GT(longer.pastSalary[59], 0.0);
+}
+
+TEST(ActiveSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
+    ActivePlan plan;
+    ActiveMemberState state{};
+    state.terms.male = false;
+    state.terms.cappedContributionRate = 0.05 + 0.03;
+    state.terms.excessContributionRate = 0.08 + 0.04;
+    state.projectedSalary[3] = 120000.0;
+    state.activeCount = 0.8;
+    const HostArrays arrays = plan.host.arrays();
+    addContributions(state, arrays, *plan.basis, 3, 0.9);
+    const double members = (0.9 + 0.8) / 2;
+    EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 3),
+                members * kTestCeiling * 0.08 + members * 20000.0 * 0.12, 1e-9);
+    EXPECT_EQ(plan.paid(cashflows::kContributionsMale, 3), 0.0);
+
+    // below the ceiling only the lower rates apply
+    state.projectedSalary[4] = 60000.0;
+    addContributions(state, arrays, *plan.basis, 4, 1.0);
+    EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 4), 0.9 * 60000.0 * 0.08, 1e-9);
+}
+
+} // namespace
