@@ -22,7 +22,8 @@ void reportProblem(BasisReader &reader, const toml::node *where, const std::stri
     std::string line = reader.fileName;
     // a node made up by the reader has no place in the file
     if (where != nullptr && where->source().begin.line > 0) {
-        line += ":" + std::to_string(where->source().begin.line);
+        line += ':';
+        line += std::to_string(where->source().begin.line);
     }
     line += ": " + key + ": " + problem;
     if (!allowed.empty()) line += "; allowed: " + allowed;
