@@ -9,7 +9,10 @@
 #include "progress/progress_display.h"
 
 #if defined(_WIN32)
-#define TALVEK_EXPORT
+#include <objbase.h>
+// Exported by the .def file. A host may call with the stack aligned to 4
+// bytes only: the entry points realign it for the SSE2 code behind them.
+#define TALVEK_EXPORT __attribute__((force_align_arg_pointer))
 #else
 #define TALVEK_EXPORT __attribute__((visibility("default")))
 #endif
@@ -81,6 +84,10 @@ extern "C" TALVEK_EXPORT void TALVEK_CALL GenerateLiabilities(
     runValuation(request);
 
     if (haveDisplay) display.release(display.state);
+#if defined(_WIN32)
+    // Every run ends its use of COM; the loader notifications began it.
+    CoUninitialize();
+#endif
     endCancelSignal(cancel);
     endCLocale(locale);
 }

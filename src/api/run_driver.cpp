@@ -65,12 +65,15 @@ void openDisplay(ProgressDisplay *display, int32_t memberTotal) {
 }
 
 // True when the user asked to stop at this check.
-bool progressCheck(ProgressDisplay *display, int32_t membersDone, int32_t memberTotal) {
-    if (membersDone % kMembersPerProgressCheck != 0) return false;
+bool progressCheck(const RunRequest &request) {
+    if (*request.membersDone % kMembersPerProgressCheck != 0) return false;
+    if (request.stopRequested != nullptr && request.stopRequested->load()) return true;
+    ProgressDisplay *display = request.display;
     if (display == nullptr) return false;
-    display->setProgress(display->state, membersDone, memberTotal);
+    display->setProgress(display->state, *request.membersDone, request.memberTotal);
     return display->hasUserCancelled(display->state);
 }
+
 
 // The member loop: one cycle per line read, until the file ends or the user
 // stops the run.
@@ -80,12 +83,16 @@ void readMembers(const RunRequest &request, RunFiles &files, const Basis &basis)
     const ValuationContext context{&basis, &request.host};
     ErrorLog log{files.errors, request.errorCount};
     MemberRecord member{};  // member number and status start empty
+    if (request.carried != nullptr) {
+        std::memcpy(member.memberNumber, request.carried->memberNumber, sizeof member.memberNumber);
+        std::memcpy(member.statusCode, request.carried->statusCode, sizeof member.statusCode);
+    }
     char line[kLineBufferSize];
     std::memset(line, kLineFiller, sizeof line);
 
     while (readLine(*files.members, line, kLineBufferSize) > 0) {
         // the line read just before a stop is neither parsed nor listed
-        if (progressCheck(request.display, *request.membersDone, request.memberTotal)) break;
+        if (progressCheck(request)) break;
         resetMemberRecord(member);
         if (parseMemberLine(line, layout, member, log)) {
             request.host.memberCounts[members::kLinesRead] += 1.0;
@@ -125,10 +132,10 @@ void runValuation(const RunRequest &request) {
         closeRunFiles(files);
         return;
     }
-    writeListingHeaders(files.listing);
+    if (request.listingHeaders) writeListingHeaders(files.listing);
 
     openDisplay(request.display, request.memberTotal);
-    if (openLineReader(reader, request.memberFile)) {
+    if (openLineReaderRange(reader, request.memberFile, request.firstByte, request.byteCount)) {
         files.members = &reader;
         readMembers(request, files, *basis);
     }

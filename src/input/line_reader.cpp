@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <sys/types.h>
+
 namespace {
 
 constexpr int32_t kReaderBufferSize = static_cast<int32_t>(sizeof(LineReader::buffer));
@@ -20,13 +22,28 @@ bool refillLineReader(LineReader &reader) {
     reader.start = 0;
     reader.end = kept;
     if (!reader.endOfFile) {
-        const size_t wanted = static_cast<size_t>(kReaderBufferSize - kept);
+        size_t wanted = static_cast<size_t>(kReaderBufferSize - kept);
+        if (reader.remaining >= 0 && static_cast<uint64_t>(reader.remaining) < wanted) {
+            wanted = static_cast<size_t>(reader.remaining);
+        }
         const size_t got = std::fread(reader.buffer + kept, 1, wanted, reader.file);
         // A short read on a file means its end (or a read error): nothing more comes.
         if (got < wanted) reader.endOfFile = true;
+        if (reader.remaining >= 0) {
+            reader.remaining -= static_cast<int64_t>(got);
+            if (reader.remaining == 0) reader.endOfFile = true;
+        }
         reader.end = kept + static_cast<int32_t>(got);
     }
     return reader.end > reader.start;
+}
+
+int seekTo(std::FILE *file, int64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(file, offset, SEEK_SET);
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
+#endif
 }
 
 } // namespace
@@ -36,7 +53,19 @@ bool openLineReader(LineReader &reader, const char *path) {
     reader.start = 0;
     reader.end = 0;
     reader.endOfFile = false;
+    reader.remaining = -1;
     return reader.file != nullptr;
+}
+
+bool openLineReaderRange(LineReader &reader, const char *path, int64_t firstByte,
+                         int64_t byteCount) {
+    if (!openLineReader(reader, path)) return false;
+    if (firstByte > 0 && seekTo(reader.file, firstByte) != 0) {
+        closeLineReader(reader);
+        return false;
+    }
+    reader.remaining = byteCount;
+    return true;
 }
 
 int32_t readLine(LineReader &reader, char *line, int32_t capacity) {

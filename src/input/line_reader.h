@@ -12,10 +12,17 @@ struct LineReader {
     int32_t start;                 // next unread byte in buffer
     int32_t end;                   // one past the last byte read into buffer
     bool endOfFile;
+    int64_t remaining;             // bytes of the file still to read; negative: to its end
 };
 
 // False when the file cannot be opened.
 bool openLineReader(LineReader &reader, const char *path);
+
+// Reads only byteCount bytes from firstByte on (a negative count: to the end).
+// A range that starts right after a line feed reads the same lines as a
+// reader of the whole file does from there.
+bool openLineReaderRange(LineReader &reader, const char *path, int64_t firstByte,
+                         int64_t byteCount);
 
 // Reads at most capacity - 1 bytes, stopping after a line feed, and puts a NUL
 // after them; the bytes of line beyond the NUL are left as they were. Returns

@@ -433,6 +433,7 @@ bool parseMemberLine(const char *line, const LineLayout &layout, MemberRecord &m
 }
 
 void writeLogLine(std::FILE *file, const char *text, int length) {
-    // Write errors on the reports are ignored: the run goes on.
-    if (length > 0) std::fwrite(text, 1, static_cast<size_t>(length), file);
+    // Write errors on the reports are ignored: the run goes on. A log without
+    // a file (a pass that only reads the lines) keeps nothing.
+    if (length > 0 && file != nullptr) std::fwrite(text, 1, static_cast<size_t>(length), file);
 }
