@@ -242,9 +242,11 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
         addToBlock(host.memberCounts, blocks.retireesInGuarantee, u, state.retireesInGuarantee);
 
         // 8. From the first retirement age on: the new cohort, the pensioner
-        // averages and the year's pensions.
+        // averages and the year's pensions. A fixed retirement age below the
+        // table's first age retires members earlier; their cohort is formed
+        // all the same, or they would stay inside the guarantee for ever.
         const double stillRetired = retireesAtStart - retireeDeaths;
-        if (ageReached > int64_t{rules.firstRetirementAge} - 1) {
+        if (ageReached > int64_t{rules.firstRetirementAge} - 1 || deferredRetirements != 0.0) {
             const double newBridge = averageCeiling * rules.bridgeRate * bridgeServiceYears;
             GuaranteeCohort &arriving = ring.slot[p];
             arriving.indexedPension = retirementFactor * state.accruedIndexedPension;

@@ -283,6 +283,21 @@ TEST_F(DeferredMember, EveryoneIsDeferredRetiredOrDead) {
     }
 }
 
+TEST_F(DeferredMember, RetirementAgeBelowTheTableStillFormsACohort) {
+    host.demographicParameters[5] = 55.0; // below the first age 60 of the rates
+    member.age = 50;
+    run();
+    EXPECT_GT(events(decrements::kDeferredRetirements, 5), 0.0);
+    EXPECT_EQ(counted(members::kDeferredRetireesInGuaranteeMale, 10), 0.0);
+    double dead = 0.0;
+    for (int u = 1; u < 60; ++u) {
+        dead += events(decrements::kDeferredDeaths, u) + events(decrements::kDeferredRetireeDeaths, u) +
+                events(decrements::kGuaranteeDeathsDeferred, u);
+        EXPECT_NEAR(counted(members::kDeferredMale, u) + counted(members::kDeferredRetireesInGuaranteeMale, u) +
+                        counted(members::kDeferredRetireesMale, u) + dead, 1.0, 1e-12) << "year " << u;
+    }
+}
+
 TEST_F(DeferredMember, WidowsOfAnImmortalSpouseAreThePensionersDeaths) {
     member.age = 58;
     host.planParameters[13] = 3.0;
