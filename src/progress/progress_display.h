@@ -26,11 +26,15 @@ extern const wchar_t kCancelMessage[];
 // The progress text for a member total, as the display shows it.
 void formatProgressText(int32_t memberTotal, wchar_t (&text)[kProgressLineChars]);
 
-// A display for this run: the terminal's when standard error is a terminal,
-// otherwise a silent one. Returns false when none could be made.
+// A display for this run: on Windows the shell's progress dialog; elsewhere
+// the terminal's when standard error is a terminal, otherwise a silent one.
+// Returns false when none could be made.
 bool openProgressDisplay(ProgressDisplay &display);
 
 // Draws on standard error: the title, the progress text and a bar.
 bool openTerminalDisplay(ProgressDisplay &display);
 // Shows nothing; still answers the cancel query.
 bool openSilentDisplay(ProgressDisplay &display);
+// The Windows shell's progress dialog (Windows only). False when the shell's
+// component cannot be created.
+bool openShellDialogDisplay(ProgressDisplay &display);

@@ -1,8 +1,6 @@
 #include <cstdio>
 #include <new>
 
-#include <unistd.h>
-
 #include "progress/cancel_signal.h"
 #include "progress/progress_display.h"
 
@@ -24,7 +22,9 @@ struct TerminalState {
 void narrow(const wchar_t *text, char (&out)[kProgressLineChars]) {
     size_t i = 0;
     for (; text != nullptr && text[i] != L'\0' && i + 1 < kProgressLineChars; ++i) {
-        out[i] = (text[i] >= 0 && text[i] < 128) ? static_cast<char>(text[i]) : '?';
+        // wchar_t is signed on some platforms and unsigned on others
+        const uint32_t code = static_cast<uint32_t>(text[i]);
+        out[i] = code < 128 ? static_cast<char>(code) : '?';
     }
     out[i] = '\0';
 }
@@ -96,9 +96,4 @@ bool openTerminalDisplay(ProgressDisplay &display) {
     display = ProgressDisplay{state,       setTitle,         setCancelMessage, start, setLine,
                               setProgress, hasUserCancelled, stop,             release};
     return true;
-}
-
-bool openProgressDisplay(ProgressDisplay &display) {
-    if (isatty(STDERR_FILENO) && openTerminalDisplay(display)) return true;
-    return openSilentDisplay(display);
 }
