@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "projection/active_plan_fixture.h"
 #include "projection/result_layout.h"
@@ -216,6 +217,38 @@ TEST(ActiveMember, NothingIsAddedPastTheLastProjectionYear) {
     longer.value(member);
     EXPECT_GT(longer.members(members::kActiveMale, 30), 0.0);
     EXPECT_EQ(longer.host.memberCounts[members::kActiveFemale], 0.0); // slot 111 of block 1 does not exist
+}
+
+TEST(ActiveMember, HostileNumbersStayInsideEveryTable) {
+    // Bounds, ages and counts far outside any plan: every read and write must
+    // stay inside its table (the sanitizer build checks), and the member is
+    // still conserved where the numbers allow it.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const int32_t most = std::numeric_limits<int32_t>::max();
+    const int32_t least = std::numeric_limits<int32_t>::min();
+    for (double bound : {nan, 1e300, -1e300, 1e9}) {
+        ActivePlan plan;
+        makeEveryPathLikely(plan, bound);
+        plan.host.planParameters[5] = bound;  // averaging years
+        plan.host.planParameters[13] = bound; // guarantee period
+        plan.host.planParameters[14] = bound;
+        plan.host.demographicParameters[2] = bound; // disabled age addition
+        plan.host.retirementFactors[1] = bound;
+        plan.host.retirementFactors[21] = -bound;
+        MemberRecord member = activeMember(40, 'M', 38, 10, plan);
+        member.cappedServiceYears = most;
+        member.wholeServiceYears = most;
+        member.yearsToLastRetirementAge = most;
+        member.spouseAge = least;
+        member.projectionYears = most;
+        plan.value(member);
+        member.cappedServiceYears = least;
+        member.wholeServiceYears = least;
+        member.yearsToLastRetirementAge = least;
+        member.age = most;
+        plan.value(member);
+        EXPECT_EQ(plan.members(members::kActiveMale, 0), 2.0);
+    }
 }
 
 } // namespace
