@@ -93,11 +93,15 @@ ColumnOutcome skipUnassignedColumn(LineCursor &cursor) {
 
 // Copies up to `width` characters into a space-filled raw buffer; the kept
 // text is set before the width check, so that a message already shows it.
+// The copy stops at the line feed: a line that ends inside the field leaves
+// the field without its delimiter (too wide, as before), but the line feed
+// never becomes part of a member number or status, which would split the
+// listing line and the message that show it.
 bool copyTextField(LineCursor &cursor, int32_t width, char *kept, int32_t keptWidth) {
     char raw[kMemberNumberWidth];
     std::memset(raw, ' ', sizeof raw);
     int32_t length = 0;
-    while (!atDelimiter(cursor) && length < width) {
+    while (!atDelimiter(cursor) && current(cursor) != '\n' && length < width) {
         raw[length++] = current(cursor);
         ++cursor.position;
     }
@@ -258,10 +262,14 @@ ColumnOutcome parseAmount(LineCursor &cursor, int32_t code, MemberRecord &member
     case AnnualSalaryField:
         logFieldError(log, "Error: Member %s, problem reading annual salary field.\n", number);
         break;
-    case ServiceWithGuaranteeField:
+    case ServiceWithGuaranteeField: {
+        // A last field without its delimiter stops on the line feed: it is
+        // shown as a blank, so that the message stays one line of the log.
+        const char stopped = current(cursor) == '\n' ? ' ' : current(cursor);
         logFieldError(log, "Error: Member %s, problem reading 'service with inflation guarantee' %c.\n",
-                      number, current(cursor));
+                      number, stopped);
         break;
+    }
     case ServiceWithoutGuaranteeField:
         logFieldError(log,
                       "Error: Member %s, problem reading 'service without inflation guarantee' %6.2f.\n",

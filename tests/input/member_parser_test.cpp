@@ -348,6 +348,26 @@ TEST_F(MemberParserTest, LastFieldWithoutItsDelimiter) {
     EXPECT_EQ(errorCount, 2);
 }
 
+// Found by fuzzing: a line that ended inside the member number or status
+// copied its line feed into them, and a service field that ended on the line
+// feed printed it, so one line read gave two listing or log lines.
+TEST_F(MemberParserTest, LineFeedNeverEntersATextOrAMessage) {
+    columnMap[1] = 3;
+    columnMap[3] = 1;
+    EXPECT_FALSE(parse("45\tA\tN77\n")); // the line ends inside the member number
+    EXPECT_STREQ(member.memberNumber, "N77       ");
+    columnMap[1] = 1;
+    columnMap[3] = 3;
+    EXPECT_FALSE(parse("N78\tS1\n")); // and inside the status
+    EXPECT_STREQ(member.statusCode, "S1   ");
+    EXPECT_FALSE(parse("N79\tA\t45\tM\t30000.50\t520.00\n")); // service without its delimiter
+    EXPECT_EQ(takeLog(),
+              "Error: Member N77       , member number field too wide.\n"
+              "Error: Member N78       , member status field too wide.\n"
+              "Error: Member N79       , problem reading 'service with inflation guarantee'  .\n");
+    EXPECT_EQ(errorCount, 3);
+}
+
 TEST_F(MemberParserTest, UnassignedColumnsAreAtMostTenWide) {
     columnMap[1] = 2;
     columnMap[3] = 3;
