@@ -199,3 +199,17 @@ TEST(TalvekCommand, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
         EXPECT_EQ(readCsv(out / file).size(), 112u) << file;
     }
 }
+
+// The example plan's results as recorded: any change to the arithmetic, its
+// order or the build shows here to the last bit (17 significant digits).
+TEST(TalvekCommand, ExampleResultsStayAsRecorded) {
+    const fs::path out = freshDirectory("recorded") / "results";
+    const CommandResult result = runTalvek("run --basis " + sourcePath("examples/basis.toml").string() +
+                                           " --members " + sourcePath("examples/members.txt").string() +
+                                           " --out " + out.string());
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char *file : {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile}) {
+        EXPECT_EQ(readText(out / file), readText(sourcePath(std::string("tests/host/reference/example/") + file)))
+            << file;
+    }
+}
