@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input/member_parser.h"
+#include "input/report_format.h"
 
 namespace {
 
@@ -23,16 +24,35 @@ void writeListingHeaders(std::FILE *file) {
     writeLogLine(file, kHeaderLine2, static_cast<int>(std::strlen(kHeaderLine2)));
 }
 
+// " %s %s  %3i   %c    %9.2f %7.1f     %7.1f %9.2f     %c      %3i    %3i\n",
+// built field by field: the same bytes as the C formatter, without its cost.
 void writeListingLine(std::FILE *file, const MemberRecord &member) {
     char line[kListingBufferSize];
-    int length = std::snprintf(line, sizeof line,
-                               " %s %s  %3i   %c    %9.2f %7.1f     %7.1f %9.2f     %c      %3i    %3i\n",
-                               member.memberNumber, member.statusCode, member.age, member.sex,
-                               member.annualSalary, member.serviceWithGuarantee,
-                               member.serviceWithoutGuarantee, member.currentPension,
-                               member.maritalStatus, member.spouseAge, member.yearsRetired);
-    if (length >= kListingBufferSize) length = kListingBufferSize - 1;
-    // The returned length, not the first NUL: a NUL letter in the line is
-    // written as a byte and the line keeps its line feed.
-    writeLogLine(file, line, length);
+    char *out = line;
+    out = appendChar(out, ' ');
+    out = appendText(out, member.memberNumber);
+    out = appendChar(out, ' ');
+    out = appendText(out, member.statusCode);
+    out = appendText(out, "  ");
+    out = appendInt(out, member.age, 3);
+    out = appendText(out, "   ");
+    out = appendChar(out, member.sex);
+    out = appendText(out, "    ");
+    out = appendFixed(out, member.annualSalary, 9, 2);
+    out = appendChar(out, ' ');
+    out = appendFixed(out, member.serviceWithGuarantee, 7, 1);
+    out = appendText(out, "     ");
+    out = appendFixed(out, member.serviceWithoutGuarantee, 7, 1);
+    out = appendChar(out, ' ');
+    out = appendFixed(out, member.currentPension, 9, 2);
+    out = appendText(out, "     ");
+    out = appendChar(out, member.maritalStatus);
+    out = appendText(out, "      ");
+    out = appendInt(out, member.spouseAge, 3);
+    out = appendText(out, "    ");
+    out = appendInt(out, member.yearsRetired, 3);
+    out = appendChar(out, '\n');
+    // The whole line: a NUL letter in it is written as a byte and the line
+    // keeps its line feed.
+    writeLogLine(file, line, static_cast<int>(out - line));
 }
