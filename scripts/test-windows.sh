@@ -146,6 +146,24 @@ else
   fail "no screenshot of the progress dialog"
 fi
 
+step "a run where the shell's dialog cannot be created"
+# With the shell's progress dialog component switched off, and no X display
+# at all, the run must go on without a dialog and give the same results.
+nodialog=$work/no-dialog
+mkdir -p "$nodialog/win"
+cp "$work/cases/example/inputs.txt" "$work/cases/example/members.txt" "$nodialog/"
+cp "$dll" "$win_build/tests/windows/windows_host.exe" "$nodialog/win/"
+if (cd "$nodialog/win" && env -u DISPLAY WINEDLLOVERRIDES="$WINEDLLOVERRIDES;browseui=d" \
+      timeout 120 wine windows_host.exe Talvek_Pension_Model.dll ../inputs.txt ../members.txt \
+      > host.out 2>&1) &&
+   tests/windows/compare_runs.py "$work/cases/example/linux" "$nodialog/win"; then
+  pass "no dialog: the run went on without one"
+else
+  fail "no dialog: the run without the shell's dialog did not give the example's results"
+  sed 's/^/    /' "$nodialog/win/host.out" 2>/dev/null || true
+fi
+timeout 60 wineserver -w || true
+
 step "the cancelled run"
 cancel=$work/cancel
 results=$cancel/win/results.txt
