@@ -41,6 +41,7 @@ void buildValuationTables(Basis &basis, const HostArrays &host) {
     buildServiceBandKeys(basis, host);
     buildDiscountVectors(basis, host);
     buildAnnuityTable(basis, host);
+    buildBasisLookups(basis, host);
 }
 
 void valueMember(int32_t status, const ValuationContext &context, const MemberRecord &member) {

@@ -24,6 +24,9 @@ enum AnnuityVariant {
 
 using MortalityTable = double[kMortalityAges][kProjectionSlots];
 
+constexpr int kLookupAges = 256;   // ages 0..255 looked up in the run's tables
+constexpr int kLookupService = 256; // whole years of service 0..255
+
 struct Basis {
     MortalityTable maleMortality;   // [age][year]: one-year death probability
     MortalityTable femaleMortality;
@@ -35,6 +38,18 @@ struct Basis {
     // [service band - 1][age - 15][variant]: value at the exit age of a
     // deferred pension of 1, the best over the retirement ages.
     double deferredAnnuityTable[kServiceBands][kAnnuityAges][4];
+
+    // The host's by-age tables, factor rows and service bands looked up once
+    // per run instead of once per member-year; each entry is what the direct
+    // reading gives. Until they are built every reader reads the host arrays.
+    bool lookupsBuilt;
+    double retirementRateByAge[kLookupAges];
+    double withdrawalRateByAge[kLookupAges];
+    double disablementRateByAge[kLookupAges];
+    int32_t serviceBandByYears[kLookupService];              // locateServiceBand
+    double retirementFactorByBand[kServiceBands + 1][kLookupAges]; // [band][age reached]
+    // [past service years][year U]: the ceiling averaged for an exit in year U
+    double ceilingAverageByYear[kPastCeilingSlots][kProjectionSlots];
 };
 
 // Every mortality read goes through here. An age below 0 has no deaths, an age
@@ -73,6 +88,15 @@ int32_t locateServiceBand(const Basis &basis, int32_t s);
 
 // Readers of a band treat band 0 as band 1: there is no row 0.
 inline int32_t readableServiceBand(int32_t band) { return band < 1 ? 1 : band; }
+
+// The salary ceiling averaged over the averaging years that end with year U
+// - 1, reaching back before the valuation date; over only U + pastYears years
+// when the past service cannot fill them. Each term is divided, then added.
+double ceilingAverage(const Basis &basis, double averagingYears, int32_t pastYears, int32_t year);
+
+// Fills the run's lookups from the host arrays and the built vectors; the
+// last build step.
+void buildBasisLookups(Basis &basis, const HostArrays &host);
 
 // Transfer-value lookup: band as located (0 reads band 1), the age reached at
 // the end of the year (ages above 49 read 49).

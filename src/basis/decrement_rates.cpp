@@ -1,4 +1,4 @@
-#include "projection/decrement_rates.h"
+#include "basis/decrement_rates.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "projection/retirement_factor.h"
+#include "basis/retirement_factor.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "projection/active_member_state.h"
-#include "projection/decrement_rates.h"
+#include "basis/basis_lookups.h"
 #include "projection/result_layout.h"
 #include "projection/valuation.h"
 
@@ -65,9 +65,9 @@ ActiveYear ratesOfYear(const ActiveMemberState &state, const HostArrays &host, c
     year.memberMortality = mortalityRate(own, x, U - 1);
     year.spouseMortality = mortalityRate(spouseTable(basis, terms.male), y, U - 1);
     year.disabledMortality = mortalityRate(own, disabledAge, U - 1);
-    year.retirement = retirementRate(host, x);
-    year.withdrawal = withdrawalRate(host, x);
-    year.disablement = disablementRate(host, x);
+    year.retirement = retirementRateOf(basis, host, x);
+    year.withdrawal = withdrawalRateOf(basis, host, x);
+    year.disablement = disablementRateOf(basis, host, x);
     year.indexation = 1.0 + rates[U] * share;
     year.laggedIndexation = 1.0 + rates[U - 1] * share;
     year.bridgeGrowth = (1.0 + rates[U]) * (1.0 + rates[kProjectionSlots + U]);

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <limits>
 
+#include "basis/basis_lookups.h"
 #include "projection/active_member_state.h"
-#include "projection/decrement_rates.h"
 #include "projection/result_layout.h"
-#include "projection/retirement_factor.h"
 
 namespace {
 
@@ -24,45 +23,24 @@ int32_t saturate(int64_t value) {
     return static_cast<int32_t>(value);
 }
 
-// Salary and ceiling averaged over the same years.
-struct SalaryAverage {
-    double salary;
-    double ceiling;
-};
-
-// The final average of year U: the n years that end with year U - 1,
+// The final average salary of year U: the n years that end with year U - 1,
 // reaching back before the valuation date; over only U + c years when the
 // past service c is too short to fill n. Each term is divided before it is
-// added. The past vectors hold 60 slots, so no bound reaches beyond slot 59,
-// and a bound that is not a number ends its loop at once.
-SalaryAverage finalAverage(const ActiveMemberState &state, const Basis &basis, int32_t U,
-                           double n, int32_t c) {
-    SalaryAverage average{0.0, 0.0};
+// added. The past vector holds 60 slots, so no bound reaches beyond slot 59,
+// and a bound that is not a number ends its loop at once. The ceiling is
+// averaged over the same years by the basis.
+double finalAverageSalary(const ActiveMemberState &state, int32_t U, double n, int32_t c) {
+    double average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
-        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) {
-            average.salary += state.projectedSalary[j] / n;
-            average.ceiling += basis.salaryCeiling[j] / n;
-        }
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.projectedSalary[j] / n;
     } else if (cappedYears >= n) {
-        for (int32_t j = U - 1; j >= 0; --j) {
-            average.salary += state.projectedSalary[j] / n;
-            average.ceiling += basis.salaryCeiling[j] / n;
-        }
-        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) {
-            average.salary += state.pastSalary[k] / n;
-            average.ceiling += basis.pastSalaryCeiling[k] / n;
-        }
+        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / n;
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.pastSalary[k] / n;
     } else {
-        for (int32_t j = U - 1; j >= 0; --j) {
-            average.salary += state.projectedSalary[j] / cappedYears;
-            average.ceiling += basis.salaryCeiling[j] / cappedYears;
-        }
+        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / cappedYears;
         const int32_t pastYears = std::min(c, kLastPastSlot);
-        for (int32_t k = 1; k <= pastYears; ++k) {
-            average.salary += state.pastSalary[k] / cappedYears;
-            average.ceiling += basis.pastSalaryCeiling[k] / cappedYears;
-        }
+        for (int32_t k = 1; k <= pastYears; ++k) average += state.pastSalary[k] / cappedYears;
     }
     return average;
 }
@@ -117,10 +95,10 @@ void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const 
     const ActiveTerms &terms = state.terms;
     const int32_t U = year.year;
 
-    const SalaryAverage average =
-        finalAverage(state, basis, U, terms.averagingYears, member.cappedServiceYears);
-    state.finalAverageSalary = average.salary;
-    state.averageCeiling = average.ceiling;
+    state.finalAverageSalary =
+        finalAverageSalary(state, U, terms.averagingYears, member.cappedServiceYears);
+    state.averageCeiling =
+        ceilingAverageOf(basis, host, terms.averagingYears, member.cappedServiceYears, U);
 
     const double capped = std::min(state.finalAverageSalary, state.averageCeiling);
     const double excess = std::max(state.finalAverageSalary - state.averageCeiling, 0.0);
@@ -131,6 +109,6 @@ void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const 
     state.accruedNonIndexedPension =
         base * (member.serviceWithoutGuarantee / kWeeksPerYear + U - 0.5);
 
-    state.serviceBand = locateServiceBand(basis, saturate(int64_t{terms.wholeServiceYears} + U));
-    state.retirementFactor = retirementFactorAt(host, state.serviceBand, year.ageReached);
+    state.serviceBand = serviceBandOf(basis, saturate(int64_t{terms.wholeServiceYears} + U));
+    state.retirementFactor = retirementFactorOf(basis, host, state.serviceBand, year.ageReached);
 }

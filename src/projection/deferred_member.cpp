@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "projection/decrement_rates.h"
+#include "basis/basis_lookups.h"
 #include "projection/guarantee_cohort.h"
 #include "projection/projection_year.h"
 #include "projection/result_layout.h"
-#include "projection/retirement_factor.h"
 #include "projection/valuation.h"
 
 namespace {
@@ -86,31 +85,6 @@ double valuationCeilingAverage(const Basis &basis, double averagingYears) {
     double average = basis.salaryCeiling[0] / averagingYears;
     for (int32_t t = 1; t < kPastCeilingSlots && static_cast<double>(t) <= averagingYears - 1.0; ++t) {
         average += basis.pastSalaryCeiling[t] / averagingYears;
-    }
-    return average;
-}
-
-// Ceiling averaged over the averagingYears that end with year U - 1, reaching
-// back before the valuation date; over only U + n years when the past service
-// n cannot fill them. The bounds compare as reals.
-double yearCeilingAverage(const Basis &basis, double averagingYears, int32_t pastYears, int32_t year) {
-    const double u = static_cast<double>(year);
-    const double covered = static_cast<double>(int64_t{year} + pastYears);
-    double average = 0.0;
-    if (u >= averagingYears) {
-        for (int32_t t = year - 1; t >= 0 && static_cast<double>(t) >= u - averagingYears; --t) {
-            average += basis.salaryCeiling[t] / averagingYears;
-        }
-    } else if (covered >= averagingYears) {
-        for (int32_t t = year - 1; t >= 0; --t) average += basis.salaryCeiling[t] / averagingYears;
-        for (int32_t t = 1; t < kPastCeilingSlots && static_cast<double>(t) <= averagingYears - u; ++t) {
-            average += basis.pastSalaryCeiling[t] / averagingYears;
-        }
-    } else {
-        for (int32_t t = year - 1; t >= 0; --t) average += basis.salaryCeiling[t] / covered;
-        for (int32_t t = 1; t < kPastCeilingSlots && t <= pastYears; ++t) {
-            average += basis.pastSalaryCeiling[t] / covered;
-        }
     }
     return average;
 }
@@ -192,11 +166,11 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
 
         // 1-2. Ceiling average and rates of the year.
         const double averageCeiling =
-            yearCeilingAverage(basis, rules.averagingYears, member.cappedServiceYears, u);
+            ceilingAverageOf(basis, host, rules.averagingYears, member.cappedServiceYears, u);
         const double q = mortalityAt(memberMortality, x, u - 1);
         const double qs = mortalityAt(spouseMortality, y, u - 1);
-        const double r = retirementRate(host, static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX)));
-        const double retirementFactor = retirementFactorAt(host, serviceBand, reached32);
+        const double r = retirementRateOf(basis, host, static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX)));
+        const double retirementFactor = retirementFactorOf(basis, host, serviceBand, reached32);
 
         // 3. The cohorts move one slot on; a ring that holds nobody stays put.
         if (state.retireesInGuarantee > 0.0) {

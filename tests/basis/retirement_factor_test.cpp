@@ -1,7 +1,7 @@
 // The retirement factor by service band and age reached.
 #include <gtest/gtest.h>
 
-#include "projection/retirement_factor.h"
+#include "basis/retirement_factor.h"
 #include "support/test_support.h"
 
 namespace {
