@@ -1,9 +1,11 @@
 #include "commands.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <signal.h>
@@ -11,6 +13,7 @@
 #include "basis_file.h"
 #include "host_arrays.h"
 #include "member_generator.h"
+#include "parallel_run.h"
 #include "result_files.h"
 #include "talvek_pension_model.h"
 
@@ -20,10 +23,14 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-extern "C" void onStopRequest(int) { stopRequested = 1; }
+extern "C" void onStopRequest(int) {
+    stopRequested = 1;
+    requestParallelStop();
+}
 
 // The library stops its run on SIGINT and, because a handler of ours is in
-// place, raises SIGINT again when it returns: that is how we learn of it.
+// place, raises SIGINT again when it returns: that is how we learn of it. A
+// run in several pieces is stopped by the handler itself.
 void installStopHandler() {
     stopRequested = 0;
     struct sigaction action {};
@@ -104,7 +111,16 @@ int runValuationCommand(const RunOptions &options) {
         return kExitWriteFailed;
     }
     installStopHandler();
-    callGenerateLiabilities(arrays, memberFile.string(), listingFile.string(), errorLog.string(), counters);
+    const int jobs = options.jobs > 0 ? options.jobs
+                                      : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    if (jobs == 1) {
+        // one piece: through the library's exported function, as any host calls it
+        callGenerateLiabilities(arrays, memberFile.string(), listingFile.string(), errorLog.string(),
+                                counters);
+    } else {
+        runInParallel(arrays, memberFile.string(), listingFile.string(), errorLog.string(), jobs,
+                      counters);
+    }
     fs::current_path(startDirectory, error);
 
     RunFacts facts;

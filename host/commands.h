@@ -15,6 +15,7 @@ struct RunOptions {
     std::string basisFile;
     std::string memberFile;
     std::string outputDirectory = "results";
+    int jobs = 0; // pieces valued at once; 0: one per core
 };
 
 int runValuationCommand(const RunOptions &options);

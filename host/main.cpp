@@ -21,6 +21,10 @@ int main(int argc, char **argv) {
         ->required();
     run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
     run->add_option("--out", runOptions.outputDirectory, "Directory for the results")->capture_default_str();
+    run->add_option("--jobs", runOptions.jobs,
+                    "Pieces of the member file valued at once (default: one per core); the results "
+                    "are those of one piece to within 1e-12")
+        ->check(CLI::Range(1, 64));
     run->footer("Example:\n"
                 "  talvek run --basis examples/basis.toml --members examples/members.txt --out results");
 

@@ -1,4 +1,5 @@
 // End-to-end: the built `talvek` on the examples and on small bases.
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -57,7 +58,7 @@ TEST(TalvekCommand, ExampleRunWritesNamedResultsEqualToADirectCall) {
     const fs::path basis = sourcePath("examples/basis.toml");
     const fs::path members = sourcePath("examples/members.txt");
     const CommandResult result =
-        runTalvek("run --basis " + basis.string() + " --members " + members.string() + " --out " + out.string());
+        runTalvek("run --jobs 1 --basis " + basis.string() + " --members " + members.string() + " --out " + out.string());
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("member lines           3000"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("members read           3000"), std::string::npos) << result.out;
@@ -74,7 +75,7 @@ TEST(TalvekCommand, SmallRunFromAnotherDirectoryKeepsEveryFileInTheOutputDirecto
     fs::create_directories(work / "elsewhere");
     // relative paths, resolved from where the user stands
     const CommandResult result =
-        runTalvek("run --basis ../basis.toml --members ../members.txt --out ../res", work / "elsewhere");
+        runTalvek("run --jobs 1 --basis ../basis.toml --members ../members.txt --out ../res", work / "elsewhere");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("member lines              8"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("members read              7   (valued 6, unknown status 1)"), std::string::npos)
@@ -165,7 +166,12 @@ TEST(TalvekCommand, GenerateReproducesTheCommittedExampleMembers) {
     EXPECT_EQ(readText(work / "members.txt"), readText(sourcePath("examples/members.txt")));
 }
 
-TEST(TalvekCommand, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
+class StoppedRun : public ::testing::TestWithParam<const char *> {};
+
+// Ctrl-C, whether the run goes through the exported function (one job) or in
+// pieces (two jobs): each piece stops at its next progress check.
+TEST_P(StoppedRun, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
+    const char *jobs = GetParam();
     const fs::path work = freshDirectory("stop");
     const int members = 300000;
     ASSERT_EQ(runTalvek("generate --members " + std::to_string(members) + " --seed 5 --out members.txt", work).status, 0);
@@ -177,13 +183,16 @@ TEST(TalvekCommand, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
         dup2(summary, 1);
         const std::string basis = sourcePath("examples/basis.toml").string();
         const std::string memberFile = (work / "members.txt").string();
-        execl(TALVEK_BINARY, "talvek", "run", "--basis", basis.c_str(), "--members", memberFile.c_str(),
-              "--out", out.c_str(), static_cast<char *>(nullptr));
+        execl(TALVEK_BINARY, "talvek", "run", "--jobs", jobs, "--basis", basis.c_str(), "--members",
+              memberFile.c_str(), "--out", out.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
-    // the listing is opened inside the call, once the library watches for Ctrl-C
-    for (int wait = 0; wait < 3000 && !fs::exists(out / kListingFile); ++wait) usleep(10000);
-    ASSERT_TRUE(fs::exists(out / kListingFile));
+    // the listing (or its first piece) is opened inside the run, once Ctrl-C is watched for
+    const fs::path listing = out / kListingFile;
+    const fs::path firstPiece = out / (std::string(kListingFile) + ".part0");
+    auto started = [&] { return fs::exists(listing) || fs::exists(firstPiece); };
+    for (int wait = 0; wait < 3000 && !started(); ++wait) usleep(10000);
+    ASSERT_TRUE(started());
     kill(child, SIGINT);
     int status = 0;
     waitpid(child, &status, 0);
@@ -198,13 +207,49 @@ TEST(TalvekCommand, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
     for (const char *file : {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile}) {
         EXPECT_EQ(readCsv(out / file).size(), 112u) << file;
     }
+    // the pieces' reports are joined and removed
+    EXPECT_TRUE(fs::exists(listing));
+    EXPECT_FALSE(fs::exists(firstPiece));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, StoppedRun, ::testing::Values("1", "2"));
+
+// A run in pieces gives the reports of one run line for line and its results
+// to within 1e-12 (the sums are added in another order).
+TEST(TalvekCommand, PiecesGiveTheResultsOfOneRun) {
+    const fs::path work = freshDirectory("jobs");
+    ASSERT_EQ(runTalvek("generate --members 20000 --seed 11 --out members.txt", work).status, 0);
+    const std::string common = " --basis " + sourcePath("examples/basis.toml").string() + " --members " +
+                               (work / "members.txt").string();
+    ASSERT_EQ(runTalvek("run --jobs 1 --out one" + common, work).status, 0);
+    for (const char *jobs : {"2", "3", "7"}) {
+        const fs::path out = work / (std::string("jobs") + jobs);
+        const CommandResult result = runTalvek("run --jobs " + std::string(jobs) + " --out " + out.string() + common, work);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(readText(out / kListingFile), readText(work / "one" / kListingFile)) << jobs;
+        EXPECT_EQ(readText(out / kErrorLogFile), readText(work / "one" / kErrorLogFile)) << jobs;
+        for (const char *file : {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile}) {
+            const auto whole = readCsv(work / "one" / file);
+            const auto pieces = readCsv(out / file);
+            ASSERT_EQ(whole.size(), pieces.size());
+            for (size_t row = 1; row < whole.size(); ++row) {
+                for (size_t column = 1; column < whole[row].size(); ++column) {
+                    const double a = std::strtod(whole[row][column].c_str(), nullptr);
+                    const double b = std::strtod(pieces[row][column].c_str(), nullptr);
+                    ASSERT_LE(std::fabs(a - b), 1e-12 * std::fmax(std::fabs(a), std::fabs(b)))
+                        << file << " row " << row << " column " << column << " jobs " << jobs;
+                }
+            }
+        }
+        EXPECT_NE(result.out.find("members read          20000"), std::string::npos) << result.out;
+    }
 }
 
 // The example plan's results as recorded: any change to the arithmetic, its
 // order or the build shows here to the last bit (17 significant digits).
 TEST(TalvekCommand, ExampleResultsStayAsRecorded) {
     const fs::path out = freshDirectory("recorded") / "results";
-    const CommandResult result = runTalvek("run --basis " + sourcePath("examples/basis.toml").string() +
+    const CommandResult result = runTalvek("run --jobs 1 --basis " + sourcePath("examples/basis.toml").string() +
                                            " --members " + sourcePath("examples/members.txt").string() +
                                            " --out " + out.string());
     ASSERT_EQ(result.status, 0) << result.err;
