@@ -99,6 +99,10 @@ struct ActiveMemberState {
     // Salary history: past years (slot k = k years back) and projected years.
     double pastSalary[kPastSalarySlots];
     double projectedSalary[kProjectedSalarySlots];
+    // The same divided by the averaging years: the terms of every final
+    // average over the full averaging period, worked out once per member.
+    double pastSalaryShare[kPastSalarySlots];
+    double projectedSalaryShare[kProjectedSalarySlots];
 
     // Amounts for an exit in the current year.
     double finalAverageSalary;
@@ -146,6 +150,10 @@ struct ActiveMemberState {
 // Salary, final average salary and accrued pension.
 void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
                           const MemberRecord &member);
+
+// The salary history divided by the averaging years n (the projection does it
+// once the history is projected).
+void shareSalaryHistory(ActiveMemberState &state, double n);
 void addContributions(const ActiveMemberState &state, const HostArrays &host, const Basis &basis,
                       int32_t year, double activeAtStart);
 void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const Basis &basis,

@@ -33,10 +33,10 @@ double finalAverageSalary(const ActiveMemberState &state, int32_t U, double n, i
     double average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
-        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.projectedSalary[j] / n;
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.projectedSalaryShare[j];
     } else if (cappedYears >= n) {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / n;
-        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.pastSalary[k] / n;
+        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalaryShare[j];
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.pastSalaryShare[k];
     } else {
         for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / cappedYears;
         const int32_t pastYears = std::min(c, kLastPastSlot);
@@ -72,6 +72,14 @@ void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
             (1.0 + rates[t]) * state.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
         state.projectedSalary[t] = state.projectedSalary[t] * (1.0 + scale);
     }
+    shareSalaryHistory(state, host.planParameters[5]);
+}
+
+void shareSalaryHistory(ActiveMemberState &state, double n) {
+    // each salary over the averaging years, as the full-period averages add it
+    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.pastSalaryShare[k] = state.pastSalary[k] / n;
+    for (int32_t t = 0; t < kProjectedSalarySlots; ++t)
+        state.projectedSalaryShare[t] = state.projectedSalary[t] / n;
 }
 
 void addContributions(const ActiveMemberState &state, const HostArrays &host, const Basis &basis,

@@ -28,6 +28,7 @@ struct AverageCase {
             plan.basis->pastSalaryCeiling[k] = 4000.0 - 3.0 * k;
         }
         state.terms.averagingYears = averagingYears;
+        shareSalaryHistory(state, averagingYears);
         member.age = 40;
         member.cappedServiceYears = cappedServiceYears;
     }
