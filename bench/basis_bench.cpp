@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_plan.h"
+
 #include "api/host_arrays.h"
 #include "basis/basis.h"
 
@@ -70,9 +72,11 @@ struct BenchHost {
     }
 };
 
+// Everything a run builds before its first member, lookups included, on the
+// typical plan of the valuation benchmarks.
 void BM_BasisBuild(benchmark::State &state) {
-    BenchHost bench;
-    const HostArrays host = bench.arrays();
+    BenchPlan plan;
+    const HostArrays host = plan.host;
     auto basis = std::make_unique<Basis>();
     for (auto _ : state) {
         // A run zeroes the basis before building it.
@@ -82,6 +86,7 @@ void BM_BasisBuild(benchmark::State &state) {
         buildServiceBandKeys(*basis, host);
         buildDiscountVectors(*basis, host);
         buildAnnuityTable(*basis, host);
+        buildBasisLookups(*basis, host);
         benchmark::DoNotOptimize(basis->deferredAnnuityTable[0][0][0]);
         benchmark::ClobberMemory();
     }

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Measures the library on this machine and prints a table: the basis build,
+# members valued per second for each status alone and for a mixed portfolio
+# of 100,000 members, end to end through GenerateLiabilities (reading,
+# listing and error log included) and for the valuation alone, and peak
+# memory. Usage: scripts/bench.sh [MEMBERS]   (default 100000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+members=${1:-100000}
+jobs=${JOBS:-$(nproc)}
+
+scripts/install-deps.sh time
+build="$root/build/bench"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVEK_BUILD_TESTS=OFF \
+  -DTALVEK_BUILD_BENCH=ON -DTALVEK_BUILD_HOST=ON >/dev/null
+cmake --build "$build" --target talvek basis_bench valuation_bench -j "$jobs" >/dev/null
+talvek="$build/host/talvek"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# the portfolio, and one file per status (column 2 holds the status code)
+"$talvek" generate --members "$members" --seed 42 --out "$work/mixed.txt"
+declare -A code=([in_service]=A [pensioners]=P [disabled]=D [deferred]=V [spouses]=S)
+for name in "${!code[@]}"; do
+  awk -F, -v c="${code[$name]}" '$2 == c' "$work/mixed.txt" > "$work/$name.txt"
+done
+
+# best of three runs: wall seconds and peak resident memory
+run() { # file, jobs
+  local best="" memory=""
+  for _ in 1 2 3; do
+    /usr/bin/time -f "%e %M" -o "$work/time" "$talvek" run --jobs "$2" --basis examples/basis.toml \
+      --members "$1" --out "$work/out" >/dev/null
+    read -r seconds kb < "$work/time"
+    if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN{exit !(a<b)}'; then best=$seconds; fi
+    memory=$kb
+  done
+  echo "$best $memory"
+}
+
+echo
+echo "== basis build (once per run)"
+"$build/bench/basis_bench" --benchmark_filter=BM_BasisBuild --benchmark_min_time=1 2>/dev/null |
+  awk '/BM_BasisBuild/ {printf "  %s %s (wall %s %s)\n", $4, $5, $2, $3}'
+
+echo
+echo "== valuation alone (typical plan, spread of ages), members per second"
+"$build/bench/valuation_bench" --benchmark_min_time=1 2>/dev/null |
+  awk '/items_per_second/ {split($NF, v, "="); printf "  %-22s %s\n", $1, v[2]}'
+
+echo
+echo "== end to end through GenerateLiabilities (examples/basis.toml), $members-member portfolio"
+printf "  %-12s %9s %8s %10s %14s %10s\n" file members jobs seconds members/s "peak MiB"
+for name in in_service pensioners disabled deferred spouses mixed; do
+  count=$(wc -l < "$work/$name.txt")
+  for j in 1 2; do
+    [ "$name" != mixed ] && [ "$j" = 2 ] && continue
+    read -r seconds kb < <(run "$work/$name.txt" "$j")
+    awk -v n="$name" -v c="$count" -v j="$j" -v s="$seconds" -v k="$kb" \
+      'BEGIN { printf "  %-12s %9d %8d %10.2f %14.0f %10.1f\n", n, c, j, s, (s > 0 ? c / s : 0), k / 1024 }'
+  done
+done
