@@ -194,3 +194,67 @@ TEST(MemberShards, MissingFileHasNoPlan) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs [firstByte, firstByte + byteCount) of the file with the given carried
+// identity and returns the listing.
+std::string listingOfPiece(const fs::path &dir, const std::string &members, TestHost &host,
+                           const ShardPlan *plan, int k) {
+    const std::string listing = (dir / ("piece-listing" + std::to_string(k))).string();
+    const std::string errors = (dir / ("piece-errors" + std::to_string(k))).string();
+    int32_t done = 0, errorCount = 0;
+    RunRequest request{};
+    request.memberFile = members.c_str();
+    request.listingFile = listing.c_str();
+    request.errorFile = errors.c_str();
+    request.delimiterCode = 2;
+    request.membersDone = &done;
+    request.errorCount = &errorCount;
+    request.host = host.arrays();
+    if (plan != nullptr) {
+        request.firstByte = plan->firstByte[k];
+        request.byteCount = plan->byteCount[k];
+        request.carried = &plan->carried[k];
+        request.listingHeaders = k == 0;
+    }
+    runValuation(request);
+    return readWholeFile(listing) + readWholeFile(errors);
+}
+
+// Runs of lines that carry the member number and status over (empty lines,
+// lines without those columns) put piece boundaries far from the line that
+// set them.
+TEST(MemberShards, IdentityIsFoundAcrossLinesThatCarryItOver) {
+    const fs::path dir = makeScratchDirectory("carry");
+    const fs::path saved = fs::current_path();
+    fs::current_path(dir);
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) {
+        bytes += "N" + std::to_string(i) + ",S" + std::to_string(i % 7) + ",\n";
+        for (int j = 0; j < i % 9; ++j) bytes += j % 2 == 0 ? "\n" : "\r\n";
+        if (i % 5 == 0) bytes += std::string(700, 'x') + "\n"; // read in two pieces
+    }
+    const std::string members = (dir / "members.txt").string();
+    writeWholeFile(members, bytes);
+    TestHost host;
+    host.columnMap[1] = 1;
+    host.columnMap[2] = 2;
+    const std::string whole = listingOfPiece(dir, members, host, nullptr, 99);
+    for (int shards : {2, 5, 11, 23}) {
+        ShardPlan plan;
+        ASSERT_TRUE(planMemberShards(members.c_str(), shards, 2, host.columnMap.data(), plan));
+        for (int k = 0; k < plan.shardCount; ++k) listingOfPiece(dir, members, host, &plan, k);
+        // the listing and log of each piece follow each other in file order
+        std::string joinedListing, joinedErrors;
+        for (int k = 0; k < plan.shardCount; ++k) {
+            joinedListing += readWholeFile(dir / ("piece-listing" + std::to_string(k)));
+            joinedErrors += readWholeFile(dir / ("piece-errors" + std::to_string(k)));
+        }
+        EXPECT_EQ(joinedListing + joinedErrors, whole) << shards << " pieces";
+    }
+    fs::current_path(saved);
+    fs::remove_all(dir);
+}
+
+} // namespace
