@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,3 +153,37 @@ TEST_F(LineReaderTest, LongLineSplitsAndLeavesTheBufferBeyondTheNul) {
 }
 
 } // namespace
+
+// The count is the number of reads the line reader itself makes at 200 bytes,
+// on files of every kind of line end, length and stray byte.
+TEST_F(LineReaderTest, CountAgreesWithTheReadsOfTheLineReader) {
+    std::mt19937 random(1208);
+    const char alphabet[] = {'a', 'b', '\n', '\r', '\0', ',', '\x1a'};
+    for (int file = 0; file < 300; ++file) {
+        std::string bytes;
+        const int pieces = static_cast<int>(random() % 40);
+        for (int p = 0; p < pieces; ++p) {
+            const int kind = static_cast<int>(random() % 4);
+            if (kind == 0) bytes += std::string(random() % 450, 'x'); // long runs across 199 and 398
+            else if (kind == 1) bytes += "\r\n";
+            else bytes += alphabet[random() % sizeof alphabet];
+        }
+        const std::string path = fileWith(bytes);
+        int result = -1;
+        EXPECT_EQ(countOf(path, &result), static_cast<int32_t>(readAll(path, 200).size())) << file;
+        EXPECT_EQ(result, 0);
+    }
+    // lines whose folded length falls on either side of a multiple of 199
+    for (int n : {197, 198, 199, 200, 396, 397, 398}) {
+        for (const char *end : {"\r\n", "\r", "\r\r\n", "\n\r"}) {
+            const std::string path = fileWith(std::string(static_cast<size_t>(n), 'x') + end + "tail");
+            int result = -1;
+            EXPECT_EQ(countOf(path, &result), static_cast<int32_t>(readAll(path, 200).size()))
+                << n << " characters";
+        }
+    }
+    // a carriage return and its line feed on the two sides of a 64 KiB chunk
+    const std::string split = std::string((1 << 16) - 1, 'y') + "\r\n" + "z\r";
+    int result = -1;
+    EXPECT_EQ(countOf(fileWith(split), &result), static_cast<int32_t>(readAll(fileWith(split), 200).size()));
+}
