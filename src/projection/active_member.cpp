@@ -59,7 +59,7 @@ ActiveYear ratesOfYear(const ActiveMemberState &state, const HostArrays &host, c
     const double *rates = host.yearlyRates;
     const double share = terms.indexationShare;
 
-    ActiveYear year{};
+    ActiveYear year;
     year.year = U;
     year.ageReached = saturate(int64_t{member.age} + U);
     year.memberMortality = mortalityRate(own, x, U - 1);
@@ -343,14 +343,18 @@ void payLumpSums(ActiveMemberState &state, const HostArrays &host, const Basis &
 void projectYear(ActiveMemberState &state, const HostArrays &host, const Basis &basis,
                  const MemberRecord &member, int32_t U) {
     const ActiveYear year = ratesOfYear(state, host, basis, member, U);
-    state.events = ActiveEvents{};
     const double activeAtStart = state.activeCount;
 
     decrementActives(state, host, year);                      // a
     addContributions(state, host, basis, U, activeAtStart);   // b
     computeExitAmounts(state, host, basis, member, year);     // b
-    if (year.ageReached > state.terms.firstRetirementRateAge) // c, compared as reals
+    if (year.ageReached > state.terms.firstRetirementRateAge) { // c, compared as reals
         retireFromService(state, host, year);
+    } else {
+        // no retirement step this year: none of its deaths reach the survivors
+        state.events.serviceRetireeDeaths = 0.0;
+        state.events.guaranteeDeathsService = 0.0;
+    }
     disable(state, host, year);                               // d
     defer(state, host, year);                                 // e
     serviceSurvivors(state, host, year);                      // f

@@ -72,8 +72,9 @@ struct ActiveYear {
     bool inBridgeWindow;      // bridge pensions are paid this year
 };
 
-// Events of one projection year; all zero at the start of the year, so a
-// step that does not run leaves its events at 0 for the steps after it.
+// Events of one projection year. Every step sets its events each year; the
+// retirement step, which runs only from the first retirement age on, has its
+// events set to 0 in the years it does not run.
 struct ActiveEvents {
     double deathsInService;
     double disablements;
