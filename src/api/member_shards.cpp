@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/types.h>
+
 #include "input/line_reader.h"
 #include "input/member_parser.h"
 
@@ -11,10 +13,11 @@ namespace {
 int64_t fileSize(const char *path) {
     std::FILE *file = std::fopen(path, "rb");
     if (file == nullptr) return -1;
-    int64_t size = 0;
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) size += static_cast<int64_t>(got);
+#if defined(_WIN32)
+    const int64_t size = _fseeki64(file, 0, SEEK_END) == 0 ? _ftelli64(file) : -1;
+#else
+    const int64_t size = fseeko(file, 0, SEEK_END) == 0 ? static_cast<int64_t>(ftello(file)) : -1;
+#endif
     std::fclose(file);
     return size;
 }
