@@ -82,6 +82,9 @@ bool hasUserCancelled(void *state) {
 }
 void stop(void *state) {
     TerminalState &terminal = stateOf(state);
+    // A run that was not halted has read its whole file: the last drawing
+    // shows it complete, not the count of the last check.
+    if (!terminal.haltShown && terminal.total > terminal.completed) terminal.completed = terminal.total;
     drawBar(terminal);
     std::fputc('\n', stderr);
     std::fflush(stderr);
