@@ -39,8 +39,10 @@ void ExportedRun::run(const std::string &memberBytes) {
              path("errors.txt").string());
 }
 
-void ExportedRun::runFiles(const std::string &memberFile, const std::string &listingFile,
-                           const std::string &errorFile) {
+void callGenerateLiabilities(TestHost &host, const std::string &memberFile,
+                             const std::string &listingFile, const std::string &errorFile,
+                             int32_t valuationYear, int32_t mortalityBaseYear,
+                             int32_t delimiterCode, ExportedCounters &counters) {
     host.arrays(); // points the status codes at their texts
     Descriptor d[16];
     describe(d[0], host.baseMortality);
@@ -59,16 +61,27 @@ void ExportedRun::runFiles(const std::string &memberFile, const std::string &lis
     describe(d[13], host.decrementCounts);
     describe(d[14], host.yearlyRates);
     describe(d[15], host.benefitCashflows);
-    const std::filesystem::path saved = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     GenerateLiabilities(memberFile.c_str(), listingFile.c_str(), errorFile.c_str(), valuationYear,
-                        &memberTotal, &membersDone, &errorCount, &statusWord, &d[0].pointer,
-                        mortalityBaseYear, &d[1].pointer, &d[2].pointer, delimiterCode,
-                        &d[3].pointer, &d[4].pointer, &d[5].pointer, &d[6].pointer,
-                        &d[7].pointer, &d[8].pointer, &d[9].pointer, &d[10].pointer,
+                        &counters.memberTotal, &counters.membersDone, &counters.errorCount,
+                        &counters.statusWord, &d[0].pointer, mortalityBaseYear, &d[1].pointer,
+                        &d[2].pointer, delimiterCode, &d[3].pointer, &d[4].pointer, &d[5].pointer,
+                        &d[6].pointer, &d[7].pointer, &d[8].pointer, &d[9].pointer, &d[10].pointer,
                         &d[11].pointer, &d[12].pointer, &d[13].pointer, &d[14].pointer,
                         &d[15].pointer);
+}
+
+void ExportedRun::runFiles(const std::string &memberFile, const std::string &listingFile,
+                           const std::string &errorFile) {
+    ExportedCounters counters{memberTotal, membersDone, errorCount, statusWord};
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    callGenerateLiabilities(host, memberFile, listingFile, errorFile, valuationYear,
+                            mortalityBaseYear, delimiterCode, counters);
     std::filesystem::current_path(saved);
+    memberTotal = counters.memberTotal;
+    membersDone = counters.membersDone;
+    errorCount = counters.errorCount;
+    statusWord = counters.statusWord;
 }
 
 std::string ExportedRun::listing() const { return readWholeFile(path("listing.txt")); }

@@ -8,6 +8,21 @@
 #include "support/test_support.h"
 #include "talvek_pension_model.h"
 
+// The host's counters around one call.
+struct ExportedCounters {
+    int32_t memberTotal;
+    int32_t membersDone;
+    int32_t errorCount;
+    int16_t statusWord;
+};
+
+// GenerateLiabilities on the arrays of a TestHost, each behind a descriptor
+// with lower bound 1, in the current directory.
+void callGenerateLiabilities(TestHost &host, const std::string &memberFile,
+                             const std::string &listingFile, const std::string &errorFile,
+                             int32_t valuationYear, int32_t mortalityBaseYear,
+                             int32_t delimiterCode, ExportedCounters &counters);
+
 struct ExportedRun {
     TestHost host;
     std::filesystem::path dir;

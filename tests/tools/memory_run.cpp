@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "api/api_test_support.h"
 #include "api/plausible_plan_support.h"
 #include "talvek_pension_model.h"
 
@@ -53,55 +54,21 @@ int generate(long long lines, const char *path) {
     return std::fclose(out) == 0 ? 0 : 1;
 }
 
-struct Descriptor {
-    SAFEARRAY array{};
-    SAFEARRAY *pointer = &array;
-};
-
-template <typename Element> void describe(Descriptor &d, std::vector<Element> &elements) {
-    d.array.cDims = 1;
-    d.array.cbElements = sizeof(Element);
-    d.array.pvData = elements.data();
-    d.array.rgsabound[0].cElements = static_cast<uint32_t>(elements.size());
-}
-
 int run(const char *memberFile) {
     TestHost host;
     for (int16_t k = 1; k <= 14; ++k) host.columnMap[k] = k;
     const char *codes[] = {"?", "A", "B", "C", "D", "E", "F", "G", "H", "I"};
     for (int k = 0; k < 10; ++k) host.statusCodeText[k] = codes[k];
     fillPlausiblePlan(host);
-    host.arrays(); // points the status codes at their texts
-
-    Descriptor d[16];
-    describe(d[0], host.baseMortality);
-    describe(d[1], host.mortalityImprovement);
-    describe(d[2], host.columnMap);
-    describe(d[3], host.statusCodes);
-    describe(d[4], host.planParameters);
-    describe(d[5], host.retirementFactors);
-    describe(d[6], host.demographicParameters);
-    describe(d[7], host.economicParameters);
-    describe(d[8], host.retirementRates);
-    describe(d[9], host.disabilityRates);
-    describe(d[10], host.withdrawalRates);
-    describe(d[11], host.salaryScale);
-    describe(d[12], host.memberCounts);
-    describe(d[13], host.decrementCounts);
-    describe(d[14], host.yearlyRates);
-    describe(d[15], host.benefitCashflows);
-
     const std::filesystem::path dir = std::filesystem::path(memberFile).parent_path();
     const std::string listing = (dir / "listing.txt").string();
     const std::string errors = (dir / "errors.txt").string();
-    int32_t memberTotal = 0, membersDone = 0, errorCount = 0;
-    int16_t statusWord = 0;
-    CountInputData(memberFile, &memberTotal);
-    GenerateLiabilities(memberFile, listing.c_str(), errors.c_str(), 2011, &memberTotal, &membersDone,
-                        &errorCount, &statusWord, &d[0].pointer, 2011, &d[1].pointer, &d[2].pointer, 1,
-                        &d[3].pointer, &d[4].pointer, &d[5].pointer, &d[6].pointer, &d[7].pointer,
-                        &d[8].pointer, &d[9].pointer, &d[10].pointer, &d[11].pointer, &d[12].pointer,
-                        &d[13].pointer, &d[14].pointer, &d[15].pointer);
+    ExportedCounters counters{0, 0, 0, 0};
+    CountInputData(memberFile, &counters.memberTotal);
+    callGenerateLiabilities(host, memberFile, listing, errors, 2011, 2011, 1, counters);
+    const int32_t memberTotal = counters.memberTotal;
+    const int32_t membersDone = counters.membersDone;
+    const int32_t errorCount = counters.errorCount;
 
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
