@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
 
 // Host arrays of the documented sizes: exponential mortality with

@@ -6,7 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_plan.h"
-#include "input/member_record.h"
+#include "core/member_record.h"
 #include "projection/valuation.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include <signal.h>
@@ -13,9 +12,9 @@
 #include "basis_file.h"
 #include "host_arrays.h"
 #include "member_generator.h"
-#include "parallel_run.h"
+#include "progress_bar.h"
 #include "result_files.h"
-#include "talvek_pension_model.h"
+#include "talvek/engine.h"
 
 namespace fs = std::filesystem;
 
@@ -23,20 +22,22 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-extern "C" void onStopRequest(int) {
-    stopRequested = 1;
-    requestParallelStop();
-}
+extern "C" void onStopRequest(int) { stopRequested = 1; }
 
-// The library stops its run on SIGINT and, because a handler of ours is in
-// place, raises SIGINT again when it returns: that is how we learn of it. A
-// run in several pieces is stopped by the handler itself.
+// Ctrl-C asks the run to stop: the engine's progress callback hands the
+// request on at its next check.
 void installStopHandler() {
     stopRequested = 0;
     struct sigaction action {};
     action.sa_handler = onStopRequest;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+}
+
+// The engine asks this as the run goes: the bar moves, and a Ctrl-C stops it.
+int32_t reportProgress(void *user, int64_t membersDone, int64_t memberTotal) {
+    drawProgressBar(*static_cast<ProgressBar *>(user), membersDone, memberTotal);
+    return stopRequested != 0 ? 1 : 0;
 }
 
 // A member file the run can read: it exists and is not a directory.
@@ -99,39 +100,41 @@ int runValuationCommand(const RunOptions &options) {
 
     static HostArraySet arrays; // large: kept off the stack
     fillHostArrays(basis, arrays);
-    RunCounters counters;
-    CountInputData(memberFile.c_str(), &counters.memberTotal);
+    TalvekRunDef def = talvek_default_run_def();
+    def.member_file = memberFile.c_str();
+    const std::string listingPath = listingFile.string();
+    const std::string errorPath = errorLog.string();
+    def.listing_file = listingPath.c_str();
+    def.error_file = errorPath.c_str();
+    def.assumptions = engineAssumptions(arrays);
+    def.jobs = options.jobs; // 0: one per core
+    int64_t memberLines = 0;
+    talvek_count_line_reads(&def, &memberLines);
+    def.member_total = memberLines;
+    ProgressBar bar;
+    def.progress = reportProgress;
+    def.progress_user = &bar;
 
-    // the library writes its scratch file into the current directory: run it
-    // inside the output directory, every path already absolute
-    const fs::path startDirectory = fs::current_path(error);
-    fs::current_path(outputDirectory, error);
-    if (error) {
-        std::fprintf(stderr, "talvek: cannot enter the output directory %s\n", outputDirectory.c_str());
-        return kExitWriteFailed;
-    }
     installStopHandler();
-    const int jobs = options.jobs > 0 ? options.jobs
-                                      : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    if (jobs == 1) {
-        // one piece: through the library's exported function, as any host calls it
-        callGenerateLiabilities(arrays, memberFile.string(), listingFile.string(), errorLog.string(),
-                                counters);
-    } else {
-        runInParallel(arrays, memberFile.string(), listingFile.string(), errorLog.string(), jobs,
-                      counters);
+    startProgressBar(bar, memberLines);
+    static TalvekResults results; // large: kept off the stack
+    const int32_t status = talvek_run(&def, &results);
+    endProgressBar(bar, status == TALVEK_OK);
+    if (status != TALVEK_OK && status != TALVEK_STOPPED) {
+        std::fprintf(stderr, "talvek: %s\n", results.message);
+        return status == TALVEK_ERROR_MEMBER_FILE ? kExitRefused : kExitWriteFailed;
     }
-    fs::current_path(startDirectory, error);
+    takeResults(results, arrays);
 
     RunFacts facts;
     facts.basisFile = options.basisFile;
     facts.memberFile = options.memberFile;
     facts.outputDirectory = outputDirectory;
-    facts.memberLines = counters.memberTotal;
-    facts.membersRead = counters.membersDone;
-    facts.errorCount = counters.errorCount;
-    facts.unknownStatuses = countUnknownStatuses(errorLog);
-    facts.stoppedByUser = stopRequested != 0;
+    facts.memberLines = static_cast<int32_t>(memberLines);
+    facts.membersRead = static_cast<int32_t>(results.members_done);
+    facts.errorCount = static_cast<int32_t>(results.error_count);
+    facts.unknownStatuses = static_cast<int32_t>(results.unknown_statuses);
+    facts.stoppedByUser = results.stopped != 0;
     const bool written = writeResultFiles(outputDirectory, arrays);
     writeSummary(stdout, facts, arrays);
     std::fflush(stdout);
@@ -150,9 +153,12 @@ int countMembersCommand(const std::string &memberFile) {
         std::fprintf(stderr, "talvek: %s: %s\n", memberFile.c_str(), problem.c_str());
         return kExitRefused;
     }
-    int32_t count = 0;
-    CountInputData(path.c_str(), &count);
-    std::printf("%d\n", count);
+    TalvekRunDef def = talvek_default_run_def();
+    const std::string file = path.string();
+    def.member_file = file.c_str();
+    int64_t count = 0;
+    talvek_count_line_reads(&def, &count);
+    std::printf("%lld\n", static_cast<long long>(count));
     return kExitDone;
 }
 

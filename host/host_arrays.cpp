@@ -1,45 +1,12 @@
 #include "host_arrays.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
-// Elements of planParameters, demographicParameters and economicParameters.
-namespace plan {
-constexpr int kMemberRateUpToCeiling = 1;
-constexpr int kMemberRateAboveCeiling = 2;
-constexpr int kEmployerRateUpToCeiling = 3;
-constexpr int kEmployerRateAboveCeiling = 4;
-constexpr int kAveragingYears = 5;
-constexpr int kLowerAccrualRate = 6;
-constexpr int kUpperAccrualRate = 7;
-constexpr int kBridgeRate = 8;
-constexpr int kIndexationShare = 9;
-constexpr int kSpouseFraction = 12;
-constexpr int kGuaranteePeriod = 13;
-constexpr int kBridgeStartAge = 14;
-constexpr int kBridgeEndAge = 15;
-} // namespace plan
-
-namespace demographic {
-constexpr int kDisablementLoading = 1;
-constexpr int kDisabledAgeAddition = 2;
-constexpr int kTransferShare = 3;
-constexpr int kSpouseAgeDifference = 4;
-constexpr int kDeferredRetirementAge = 5;
-} // namespace demographic
-
-namespace economic {
-constexpr int kCarryBackRate = 3;
-constexpr int kDiscountRateYears1To10 = 11;
-constexpr int kDiscountRateYears11To110 = 12;
-constexpr int kIndexationRateYears1To10 = 15;
-constexpr int kIndexationRateYears11To110 = 16;
-constexpr int kSalaryCeiling = 19;
-} // namespace economic
-
-constexpr int kFirstRetirementAgeElement = 1;
-constexpr int kLastRetirementAgeElement = 21;
+constexpr int kFirstRetirementAgeElement = TALVEK_FACTORS_FIRST_AGE;
+constexpr int kLastRetirementAgeElement = TALVEK_FACTORS_LAST_AGE;
 
 // A rate table of the library: the ages first..last down elements 1..last-age
 // element (the last age repeated to the end of the column, as a worksheet
@@ -103,25 +70,6 @@ void layOutRetirementFactors(const PlanBasis &basis, std::vector<double> &out) {
     }
 }
 
-void describe(SAFEARRAY &descriptor, SAFEARRAY *&reference, void *data, size_t count,
-              uint32_t elementSize, int32_t lowerBound) {
-    descriptor = SAFEARRAY{};
-    descriptor.cDims = 1;
-    descriptor.fFeatures = 0;
-    descriptor.cbElements = elementSize;
-    descriptor.cLocks = 0;
-    descriptor.pvData = data;
-    descriptor.rgsabound[0].cElements = static_cast<uint32_t>(count);
-    descriptor.rgsabound[0].lLbound = lowerBound;
-    reference = &descriptor;
-}
-
-template <typename Element>
-void describeVector(SAFEARRAY &descriptor, SAFEARRAY *&reference, std::vector<Element> &data,
-                    int32_t lowerBound) {
-    describe(descriptor, reference, data.data(), data.size(), sizeof(Element), lowerBound);
-}
-
 } // namespace
 
 void fillHostArrays(const PlanBasis &basis, HostArraySet &arrays) {
@@ -149,36 +97,36 @@ void fillHostArrays(const PlanBasis &basis, HostArraySet &arrays) {
     }
 
     std::vector<double> &p = arrays.planParameters;
-    p[plan::kMemberRateUpToCeiling] = basis.memberRateUpToCeiling;
-    p[plan::kMemberRateAboveCeiling] = basis.memberRateAboveCeiling;
-    p[plan::kEmployerRateUpToCeiling] = basis.employerRateUpToCeiling;
-    p[plan::kEmployerRateAboveCeiling] = basis.employerRateAboveCeiling;
-    p[plan::kAveragingYears] = basis.averagingYears;
-    p[plan::kLowerAccrualRate] = basis.lowerAccrualRate;
-    p[plan::kUpperAccrualRate] = basis.upperAccrualRate;
-    p[plan::kBridgeRate] = basis.bridgeRate;
-    p[plan::kIndexationShare] = basis.indexationShare;
-    p[plan::kSpouseFraction] = basis.spouseFraction;
-    p[plan::kGuaranteePeriod] = basis.guaranteePeriod;
-    p[plan::kBridgeStartAge] = basis.bridgeStartAge;
-    p[plan::kBridgeEndAge] = basis.bridgeEndAge;
+    p[TALVEK_PLAN_MEMBER_RATE_UP_TO_CEILING] = basis.memberRateUpToCeiling;
+    p[TALVEK_PLAN_MEMBER_RATE_ABOVE_CEILING] = basis.memberRateAboveCeiling;
+    p[TALVEK_PLAN_EMPLOYER_RATE_UP_TO_CEILING] = basis.employerRateUpToCeiling;
+    p[TALVEK_PLAN_EMPLOYER_RATE_ABOVE_CEILING] = basis.employerRateAboveCeiling;
+    p[TALVEK_PLAN_AVERAGING_YEARS] = basis.averagingYears;
+    p[TALVEK_PLAN_LOWER_ACCRUAL_RATE] = basis.lowerAccrualRate;
+    p[TALVEK_PLAN_UPPER_ACCRUAL_RATE] = basis.upperAccrualRate;
+    p[TALVEK_PLAN_BRIDGE_RATE] = basis.bridgeRate;
+    p[TALVEK_PLAN_INDEXATION_SHARE] = basis.indexationShare;
+    p[TALVEK_PLAN_SPOUSE_FRACTION] = basis.spouseFraction;
+    p[TALVEK_PLAN_GUARANTEE_PERIOD] = basis.guaranteePeriod;
+    p[TALVEK_PLAN_BRIDGE_START_AGE] = basis.bridgeStartAge;
+    p[TALVEK_PLAN_BRIDGE_END_AGE] = basis.bridgeEndAge;
 
     layOutRetirementFactors(basis, arrays.retirementFactors);
 
     std::vector<double> &d = arrays.demographicParameters;
-    d[demographic::kDisablementLoading] = basis.disablementLoading;
-    d[demographic::kDisabledAgeAddition] = basis.disabledAgeAddition;
-    d[demographic::kTransferShare] = basis.transferShare;
-    d[demographic::kSpouseAgeDifference] = basis.spouseAgeDifference;
-    d[demographic::kDeferredRetirementAge] = basis.deferredRetirementAge;
+    d[TALVEK_DEMOGRAPHIC_DISABLEMENT_LOADING] = basis.disablementLoading;
+    d[TALVEK_DEMOGRAPHIC_DISABLED_AGE_ADDITION] = basis.disabledAgeAddition;
+    d[TALVEK_DEMOGRAPHIC_TRANSFER_SHARE] = basis.transferShare;
+    d[TALVEK_DEMOGRAPHIC_SPOUSE_AGE_DIFFERENCE] = basis.spouseAgeDifference;
+    d[TALVEK_DEMOGRAPHIC_DEFERRED_RETIREMENT_AGE] = basis.deferredRetirementAge;
 
     std::vector<double> &e = arrays.economicParameters;
-    e[economic::kCarryBackRate] = basis.carryBackRate;
-    e[economic::kDiscountRateYears1To10] = basis.discountRateYears1To10;
-    e[economic::kDiscountRateYears11To110] = basis.discountRateYears11To110;
-    e[economic::kIndexationRateYears1To10] = basis.indexationRateYears1To10;
-    e[economic::kIndexationRateYears11To110] = basis.indexationRateYears11To110;
-    e[economic::kSalaryCeiling] = basis.salaryCeiling;
+    e[TALVEK_ECONOMIC_CARRY_BACK_RATE] = basis.carryBackRate;
+    e[TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_1_TO_10] = basis.discountRateYears1To10;
+    e[TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_11_TO_110] = basis.discountRateYears11To110;
+    e[TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_1_TO_10] = basis.indexationRateYears1To10;
+    e[TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_11_TO_110] = basis.indexationRateYears11To110;
+    e[TALVEK_ECONOMIC_SALARY_CEILING] = basis.salaryCeiling;
 
     // past the last listed age everyone retires, and no one withdraws or
     // becomes disabled
@@ -188,45 +136,35 @@ void fillHostArrays(const PlanBasis &basis, HostArraySet &arrays) {
     layOutSalaryScale(basis.salaryScale, arrays.salaryScale);
 
     for (int year = 0; year < kProjectionYears; ++year) {
-        arrays.yearlyRates[year] = basis.inflation[year];
-        arrays.yearlyRates[year + kYearSlots] = basis.realWageGrowth[year];
+        arrays.yearlyRates[TALVEK_YEARLY_INFLATION + year] = basis.inflation[year];
+        arrays.yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + year] = basis.realWageGrowth[year];
     }
 }
 
-void describeHostArrays(HostArraySet &a, HostDescriptors &d) {
-    // The tables keyed from element 1 are declared from 1, as a host holding
-    // them in a worksheet range would; the library counts elements from the
-    // first stored one all the same, so element i sits at storage position i.
-    describeVector(d.baseMortality, d.baseMortalityRef, a.baseMortality, 0);
-    describeVector(d.mortalityImprovement, d.mortalityImprovementRef, a.mortalityImprovement, 0);
-    describeVector(d.columnMap, d.columnMapRef, a.columnMap, 1);
-    describeVector(d.statusCodes, d.statusCodesRef, a.statusCodes, 1);
-    describeVector(d.planParameters, d.planParametersRef, a.planParameters, 1);
-    describeVector(d.retirementFactors, d.retirementFactorsRef, a.retirementFactors, 1);
-    describeVector(d.demographicParameters, d.demographicParametersRef, a.demographicParameters, 1);
-    describeVector(d.economicParameters, d.economicParametersRef, a.economicParameters, 1);
-    describeVector(d.retirementRates, d.retirementRatesRef, a.retirementRates, 1);
-    describeVector(d.disabilityRates, d.disabilityRatesRef, a.disabilityRates, 1);
-    describeVector(d.withdrawalRates, d.withdrawalRatesRef, a.withdrawalRates, 1);
-    describeVector(d.salaryScale, d.salaryScaleRef, a.salaryScale, 1);
-    describeVector(d.memberCounts, d.memberCountsRef, a.memberCounts, 0);
-    describeVector(d.decrementCounts, d.decrementCountsRef, a.decrementCounts, 0);
-    describeVector(d.yearlyRates, d.yearlyRatesRef, a.yearlyRates, 0);
-    describeVector(d.benefitCashflows, d.benefitCashflowsRef, a.benefitCashflows, 0);
+TalvekAssumptions engineAssumptions(HostArraySet &a) {
+    for (size_t i = 0; i < a.statusCodes.size(); ++i) a.statusCodes[i] = a.statusCodeText[i].c_str();
+    TalvekAssumptions e{};
+    e.valuation_year = a.valuationYear;
+    e.mortality_base_year = a.mortalityBaseYear;
+    e.delimiter_code = a.delimiterCode;
+    e.base_mortality = a.baseMortality.data();
+    e.mortality_improvement = a.mortalityImprovement.data();
+    e.column_map = a.columnMap.data();
+    e.status_codes = a.statusCodes.data();
+    e.plan_parameters = a.planParameters.data();
+    e.retirement_factors = a.retirementFactors.data();
+    e.demographic_parameters = a.demographicParameters.data();
+    e.economic_parameters = a.economicParameters.data();
+    e.retirement_rates = a.retirementRates.data();
+    e.disability_rates = a.disabilityRates.data();
+    e.withdrawal_rates = a.withdrawalRates.data();
+    e.salary_scale = a.salaryScale.data();
+    e.yearly_rates = a.yearlyRates.data();
+    return e;
 }
 
-void callGenerateLiabilities(HostArraySet &a, const std::string &memberFile,
-                             const std::string &listingFile, const std::string &errorFile,
-                             RunCounters &counters) {
-    HostDescriptors d;
-    describeHostArrays(a, d);
-    GenerateLiabilities(memberFile.c_str(), listingFile.c_str(), errorFile.c_str(), a.valuationYear,
-                        &counters.memberTotal, &counters.membersDone, &counters.errorCount,
-                        &counters.statusWord, &d.baseMortalityRef, a.mortalityBaseYear,
-                        &d.mortalityImprovementRef, &d.columnMapRef, a.delimiterCode,
-                        &d.statusCodesRef, &d.planParametersRef, &d.retirementFactorsRef,
-                        &d.demographicParametersRef, &d.economicParametersRef,
-                        &d.retirementRatesRef, &d.disabilityRatesRef, &d.withdrawalRatesRef,
-                        &d.salaryScaleRef, &d.memberCountsRef, &d.decrementCountsRef,
-                        &d.yearlyRatesRef, &d.benefitCashflowsRef);
+void takeResults(const TalvekResults &results, HostArraySet &arrays) {
+    arrays.memberCounts.assign(std::begin(results.member_counts), std::end(results.member_counts));
+    arrays.decrementCounts.assign(std::begin(results.decrement_counts), std::end(results.decrement_counts));
+    arrays.benefitCashflows.assign(std::begin(results.benefit_cashflows), std::end(results.benefit_cashflows));
 }

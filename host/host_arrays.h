@@ -1,5 +1,5 @@
-// The library's argument arrays, filled from a plan basis exactly as the
-// interface lays them out, with the array descriptors a host passes.
+// The engine's assumption arrays, filled from a plan basis exactly as the
+// engine's interface lays them out, and the result arrays of a run.
 #pragma once
 
 #include <array>
@@ -8,41 +8,45 @@
 #include <vector>
 
 #include "plan_basis.h"
-#include "talvek_pension_model.h"
+#include "talvek/engine.h"
 
-// Element counts of the arrays: every element the library reads is inside.
-constexpr int kMortalityElements = 241;     // male at age, female at age + 121
-constexpr int kFemaleMortalityOffset = 121;
-constexpr int kColumnMapElements = 21;      // field codes 1..20
-constexpr int kStatusCodeElements = 10;     // codes 1..9, 1..5 compared
-constexpr int kPlanParameterElements = 16;
-constexpr int kRetirementFactorElements = 242; // 1 and 21 ages, rows of 22 from 22
-constexpr int kFactorRowStride = 22;
-constexpr int kDemographicElements = 6;
-constexpr int kEconomicElements = 20;
-constexpr int kRetirementRateElements = 54;
-constexpr int kWithdrawalRateElements = 64;
-constexpr int kDisabilityRateElements = 94;
-constexpr int kSalaryScaleElements = 94;
-constexpr int kYearlyRateElements = 222;    // two rows of 111 years
-constexpr int kYearSlots = 111;             // slots of one result block
-constexpr int kMemberBlocks = 22;           // result blocks 1..22 of memberCounts
-constexpr int kDecrementBlocks = 15;
-constexpr int kCashflowBlocks = 18;
-constexpr int kMemberCountElements = (kMemberBlocks + 1) * kYearSlots;
-constexpr int kDecrementCountElements = (kDecrementBlocks + 1) * kYearSlots;
-constexpr int kCashflowElements = (kCashflowBlocks + 1) * kYearSlots;
+// Element counts of the arrays: the engine's published layout.
+constexpr int kMortalityElements = TALVEK_MORTALITY_SIZE;     // male at age, female at age + 121
+constexpr int kFemaleMortalityOffset = TALVEK_MORTALITY_FEMALE_OFFSET;
+constexpr int kColumnMapElements = TALVEK_COLUMN_MAP_SIZE;    // field codes 1..20
+constexpr int kStatusCodeElements = TALVEK_STATUS_CODES_SIZE; // codes 1..9, 1..5 compared
+constexpr int kPlanParameterElements = TALVEK_PLAN_SIZE;
+constexpr int kRetirementFactorElements = TALVEK_RETIREMENT_FACTORS_SIZE;
+constexpr int kFactorRowStride = TALVEK_FACTORS_ROW_STRIDE;
+constexpr int kDemographicElements = TALVEK_DEMOGRAPHIC_SIZE;
+constexpr int kEconomicElements = TALVEK_ECONOMIC_SIZE;
+constexpr int kRetirementRateElements = TALVEK_RETIREMENT_RATES_SIZE;
+constexpr int kWithdrawalRateElements = TALVEK_WITHDRAWAL_RATES_SIZE;
+constexpr int kDisabilityRateElements = TALVEK_DISABILITY_RATES_SIZE;
+constexpr int kSalaryScaleElements = TALVEK_SALARY_SCALE_SIZE;
+constexpr int kYearlyRateElements = TALVEK_YEARLY_RATES_SIZE; // two rows of 111 years
+constexpr int kYearSlots = TALVEK_YEAR_SLOTS;                 // slots of one result block
+constexpr int kMemberBlocks = TALVEK_MEMBER_COUNT_BLOCKS - 1; // result blocks 1..22 of memberCounts
+constexpr int kDecrementBlocks = TALVEK_DECREMENT_COUNT_BLOCKS - 1;
+constexpr int kCashflowBlocks = TALVEK_CASHFLOW_BLOCKS - 1;
+constexpr int kMemberCountElements = TALVEK_MEMBER_COUNTS_SIZE;
+constexpr int kDecrementCountElements = TALVEK_DECREMENT_COUNTS_SIZE;
+constexpr int kCashflowElements = TALVEK_BENEFIT_CASHFLOWS_SIZE;
 
-// Where a by-age table of the library keeps its ages and values.
+// Where a by-age table of the engine keeps its ages and values.
 struct AgeTableLayout {
     int elements;       // size of the array
     int lastAgeElement; // element holding the table's last age (element 1: first age)
     int firstValue;     // element of the value for the first age
 };
-constexpr AgeTableLayout kRetirementRateLayout{kRetirementRateElements, 26, 28};
-constexpr AgeTableLayout kWithdrawalRateLayout{kWithdrawalRateElements, 31, 33};
-constexpr AgeTableLayout kDisabilityRateLayout{kDisabilityRateElements, 46, 48};
-constexpr AgeTableLayout kSalaryScaleLayout{kSalaryScaleElements, 46, 48};
+constexpr AgeTableLayout kRetirementRateLayout{kRetirementRateElements, TALVEK_RETIREMENT_RATES_LAST_AGE,
+                                               TALVEK_RETIREMENT_RATES_FIRST_VALUE};
+constexpr AgeTableLayout kWithdrawalRateLayout{kWithdrawalRateElements, TALVEK_WITHDRAWAL_RATES_LAST_AGE,
+                                               TALVEK_WITHDRAWAL_RATES_FIRST_VALUE};
+constexpr AgeTableLayout kDisabilityRateLayout{kDisabilityRateElements, TALVEK_DISABILITY_RATES_LAST_AGE,
+                                               TALVEK_DISABILITY_RATES_FIRST_VALUE};
+constexpr AgeTableLayout kSalaryScaleLayout{kSalaryScaleElements, TALVEK_SALARY_SCALE_LAST_AGE,
+                                            TALVEK_SALARY_SCALE_FIRST_VALUE};
 
 struct HostArraySet {
     int32_t valuationYear = 0;
@@ -70,33 +74,9 @@ struct HostArraySet {
 // Fills every assumption array from the basis and zeroes the result arrays.
 void fillHostArrays(const PlanBasis &basis, HostArraySet &arrays);
 
-// One descriptor per array argument, in the order of the call, and the
-// pointers to them that the call takes.
-struct HostDescriptors {
-    SAFEARRAY baseMortality, mortalityImprovement, columnMap, statusCodes, planParameters,
-        retirementFactors, demographicParameters, economicParameters, retirementRates,
-        disabilityRates, withdrawalRates, salaryScale, memberCounts, decrementCounts, yearlyRates,
-        benefitCashflows;
-    SAFEARRAY *baseMortalityRef, *mortalityImprovementRef, *columnMapRef, *statusCodesRef,
-        *planParametersRef, *retirementFactorsRef, *demographicParametersRef,
-        *economicParametersRef, *retirementRatesRef, *disabilityRatesRef, *withdrawalRatesRef,
-        *salaryScaleRef, *memberCountsRef, *decrementCountsRef, *yearlyRatesRef,
-        *benefitCashflowsRef;
-};
+// The assumptions of the set as the engine's run definition takes them (the
+// set must outlive the definition).
+TalvekAssumptions engineAssumptions(HostArraySet &arrays);
 
-// Describes the arrays of the set (which must outlive the descriptors).
-void describeHostArrays(HostArraySet &arrays, HostDescriptors &descriptors);
-
-// The counters of one run, which the host owns.
-struct RunCounters {
-    int32_t memberTotal = 0;  // line reads of the member file, from CountInputData
-    int32_t membersDone = 0;  // lines read without a field error
-    int32_t errorCount = 0;   // field errors written to the error log
-    int16_t statusWord = 0;   // a slot of the call, never used
-};
-
-// Calls GenerateLiabilities with the arrays of the set. Paths are passed as
-// given; the scratch file of the run lands in the current directory.
-void callGenerateLiabilities(HostArraySet &arrays, const std::string &memberFile,
-                             const std::string &listingFile, const std::string &errorFile,
-                             RunCounters &counters);
+// Takes the result arrays of a run into the set's.
+void takeResults(const TalvekResults &results, HostArraySet &arrays);

@@ -22,9 +22,9 @@ int main(int argc, char **argv) {
     run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
     run->add_option("--out", runOptions.outputDirectory, "Directory for the results")->capture_default_str();
     run->add_option("--jobs", runOptions.jobs,
-                    "Pieces of the member file valued at once (default: one per core); the results "
-                    "are those of one piece to within 1e-12")
-        ->check(CLI::Range(1, 64));
+                    "Threads that value the member file's pieces (default: one per core); the "
+                    "results are the same bytes for any number of jobs")
+        ->check(CLI::Range(1, 256));
     run->footer("Example:\n"
                 "  talvek run --basis examples/basis.toml --members examples/members.txt --out results");
 

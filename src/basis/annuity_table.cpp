@@ -9,13 +9,13 @@
 namespace {
 
 // Elements of the host arrays read here.
-constexpr int kFirstRetirementAge = 1;     // retirementFactors
-constexpr int kLastRetirementAge = 21;     // retirementFactors
-constexpr int kFactorRowLength = 22;       // row k at 22k: service bound, then 21 factors
-constexpr int kMaxRetirementAges = 21;     // columns 1..21 of a factor row
-constexpr int kSpouseFraction = 12;        // planParameters
-constexpr int kGuaranteePeriod = 13;       // planParameters
-constexpr int kSpouseAgeDifference = 4;    // demographicParameters
+constexpr int kFirstRetirementAge = TALVEK_FACTORS_FIRST_AGE;  // retirementFactors
+constexpr int kLastRetirementAge = TALVEK_FACTORS_LAST_AGE;    // retirementFactors
+constexpr int kFactorRowLength = TALVEK_FACTORS_ROW_STRIDE;    // row k at 22k: service bound, then 21 factors
+constexpr int kMaxRetirementAges = TALVEK_FACTORS_AGES;        // columns 1..21 of a factor row
+constexpr int kSpouseFraction = TALVEK_PLAN_SPOUSE_FRACTION;
+constexpr int kGuaranteePeriod = TALVEK_PLAN_GUARANTEE_PERIOD;
+constexpr int kSpouseAgeDifference = TALVEK_DEMOGRAPHIC_SPOUSE_AGE_DIFFERENCE;
 constexpr int kLastExitAge = kAnnuityFirstAge + kAnnuityAges - 1; // 60
 constexpr int kLastTableAge = kMortalityAges - 1;                 // 120: dies within the year
 constexpr int kLastComputedAge = kLastTableAge - 1;               // 119: last projected rate

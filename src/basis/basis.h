@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 
 constexpr int kMortalityAges = 121;   // ages 0..120
 constexpr int kProjectionSlots = 111; // years 0..110

@@ -44,7 +44,7 @@ void buildBasisLookups(Basis &basis, const HostArrays &host) {
             basis.retirementFactorByBand[band][age] = retirementFactorAt(host, band, age);
         }
     }
-    const double averagingYears = host.planParameters[5];
+    const double averagingYears = host.planParameters[TALVEK_PLAN_AVERAGING_YEARS];
     for (int32_t pastYears = 0; pastYears < kPastCeilingSlots; ++pastYears) {
         for (int32_t year = 0; year < kProjectionSlots; ++year) {
             basis.ceilingAverageByYear[pastYears][year] =

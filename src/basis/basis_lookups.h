@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
 #include "basis/decrement_rates.h"
 #include "basis/retirement_factor.h"
@@ -43,7 +43,7 @@ inline double retirementFactorOf(const Basis &basis, const HostArrays &host, int
 // The table holds the run's own averaging years; any other reads directly.
 inline double ceilingAverageOf(const Basis &basis, const HostArrays &host, double averagingYears,
                                int32_t pastYears, int32_t year) {
-    if (basis.lookupsBuilt && averagingYears == host.planParameters[5] &&
+    if (basis.lookupsBuilt && averagingYears == host.planParameters[TALVEK_PLAN_AVERAGING_YEARS] &&
         insideLookup(pastYears, kPastCeilingSlots) && insideLookup(year, kProjectionSlots))
         return basis.ceilingAverageByYear[pastYears][year];
     return ceilingAverage(basis, averagingYears, pastYears, year);

@@ -14,35 +14,35 @@ double tableValue(const double *table, int size, int firstValue, int64_t offset)
 
 double retirementRate(const HostArrays &host, int32_t x) {
     const double *table = host.retirementRates;
-    const int32_t first = truncToInt(table[1]);
-    const int32_t last = truncToInt(table[26]);
+    const int32_t first = truncToInt(table[TALVEK_RATES_FIRST_AGE]);
+    const int32_t last = truncToInt(table[TALVEK_RETIREMENT_RATES_LAST_AGE]);
     if (x < first) return 0.0;
     if (x >= last) return 1.0;
-    return tableValue(table, kRetirementRatesSize, 28, int64_t{x} - first);
+    return tableValue(table, kRetirementRatesSize, TALVEK_RETIREMENT_RATES_FIRST_VALUE, int64_t{x} - first);
 }
 
 double withdrawalRate(const HostArrays &host, int32_t x) {
     const double *table = host.withdrawalRates;
-    const int32_t first = truncToInt(table[1]);
-    const int32_t last = truncToInt(table[31]);
+    const int32_t first = truncToInt(table[TALVEK_RATES_FIRST_AGE]);
+    const int32_t last = truncToInt(table[TALVEK_WITHDRAWAL_RATES_LAST_AGE]);
     if (x < first || x >= last) return 0.0;
-    return tableValue(table, kWithdrawalRatesSize, 33, int64_t{x} - first);
+    return tableValue(table, kWithdrawalRatesSize, TALVEK_WITHDRAWAL_RATES_FIRST_VALUE, int64_t{x} - first);
 }
 
 double disablementRate(const HostArrays &host, int32_t x) {
     const double *table = host.disabilityRates;
-    const int32_t first = truncToInt(table[1]);
-    const int32_t last = truncToInt(table[46]);
+    const int32_t first = truncToInt(table[TALVEK_RATES_FIRST_AGE]);
+    const int32_t last = truncToInt(table[TALVEK_DISABILITY_RATES_LAST_AGE]);
     if (x < first || x >= last) return 0.0;
-    return tableValue(table, kDisabilityRatesSize, 48, int64_t{x} - first);
+    return tableValue(table, kDisabilityRatesSize, TALVEK_DISABILITY_RATES_FIRST_VALUE, int64_t{x} - first);
 }
 
 double salaryScaleAt(const HostArrays &host, int32_t z) {
     const double *scale = host.salaryScale;
-    const int32_t first = truncToInt(scale[1]);
-    const int32_t last = truncToInt(scale[46]);
-    constexpr int kFirstValue = 48;
-    constexpr int kLastValue = kSalaryScaleSize - 1;
+    const int32_t first = truncToInt(scale[TALVEK_RATES_FIRST_AGE]);
+    const int32_t last = truncToInt(scale[TALVEK_SALARY_SCALE_LAST_AGE]);
+    constexpr int kFirstValue = TALVEK_SALARY_SCALE_FIRST_VALUE;
+    constexpr int kLastValue = TALVEK_SALARY_SCALE_LAST_VALUE;
     if (z < first) return scale[kFirstValue];
     if (z > last) return scale[kLastValue];
     const int64_t element = kFirstValue + (int64_t{z} - first);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 
 // Retirement rate at age x: 0 below the first age, 1 from the last age on.
 double retirementRate(const HostArrays &host, int32_t x);

@@ -5,15 +5,15 @@
 namespace {
 
 // Elements of the host's economic and plan parameters read here.
-constexpr int kPastSalaryRate = 3;        // economicParameters: ceiling carried back by this rate
-constexpr int kEarlyDiscountRate = 11;    // economicParameters: discount, years 1..10
-constexpr int kLateDiscountRate = 12;     // economicParameters: discount, years 11..110
-constexpr int kEarlyIndexationRate = 15;  // economicParameters: indexation, years 1..10
-constexpr int kLateIndexationRate = 16;   // economicParameters: indexation, years 11..110
-constexpr int kValuationCeiling = 19;     // economicParameters: ceiling in the valuation year
-constexpr int kAveragingYears = 5;        // planParameters: past years of the ceiling
-constexpr int kIndexationShare = 9;       // planParameters: share of inflation granted
-constexpr int kSecondRowOffset = 111;     // yearlyRates: second row of year t at t + 111
+constexpr int kPastSalaryRate = TALVEK_ECONOMIC_CARRY_BACK_RATE;  // ceiling carried back by this rate
+constexpr int kEarlyDiscountRate = TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_1_TO_10;
+constexpr int kLateDiscountRate = TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_11_TO_110;
+constexpr int kEarlyIndexationRate = TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_1_TO_10;
+constexpr int kLateIndexationRate = TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_11_TO_110;
+constexpr int kValuationCeiling = TALVEK_ECONOMIC_SALARY_CEILING; // in the valuation year
+constexpr int kAveragingYears = TALVEK_PLAN_AVERAGING_YEARS;      // past years of the ceiling
+constexpr int kIndexationShare = TALVEK_PLAN_INDEXATION_SHARE;    // share of inflation granted
+constexpr int kSecondRowOffset = TALVEK_YEARLY_SALARY_GROWTH;     // second row of year t at t + 111
 constexpr int kLastEarlyYear = 10;        // the first rates apply to years 1..10
 
 } // namespace

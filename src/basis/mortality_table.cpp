@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr int kFemaleOffset = 121; // female age x stands at element x + 121
+constexpr int kFemaleOffset = TALVEK_MORTALITY_FEMALE_OFFSET; // female age x at element x + 121
 constexpr int kFirstComputedAge = 1;
-constexpr int kLastComputedAge = 119;
+constexpr int kLastComputedAge = TALVEK_MORTALITY_OLDEST_AGE;
 
 // One sex's table. Row 0 has no deaths and row 120 dies within the year,
 // whatever the host holds at those elements; rows 1..119 are projected.

@@ -5,10 +5,10 @@
 #include "basis/basis.h"
 
 namespace {
-constexpr int kFirstAgeElement = 1;  // firstRetirementAge
-constexpr int kLastAgeElement = 21;  // lastRetirementAge
-constexpr int kRowLength = 22;       // service bound, then 21 factors
-constexpr int64_t kFactorColumns = 21;
+constexpr int kFirstAgeElement = TALVEK_FACTORS_FIRST_AGE; // firstRetirementAge
+constexpr int kLastAgeElement = TALVEK_FACTORS_LAST_AGE;   // lastRetirementAge
+constexpr int kRowLength = TALVEK_FACTORS_ROW_STRIDE;      // service bound, then 21 factors
+constexpr int64_t kFactorColumns = TALVEK_FACTORS_AGES;
 } // namespace
 
 double retirementFactorAt(const HostArrays &host, int32_t serviceBand, int32_t ageReached) {

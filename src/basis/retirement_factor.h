@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 
 // Element 22 * band + min(ageReached, lastRetirementAge) - firstRetirementAge + 1
 // of retirementFactors. Band 0 (no row) reads row 1, a band beyond row 10 row

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kFactorRowLength = 22; // row k of retirementFactors starts at element 22k
+constexpr int kFactorRowLength = TALVEK_FACTORS_ROW_STRIDE; // row k of retirementFactors starts at element 22k
 
 } // namespace
 

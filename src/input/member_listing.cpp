@@ -19,14 +19,14 @@ constexpr const char *kHeaderLine2 =
 
 } // namespace
 
-void writeListingHeaders(std::FILE *file) {
-    writeLogLine(file, kHeaderLine1, static_cast<int>(std::strlen(kHeaderLine1)));
-    writeLogLine(file, kHeaderLine2, static_cast<int>(std::strlen(kHeaderLine2)));
+void writeListingHeaders(ReportSink &sink) {
+    writeLogLine(sink, kHeaderLine1, static_cast<int>(std::strlen(kHeaderLine1)));
+    writeLogLine(sink, kHeaderLine2, static_cast<int>(std::strlen(kHeaderLine2)));
 }
 
 // " %s %s  %3i   %c    %9.2f %7.1f     %7.1f %9.2f     %c      %3i    %3i\n",
 // built field by field: the same bytes as the C formatter, without its cost.
-void writeListingLine(std::FILE *file, const MemberRecord &member) {
+void writeListingLine(ReportSink &sink, const MemberRecord &member) {
     char line[kListingBufferSize];
     char *out = line;
     out = appendChar(out, ' ');
@@ -54,5 +54,5 @@ void writeListingLine(std::FILE *file, const MemberRecord &member) {
     out = appendChar(out, '\n');
     // The whole line: a NUL letter in it is written as a byte and the line
     // keeps its line feed.
-    writeLogLine(file, line, static_cast<int>(out - line));
+    writeLogLine(sink, line, static_cast<int>(out - line));
 }

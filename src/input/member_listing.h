@@ -1,9 +1,8 @@
 // The member listing: two header lines, then one line per line read.
 #pragma once
 
-#include <cstdio>
+#include "core/member_record.h"
+#include "core/report_sink.h"
 
-#include "input/member_record.h"
-
-void writeListingHeaders(std::FILE *file);
-void writeListingLine(std::FILE *file, const MemberRecord &member);
+void writeListingHeaders(ReportSink &sink);
+void writeListingLine(ReportSink &sink, const MemberRecord &member);

@@ -2,8 +2,10 @@
 // code, a message in the error log for every field that cannot be read.
 #include "input/member_parser.h"
 
-#include <cstdarg>
 #include <cstring>
+#include <initializer_list>
+
+#include "input/report_format.h"
 
 namespace {
 
@@ -62,17 +64,12 @@ inline int32_t codeOf(char c) { return static_cast<signed char>(c); }
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void logFieldError(ErrorLog &log, const char *format, ...) {
+// Formats the message without the C library's locale: an amount always has
+// a point, whatever locale the calling program has set.
+void logFieldError(ErrorLog &log, const char *format, std::initializer_list<ReportValue> values) {
     char message[kMessageBufferSize];
-    std::va_list arguments;
-    va_start(arguments, format);
-    int length = std::vsnprintf(message, sizeof message, format, arguments);
-    va_end(arguments);
-    if (length >= kMessageBufferSize) length = kMessageBufferSize - 1;
-    if (length > 0) writeLogLine(log.file, message, length);
+    const int length = formatReportLine(message, kMessageBufferSize, format, values);
+    if (length > 0) writeLogLine(log.sink, message, length);
     // The host's counter wraps rather than overflows.
     *log.errorCount = static_cast<int32_t>(static_cast<uint32_t>(*log.errorCount) + 1u);
 }
@@ -112,7 +109,7 @@ bool copyTextField(LineCursor &cursor, int32_t width, char *kept, int32_t keptWi
 
 ColumnOutcome parseMemberNumber(LineCursor &cursor, MemberRecord &member, ErrorLog &log) {
     if (!copyTextField(cursor, kMemberNumberWidth, member.memberNumber, kMemberNumberKept)) {
-        logFieldError(log, "Error: Member %s, member number field too wide.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, member number field too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     ++cursor.position;
@@ -121,7 +118,7 @@ ColumnOutcome parseMemberNumber(LineCursor &cursor, MemberRecord &member, ErrorL
 
 ColumnOutcome parseStatusCode(LineCursor &cursor, MemberRecord &member, ErrorLog &log) {
     if (!copyTextField(cursor, kStatusWidth, member.statusCode, kStatusWidth)) {
-        logFieldError(log, "Error: Member %s, member status field too wide.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, member status field too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     ++cursor.position;
@@ -182,12 +179,11 @@ ColumnOutcome parseAge(LineCursor &cursor, MemberRecord &member, ErrorLog &log) 
     }
     const bool ended = scanInteger(cursor, member.age);
     if (!ended) {
-        logFieldError(log, "Error: Member %s, member age field too wide.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, member age field too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     if (member.age < 15 || member.age > 119) {
-        logFieldError(log, "Error: Member %s, member age %3i outside allowable range.\n",
-                      member.memberNumber, member.age);
+        logFieldError(log, "Error: Member %s, member age %3i outside allowable range.\n", {member.memberNumber, member.age});
         return FieldFailed;
     }
     ++cursor.position;
@@ -201,14 +197,13 @@ ColumnOutcome parseSpouseAge(LineCursor &cursor, MemberRecord &member, ErrorLog 
     }
     const bool ended = scanInteger(cursor, member.spouseAge);
     if (!ended) {
-        logFieldError(log, "Error: Member %s, spouse age field too wide.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, spouse age field too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     // A negative spouse age (a sign reads as a digit of -3) is as wrong as one
     // above 119; it would otherwise stretch the projection past its years.
     if (member.spouseAge < 0 || member.spouseAge > 119) {
-        logFieldError(log, "Error: Member %s, spouse age %3i outside allowable range.\n",
-                      member.memberNumber, member.spouseAge);
+        logFieldError(log, "Error: Member %s, spouse age %3i outside allowable range.\n", {member.memberNumber, member.spouseAge});
         return FieldFailed;
     }
     ++cursor.position;
@@ -222,13 +217,11 @@ ColumnOutcome parseYearsRetired(LineCursor &cursor, MemberRecord &member, ErrorL
     }
     const bool ended = scanInteger(cursor, member.yearsRetired);
     if (!ended) {
-        logFieldError(log, "Error: Member %s, years since retirement field is too wide.\n",
-                      member.memberNumber);
+        logFieldError(log, "Error: Member %s, years since retirement field is too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     if (member.yearsRetired < 0 || member.yearsRetired > 50) {
-        logFieldError(log, "Error: Member %s, years since retirement %3i outside allowable range.\n",
-                      member.memberNumber, member.yearsRetired);
+        logFieldError(log, "Error: Member %s, years since retirement %3i outside allowable range.\n", {member.memberNumber, member.yearsRetired});
         return FieldFailed;
     }
     ++cursor.position;
@@ -260,31 +253,27 @@ ColumnOutcome parseAmount(LineCursor &cursor, int32_t code, MemberRecord &member
     const char *number = member.memberNumber;
     switch (code) {
     case AnnualSalaryField:
-        logFieldError(log, "Error: Member %s, problem reading annual salary field.\n", number);
+        logFieldError(log, "Error: Member %s, problem reading annual salary field.\n", {number});
         break;
     case ServiceWithGuaranteeField: {
         // A last field without its delimiter stops on the line feed: it is
         // shown as a blank, so that the message stays one line of the log.
         const char stopped = current(cursor) == '\n' ? ' ' : current(cursor);
-        logFieldError(log, "Error: Member %s, problem reading 'service with inflation guarantee' %c.\n",
-                      number, stopped);
+        logFieldError(log, "Error: Member %s, problem reading 'service with inflation guarantee' %c.\n", {number, stopped});
         break;
     }
     case ServiceWithoutGuaranteeField:
         logFieldError(log,
-                      "Error: Member %s, problem reading 'service without inflation guarantee' %6.2f.\n",
-                      number, *field);
+                      "Error: Member %s, problem reading 'service without inflation guarantee' %6.2f.\n", {number, *field});
         break;
     case CurrentPensionField:
-        logFieldError(log, "Error: Member %s, problem reading current pension field: %10.2f.\n", number,
-                      *field);
+        logFieldError(log, "Error: Member %s, problem reading current pension field: %10.2f.\n", {number, *field});
         break;
     case BridgePensionField:
-        logFieldError(log, "Error: Member %s, problem reading bridge pension field: %10.2f.\n", number,
-                      *field);
+        logFieldError(log, "Error: Member %s, problem reading bridge pension field: %10.2f.\n", {number, *field});
         break;
     default:
-        logFieldError(log, "Error: Member %s, problem reading average salary field.\n", number);
+        logFieldError(log, "Error: Member %s, problem reading average salary field.\n", {number});
         break;
     }
     return FieldFailed;
@@ -307,8 +296,7 @@ ColumnOutcome parseGuaranteedFraction(LineCursor &cursor, MemberRecord &member, 
         return NextColumn;
     }
     logFieldError(log,
-                  "Error: Member %s, problem reading fraction of pension with inflation guarantee %6.2f.\n",
-                  member.memberNumber, member.guaranteedFraction);
+                  "Error: Member %s, problem reading fraction of pension with inflation guarantee %6.2f.\n", {member.memberNumber, member.guaranteedFraction});
     return FieldFailed;
 }
 
@@ -318,12 +306,12 @@ ColumnOutcome parseSex(LineCursor &cursor, MemberRecord &member, ErrorLog &log) 
     member.sex = current(cursor);
     ++cursor.position;
     if (!atDelimiter(cursor)) {
-        logFieldError(log, "Error: Member %s, member sex field too wide.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, member sex field too wide.\n", {member.memberNumber});
         return FieldFailed;
     }
     const char s = member.sex;
     if (s != 'M' && s != 'm' && s != 'F' && s != 'f') {
-        logFieldError(log, "Error: Member %s, member sex %c not recognized.\n", member.memberNumber, s);
+        logFieldError(log, "Error: Member %s, member sex %c not recognized.\n", {member.memberNumber, s});
         return FieldFailed;
     }
     ++cursor.position;
@@ -339,12 +327,11 @@ ColumnOutcome parseMaritalStatus(LineCursor &cursor, MemberRecord &member, Error
     ++cursor.position;
     const char s = member.maritalStatus;
     if (!atDelimiter(cursor)) {
-        logFieldError(log, "Error: Member %s, trouble reading marital status field: %c\n",
-                      member.memberNumber, s);
+        logFieldError(log, "Error: Member %s, trouble reading marital status field: %c\n", {member.memberNumber, s});
         return FieldFailed;
     }
     if (s != 'M' && s != 'm' && s != 'U' && s != 'u' && s != 'S' && s != 's') {
-        logFieldError(log, "Error: Member %s, marital status %c not recognized.\n", member.memberNumber, s);
+        logFieldError(log, "Error: Member %s, marital status %c not recognized.\n", {member.memberNumber, s});
         return FieldFailed;
     }
     ++cursor.position;
@@ -371,7 +358,7 @@ ColumnOutcome parseColumn(LineCursor &cursor, int32_t code, MemberRecord &member
     default:
         // A column given to a code without a parser: reported and counted, the
         // cursor stays, and the next column starts on the same text.
-        logFieldError(log, "Error: Member %s, problem with data file layout.\n", member.memberNumber);
+        logFieldError(log, "Error: Member %s, problem with data file layout.\n", {member.memberNumber});
         return NextColumn;
     }
 }
@@ -440,8 +427,8 @@ bool parseMemberLine(const char *line, const LineLayout &layout, MemberRecord &m
     return true;
 }
 
-void writeLogLine(std::FILE *file, const char *text, int length) {
-    // Write errors on the reports are ignored: the run goes on. A log without
-    // a file (a pass that only reads the lines) keeps nothing.
-    if (length > 0 && file != nullptr) std::fwrite(text, 1, static_cast<size_t>(length), file);
+void writeLogLine(ReportSink &sink, const char *text, int length) {
+    // A failed write is noted in the sink and the run goes on; a log with
+    // neither file nor memory (a pass that only reads the lines) keeps nothing.
+    if (length > 0) writeReport(sink, text, static_cast<size_t>(length));
 }

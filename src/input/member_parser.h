@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "input/member_record.h"
+#include "core/member_record.h"
+#include "core/report_sink.h"
 
 constexpr int kLineBufferSize = 500;  // at most 499 bytes of a line and a NUL
 constexpr char kLineFiller = '!';     // fills the line buffer beyond the line
@@ -19,8 +20,8 @@ struct LineLayout {
 
 // Where field errors and unknown statuses are reported.
 struct ErrorLog {
-    std::FILE *file;      // the error log
-    int32_t *errorCount;  // the host's counter of field errors
+    ReportSink sink;      // the error log
+    int32_t *errorCount;  // the counter of field errors
 };
 
 char delimiterFromCode(int16_t delimiterCode);
@@ -37,4 +38,4 @@ bool parseMemberLine(const char *line, const LineLayout &layout, MemberRecord &m
                      ErrorLog &log);
 
 // Writes one message to the log, whole, as the formatter produced it.
-void writeLogLine(std::FILE *file, const char *text, int length);
+void writeLogLine(ReportSink &sink, const char *text, int length);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "input/report_format.h"
+
 namespace {
 
 constexpr int kStatusWidth = 5;
@@ -15,7 +17,7 @@ constexpr double kWeeksPerYear = 365.25 / 7;     // 52.17857142857143
 constexpr double kPartYearRoundUp = 0.999;       // service beyond a whole year by more rounds up
 constexpr int32_t kLastAge = 121;                // the member and spouse are followed up to it
 constexpr int32_t kProjectionYearsLimit = 111;   // the yearly blocks hold years 0..110
-constexpr int kMessageBufferSize = 256;          // status and member number are short texts
+constexpr int kMessageBufferSize = 512;          // status and member number are short texts
 
 int32_t saturateToInt(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
@@ -48,7 +50,7 @@ void deriveMemberQuantities(MemberRecord &member, const HostArrays &host) {
     // the host's age difference, anyone else's (women and an unknown sex) as
     // older. A huge host difference saturates instead of overflowing.
     if (member.spouseAge == 0) {
-        const int64_t difference = truncToInt(host.demographicParameters[4]);
+        const int64_t difference = truncToInt(host.demographicParameters[TALVEK_DEMOGRAPHIC_SPOUSE_AGE_DIFFERENCE]);
         member.spouseAge = isMale(member.sex) ? saturateToInt(int64_t{member.age} - difference)
                                               : saturateToInt(int64_t{member.age} + difference);
     }
@@ -58,9 +60,9 @@ void deriveMemberQuantities(MemberRecord &member, const HostArrays &host) {
     member.projectionYears = static_cast<int32_t>(
         std::min<int64_t>(kLastAge - int64_t{member.youngerAge}, kProjectionYearsLimit));
     member.yearsToLastRetirementAge =
-        saturateToInt(int64_t{truncToInt(host.retirementRates[26])} - member.age + 1);
+        saturateToInt(int64_t{truncToInt(host.retirementRates[TALVEK_RETIREMENT_RATES_LAST_AGE])} - member.age + 1);
 
-    const int32_t averagingYears = truncToInt(host.planParameters[5]);
+    const int32_t averagingYears = truncToInt(host.planParameters[TALVEK_PLAN_AVERAGING_YEARS]);
     member.serviceYears = (member.serviceWithGuarantee + member.serviceWithoutGuarantee) / kWeeksPerYear;
     const int32_t roundedUpYears = truncToInt(member.serviceYears + kPartYearRoundUp);
     member.cappedServiceYears = averagingYears < roundedUpYears ? averagingYears : roundedUpYears;
@@ -78,8 +80,8 @@ int32_t classifyMember(const MemberRecord &member, const StatusTable &table) {
 
 void reportUnknownStatus(ErrorLog &log, const MemberRecord &member) {
     char message[kMessageBufferSize];
-    int length = std::snprintf(message, sizeof message, "Could not identify status  %s  of member %s\n",
-                               member.statusCode, member.memberNumber);
-    if (length >= kMessageBufferSize) length = kMessageBufferSize - 1;
-    writeLogLine(log.file, message, length);
+    const int length = formatReportLine(message, kMessageBufferSize,
+                                        "Could not identify status  %s  of member %s\n",
+                                        {member.statusCode, member.memberNumber});
+    writeLogLine(log.sink, message, length);
 }

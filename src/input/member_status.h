@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "input/member_parser.h"
-#include "input/member_record.h"
+#include "core/member_record.h"
 
 constexpr int kStatusCodes = 11; // 0 "?????", 1..9 from the host, 10 unused
 

@@ -45,3 +45,56 @@ char *appendFixed(char *out, double value, int width, int precision) {
     char *end = std::to_chars(out, out + 330, value, std::chars_format::fixed, precision).ptr;
     return padLeft(out, end, width);
 }
+
+namespace {
+
+// The most a single value can take: a double in "%f" form with its width.
+constexpr int kLargestValue = 340;
+
+int parseCount(const char *&at) {
+    int count = 0;
+    while (*at >= '0' && *at <= '9') count = count * 10 + (*at++ - '0');
+    return count;
+}
+
+} // namespace
+
+int formatReportLine(char *out, int capacity, const char *format,
+                     std::initializer_list<ReportValue> values) {
+    const ReportValue *value = values.begin();
+    char *at = out;
+    char *const last = out + capacity - 1; // room for the NUL
+    for (const char *f = format; *f != '\0' && at < last;) {
+        if (*f != '%' || value == values.end()) {
+            *at++ = *f++;
+            continue;
+        }
+        const char *spec = f + 1;
+        const int width = parseCount(spec);
+        int precision = 6;
+        if (*spec == '.') {
+            ++spec;
+            precision = parseCount(spec);
+        }
+        const char conversion = *spec;
+        // a value that might not fit is left out rather than overrun the buffer
+        if (last - at < kLargestValue + width) break;
+        if (conversion == 's' && value->kind == ReportValue::Text) {
+            // member numbers and statuses: short texts
+            for (const char *t = value->text; *t != '\0' && at < last; ++t) *at++ = *t;
+        } else if (conversion == 'c' && value->kind == ReportValue::Letter) {
+            at = appendChar(at, value->letter);
+        } else if ((conversion == 'i' || conversion == 'd') && value->kind == ReportValue::Integer) {
+            at = appendInt(at, value->integer, width);
+        } else if (conversion == 'f' && value->kind == ReportValue::Real) {
+            at = appendFixed(at, value->real, width, precision);
+        } else {
+            *at++ = *f++; // not a conversion this formatter knows: kept as text
+            continue;
+        }
+        ++value;
+        f = spec + 1;
+    }
+    *at = '\0';
+    return static_cast<int>(at - out);
+}

@@ -25,24 +25,24 @@ ActiveTerms readTerms(const HostArrays &host, const MemberRecord &member, bool m
     const double *demographic = host.demographicParameters;
     ActiveTerms terms{};
     terms.male = male;
-    terms.guaranteeSlots = guaranteeSlots(plan[13]);
-    terms.firstRetirementRateAge = host.retirementRates[1];
-    terms.firstDeferredCohortAge = int64_t{truncToInt(host.retirementRates[1])} - 1;
+    terms.guaranteeSlots = guaranteeSlots(plan[TALVEK_PLAN_GUARANTEE_PERIOD]);
+    terms.firstRetirementRateAge = host.retirementRates[TALVEK_RATES_FIRST_AGE];
+    terms.firstDeferredCohortAge = int64_t{truncToInt(host.retirementRates[TALVEK_RATES_FIRST_AGE])} - 1;
     terms.wholeServiceYears = member.wholeServiceYears;
-    terms.disabledAgeAddition = truncToInt(demographic[2]);
-    terms.deferredRetirementAge = truncToInt(demographic[5]);
-    terms.disablementLoading = demographic[1];
-    terms.transferShare = demographic[3];
-    terms.indexationShare = plan[9];
-    terms.spouseFraction = plan[12];
-    terms.bridgeRate = plan[8];
-    terms.bridgeStartAge = plan[14];
-    terms.bridgeEndAge = plan[15];
-    terms.averagingYears = plan[5];
-    terms.lowerAccrualRate = plan[6];
-    terms.upperAccrualRate = plan[7];
-    terms.cappedContributionRate = plan[1] + plan[3];
-    terms.excessContributionRate = plan[2] + plan[4];
+    terms.disabledAgeAddition = truncToInt(demographic[TALVEK_DEMOGRAPHIC_DISABLED_AGE_ADDITION]);
+    terms.deferredRetirementAge = truncToInt(demographic[TALVEK_DEMOGRAPHIC_DEFERRED_RETIREMENT_AGE]);
+    terms.disablementLoading = demographic[TALVEK_DEMOGRAPHIC_DISABLEMENT_LOADING];
+    terms.transferShare = demographic[TALVEK_DEMOGRAPHIC_TRANSFER_SHARE];
+    terms.indexationShare = plan[TALVEK_PLAN_INDEXATION_SHARE];
+    terms.spouseFraction = plan[TALVEK_PLAN_SPOUSE_FRACTION];
+    terms.bridgeRate = plan[TALVEK_PLAN_BRIDGE_RATE];
+    terms.bridgeStartAge = plan[TALVEK_PLAN_BRIDGE_START_AGE];
+    terms.bridgeEndAge = plan[TALVEK_PLAN_BRIDGE_END_AGE];
+    terms.averagingYears = plan[TALVEK_PLAN_AVERAGING_YEARS];
+    terms.lowerAccrualRate = plan[TALVEK_PLAN_LOWER_ACCRUAL_RATE];
+    terms.upperAccrualRate = plan[TALVEK_PLAN_UPPER_ACCRUAL_RATE];
+    terms.cappedContributionRate = plan[TALVEK_PLAN_MEMBER_RATE_UP_TO_CEILING] + plan[TALVEK_PLAN_EMPLOYER_RATE_UP_TO_CEILING];
+    terms.excessContributionRate = plan[TALVEK_PLAN_MEMBER_RATE_ABOVE_CEILING] + plan[TALVEK_PLAN_EMPLOYER_RATE_ABOVE_CEILING];
     return terms;
 }
 
@@ -68,10 +68,11 @@ ActiveYear ratesOfYear(const ActiveMemberState &state, const HostArrays &host, c
     year.retirement = retirementRateOf(basis, host, x);
     year.withdrawal = withdrawalRateOf(basis, host, x);
     year.disablement = disablementRateOf(basis, host, x);
-    year.indexation = 1.0 + rates[U] * share;
-    year.laggedIndexation = 1.0 + rates[U - 1] * share;
-    year.bridgeGrowth = (1.0 + rates[U]) * (1.0 + rates[kProjectionSlots + U]);
-    year.laggedBridgeGrowth = (1.0 + rates[U - 1]) * (1.0 + rates[kProjectionSlots + U - 1]);
+    year.indexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U] * share;
+    year.laggedIndexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U - 1] * share;
+    year.bridgeGrowth = (1.0 + rates[TALVEK_YEARLY_INFLATION + U]) * (1.0 + rates[TALVEK_YEARLY_SALARY_GROWTH + U]);
+    year.laggedBridgeGrowth =
+        (1.0 + rates[TALVEK_YEARLY_INFLATION + U - 1]) * (1.0 + rates[TALVEK_YEARLY_SALARY_GROWTH + U - 1]);
     const double reached = year.ageReached;
     year.inBridgeWindow = terms.bridgeStartAge - 1.0 < reached && reached <= terms.bridgeEndAge + 1.0;
     return year;

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
-#include "input/member_record.h"
+#include "core/member_record.h"
 #include "projection/guarantee_cohort.h"
 
 constexpr int kPastSalarySlots = kPastCeilingSlots;       // years 0..59 before the valuation

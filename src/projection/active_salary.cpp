@@ -49,7 +49,7 @@ double finalAverageSalary(const ActiveMemberState &state, int32_t U, double n, i
 
 void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
                           const MemberRecord &member) {
-    const double deflation = host.economicParameters[3];
+    const double deflation = host.economicParameters[TALVEK_ECONOMIC_CARRY_BACK_RATE];
     const double *rates = host.yearlyRates;
 
     // Back over the years that the final average may reach before the valuation date.
@@ -72,7 +72,7 @@ void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
             (1.0 + rates[t]) * state.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
         state.projectedSalary[t] = state.projectedSalary[t] * (1.0 + scale);
     }
-    shareSalaryHistory(state, host.planParameters[5]);
+    shareSalaryHistory(state, host.planParameters[TALVEK_PLAN_AVERAGING_YEARS]);
 }
 
 void shareSalaryHistory(ActiveMemberState &state, double n) {

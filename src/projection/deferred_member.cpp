@@ -34,17 +34,17 @@ struct DeferredRules {
 DeferredRules readDeferredRules(const HostArrays &host) {
     const double *plan = host.planParameters;
     DeferredRules rules{};
-    rules.averagingYears = plan[5];
-    rules.lowerAccrualRate = plan[6];
-    rules.upperAccrualRate = plan[7];
-    rules.bridgeRate = plan[8];
-    rules.indexationShare = plan[9];
-    rules.spouseFraction = plan[12];
-    rules.guaranteeSlots = guaranteeSlots(plan[13]);
-    rules.bridgeStartAge = plan[14];
-    rules.bridgeEndAge = plan[15];
-    rules.retirementAge = truncToInt(host.demographicParameters[5]);
-    rules.firstRetirementAge = truncToInt(host.retirementRates[1]);
+    rules.averagingYears = plan[TALVEK_PLAN_AVERAGING_YEARS];
+    rules.lowerAccrualRate = plan[TALVEK_PLAN_LOWER_ACCRUAL_RATE];
+    rules.upperAccrualRate = plan[TALVEK_PLAN_UPPER_ACCRUAL_RATE];
+    rules.bridgeRate = plan[TALVEK_PLAN_BRIDGE_RATE];
+    rules.indexationShare = plan[TALVEK_PLAN_INDEXATION_SHARE];
+    rules.spouseFraction = plan[TALVEK_PLAN_SPOUSE_FRACTION];
+    rules.guaranteeSlots = guaranteeSlots(plan[TALVEK_PLAN_GUARANTEE_PERIOD]);
+    rules.bridgeStartAge = plan[TALVEK_PLAN_BRIDGE_START_AGE];
+    rules.bridgeEndAge = plan[TALVEK_PLAN_BRIDGE_END_AGE];
+    rules.retirementAge = truncToInt(host.demographicParameters[TALVEK_DEMOGRAPHIC_DEFERRED_RETIREMENT_AGE]);
+    rules.firstRetirementAge = truncToInt(host.retirementRates[TALVEK_RATES_FIRST_AGE]);
     return rules;
 }
 
@@ -174,8 +174,9 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
 
         // 3. The cohorts move one slot on; a ring that holds nobody stays put.
         if (state.retireesInGuarantee > 0.0) {
-            advanceRingThrough(ring, p, 1.0 + yearlyRates[u - 1] * rules.indexationShare,
-                               1.0 + yearlyRates[u - 1], 1.0 + yearlyRates[u + 110], q, qs);
+            advanceRingThrough(ring, p, 1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare,
+                               1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1],
+                               1.0 + yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + u - 1], q, qs);
         } else {
             clearLeavingSlot(ring);
         }
@@ -240,7 +241,7 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
                 state.savedRetireeNonIndexedPension = state.retireeNonIndexedPension;
                 state.retireeIndexedPension =
                     (stillRetired * state.savedRetireeIndexedPension *
-                         (1.0 + yearlyRates[u - 1] * rules.indexationShare) +
+                         (1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare) +
                      leaving.indexedPension * leaving.survivingNumber) /
                     state.retirees;
                 state.retireeNonIndexedPension =
@@ -266,7 +267,7 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
                 const double bridgeAtStart = state.retireeBridgePension;
                 if (state.retirees > 0.0) {
                     state.retireeBridgePension =
-                        (stillRetired * bridgeAtStart * (1.0 + yearlyRates[u]) * (1.0 + yearlyRates[u + 111]) +
+                        (stillRetired * bridgeAtStart * (1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u]) * (1.0 + yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + u]) +
                          leaving.bridgePension * leaving.survivingNumber) /
                         state.retirees;
                 }
@@ -293,7 +294,7 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
             const double fromGuarantee = guaranteeDeaths * leaving.spouseSurvival;
             const double fromRetirees = retireeDeaths * state.retireeSpouseSurvival;
             state.survivorIndexedPension =
-                ((1.0 + yearlyRates[u - 1] * rules.indexationShare) * state.savedSurvivorIndexedPension * remaining +
+                ((1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare) * state.savedSurvivorIndexedPension * remaining +
                  leaving.indexedPension * rules.spouseFraction * fromGuarantee +
                  state.retireeIndexedPension * rules.spouseFraction * fromRetirees) /
                 state.survivors;

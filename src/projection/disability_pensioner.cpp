@@ -10,9 +10,9 @@ void valueDisabilityPensioner(const ValuationContext &context, const MemberRecor
     const Basis &basis = *context.basis;
     const HostArrays &host = *context.host;
     const double *yearlyRates = host.yearlyRates;
-    const int64_t ageAddition = truncToInt(host.demographicParameters[2]);
-    const double indexationShare = host.planParameters[9];
-    const double spouseFraction = host.planParameters[12];
+    const int64_t ageAddition = truncToInt(host.demographicParameters[TALVEK_DEMOGRAPHIC_DISABLED_AGE_ADDITION]);
+    const double indexationShare = host.planParameters[TALVEK_PLAN_INDEXATION_SHARE];
+    const double spouseFraction = host.planParameters[TALVEK_PLAN_SPOUSE_FRACTION];
 
     // Any sex but M, m, F, f values nothing, not even the start count.
     const bool male = isMale(member.sex);

@@ -24,12 +24,12 @@ struct PensionerRules {
 PensionerRules readPensionerRules(const HostArrays &host) {
     const double *plan = host.planParameters;
     PensionerRules rules{};
-    rules.indexationShare = plan[9];
-    rules.spouseFraction = plan[12];
-    rules.guaranteePeriod = plan[13];
-    rules.guaranteeSlots = guaranteeSlots(plan[13]);
-    rules.bridgeStartAge = plan[14];
-    rules.bridgeEndAge = plan[15];
+    rules.indexationShare = plan[TALVEK_PLAN_INDEXATION_SHARE];
+    rules.spouseFraction = plan[TALVEK_PLAN_SPOUSE_FRACTION];
+    rules.guaranteePeriod = plan[TALVEK_PLAN_GUARANTEE_PERIOD];
+    rules.guaranteeSlots = guaranteeSlots(plan[TALVEK_PLAN_GUARANTEE_PERIOD]);
+    rules.bridgeStartAge = plan[TALVEK_PLAN_BRIDGE_START_AGE];
+    rules.bridgeEndAge = plan[TALVEK_PLAN_BRIDGE_END_AGE];
     return rules;
 }
 
@@ -85,8 +85,9 @@ void guaranteeYear(const PensionerRules &rules, const PensionerBlocks &blocks, c
                    double qs, bool insideBridge) {
     const double *yearlyRates = host.yearlyRates;
     const int32_t p = rules.guaranteeSlots;
-    advanceRingThrough(ring, startSlot, 1.0 + yearlyRates[u - 1] * rules.indexationShare,
-                       1.0 + yearlyRates[u - 1], 1.0 + yearlyRates[u + 110], q, qs);
+    advanceRingThrough(ring, startSlot, 1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare,
+                       1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1],
+                       1.0 + yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + u - 1], q, qs);
     const GuaranteeCohort &leaving = ring.slot[0];
 
     state.inGuarantee = state.inGuarantee - leaving.retiredNumber;
@@ -145,10 +146,12 @@ void lifeYear(const PensionerRules &rules, const PensionerBlocks &blocks, const 
     const double survivorIndexedAtStart = state.survivorIndexedPension;
     const double survivorNonIndexedAtStart = state.survivorNonIndexedPension;
 
-    state.indexedPension = (1.0 + yearlyRates[u - 1] * rules.indexationShare) * state.indexedPension;
-    state.bridgePension = (1.0 + yearlyRates[u - 1]) * (1.0 + yearlyRates[u + 110]) * state.bridgePension;
+    state.indexedPension =
+        (1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare) * state.indexedPension;
+    state.bridgePension = (1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1]) *
+                          (1.0 + yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + u - 1]) * state.bridgePension;
     state.survivorIndexedPension =
-        (1.0 + yearlyRates[u - 1] * rules.indexationShare) * state.survivorIndexedPension;
+        (1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare) * state.survivorIndexedPension;
     state.spouseSurvival = state.spouseSurvival * (1.0 - qs);
 
     const double retireeDeaths = retireesAtStart * q;

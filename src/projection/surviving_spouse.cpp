@@ -10,7 +10,7 @@ void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &m
     const Basis &basis = *context.basis;
     const HostArrays &host = *context.host;
     const double *yearlyRates = host.yearlyRates;
-    const double indexationShare = host.planParameters[9];
+    const double indexationShare = host.planParameters[TALVEK_PLAN_INDEXATION_SHARE];
 
     // Any sex but M, m, F, f values nothing, not even the start count.
     const bool male = isMale(member.sex);

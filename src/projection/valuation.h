@@ -3,9 +3,9 @@
 // nothing else; a sex other than M, m, F, f values nothing.
 #pragma once
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
-#include "input/member_record.h"
+#include "core/member_record.h"
 
 struct ValuationContext {
     const Basis *basis;      // read-only tables of the run

@@ -1,7 +1,6 @@
 // What a run does with each kind of line, seen through the exported functions
 // and the counters, listing and error log a host gets back.
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "api/api_test_support.h"
-#include "api/run_driver.h"
 
 namespace {
 
@@ -103,95 +101,6 @@ TEST(RunDriver, UnwritableReportEndsTheRunBeforeAnyMember) {
                  run.path("no-dir/errors.txt").string());
     EXPECT_EQ(run.membersDone, 0);
     EXPECT_EQ(run.errorCount, 0);
-}
-
-TEST(RunDriver, ReportsUseThePointWhateverTheHostLocale) {
-    const char *german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    ExportedRun run("locale");
-    run.run(memberLine("A1", "Q", 45));
-    EXPECT_NE(run.listing().find("30000.50"), std::string::npos);
-    if (german != nullptr) std::setlocale(LC_NUMERIC, "C");
-}
-
-// A display that asks to stop at a chosen progress check.
-struct ScriptedDisplay {
-    int checks = 0;
-    int stopAtCheck = 0;
-    std::vector<std::pair<int32_t, int32_t>> progress;
-    bool stopped = false;
-};
-
-ProgressDisplay scriptedDisplay(ScriptedDisplay &script) {
-    ProgressDisplay display{};
-    display.state = &script;
-    display.setTitle = [](void *, const wchar_t *) {};
-    display.setCancelMessage = [](void *, const wchar_t *) {};
-    display.start = [](void *) {};
-    display.setLine = [](void *, const wchar_t *) {};
-    display.setProgress = [](void *s, int32_t done, int32_t total) {
-        static_cast<ScriptedDisplay *>(s)->progress.emplace_back(done, total);
-    };
-    display.hasUserCancelled = [](void *s) {
-        ScriptedDisplay &scripted = *static_cast<ScriptedDisplay *>(s);
-        return ++scripted.checks == scripted.stopAtCheck;
-    };
-    display.stop = [](void *s) { static_cast<ScriptedDisplay *>(s)->stopped = true; };
-    display.release = [](void *) {};
-    return display;
-}
-
-struct DriverRun {
-    ExportedRun files;
-    ScriptedDisplay script;
-    explicit DriverRun(const std::string &name, int lines) : files(name) {
-        std::string bytes;
-        for (int i = 0; i < lines; ++i) bytes += memberLine("M" + std::to_string(i), "Q", 45);
-        writeWholeFile(files.path("members.txt"), bytes);
-    }
-    void run() {
-        ProgressDisplay display = scriptedDisplay(script);
-        const std::string members = files.path("members.txt").string();
-        const std::string listing = files.path("listing.txt").string();
-        const std::string errors = files.path("errors.txt").string();
-        RunRequest request{};
-        request.memberFile = members.c_str();
-        request.listingFile = listing.c_str();
-        request.errorFile = errors.c_str();
-        request.delimiterCode = 1;
-        request.memberTotal = 2500;
-        request.membersDone = &files.membersDone;
-        request.errorCount = &files.errorCount;
-        request.host = files.host.arrays();
-        request.display = &display;
-        runValuation(request);
-    }
-};
-
-TEST(RunDriver, ProgressIsCheckedEveryThousandMembers) {
-    DriverRun run("progress", 2500);
-    run.run();
-    const std::vector<std::pair<int32_t, int32_t>> expected{{0, 2500}, {1000, 2500}, {2000, 2500}};
-    EXPECT_EQ(run.script.progress, expected);
-    EXPECT_EQ(run.files.membersDone, 2500);
-    EXPECT_TRUE(run.script.stopped);
-}
-
-TEST(RunDriver, CancelAtTheFirstCheckValuesNobody) {
-    DriverRun run("cancel-first", 10);
-    run.script.stopAtCheck = 1;
-    run.run();
-    EXPECT_EQ(run.files.membersDone, 0);
-    EXPECT_EQ(run.files.listing(), kHeaders);
-    EXPECT_TRUE(run.script.stopped);
-}
-
-TEST(RunDriver, CancelKeepsTheMembersDoneSoFar) {
-    DriverRun run("cancel-later", 2500);
-    run.script.stopAtCheck = 3; // the check made when 2000 members are done
-    run.run();
-    EXPECT_EQ(run.files.membersDone, 2000);
-    EXPECT_EQ(run.files.host.memberCounts[0], 2000.0);
-    EXPECT_EQ(lineCount(run.files.listing()), 2u + 2000u);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "input/line_reader.h"
 #include "input/member_listing.h"
 #include "input/member_parser.h"
@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     require(listing != nullptr && errors != nullptr, "no memory stream");
 
     int32_t errorCount = 0;
-    ErrorLog log{errors, &errorCount};
+    ErrorLog log{ReportSink{errors, nullptr, false, 0}, &errorCount};
+    ReportSink listingSink{listing, nullptr, false, 0};
     const LineLayout layout = makeLineLayout(delimiterCode, host.columnMap);
     const StatusTable statusTable = makeStatusTable(host.statusCodes);
     MemberRecord member{};
@@ -116,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             }
         }
         std::memset(line, kLineFiller, sizeof line);
-        writeListingLine(listing, member);
+        writeListingLine(listingSink, member);
     }
     closeLineReader(reader);
     std::fclose(listing);

@@ -152,18 +152,16 @@ TEST(HostArrays, YearlyRatesInTwoRowsOf111AndResultsZero) {
     for (double value : a.memberCounts) EXPECT_EQ(value, 0.0);
 }
 
-TEST(HostArrays, DescriptorsPointAtTheFirstStoredElement) {
+TEST(HostArrays, EngineAssumptionsPointAtTheSetsArrays) {
     HostArraySet a = filledSmall();
-    HostDescriptors d;
-    describeHostArrays(a, d);
-    EXPECT_EQ(d.planParametersRef, &d.planParameters);
-    EXPECT_EQ(d.planParameters.pvData, a.planParameters.data());
-    EXPECT_EQ(d.planParameters.cbElements, sizeof(double));
-    EXPECT_EQ(d.planParameters.rgsabound[0].cElements, 16u);
-    // declared from 1, still element i at storage position i
-    EXPECT_EQ(d.planParameters.rgsabound[0].lLbound, 1);
-    EXPECT_EQ(static_cast<double *>(d.planParameters.pvData)[13], 2.0);
-    EXPECT_EQ(d.columnMap.cbElements, sizeof(int16_t));
-    EXPECT_EQ(d.statusCodes.cbElements, sizeof(const char *));
-    EXPECT_EQ(d.benefitCashflows.rgsabound[0].cElements, 2109u);
+    const TalvekAssumptions e = engineAssumptions(a);
+    EXPECT_EQ(e.valuation_year, a.valuationYear);
+    EXPECT_EQ(e.mortality_base_year, a.mortalityBaseYear);
+    EXPECT_EQ(e.delimiter_code, a.delimiterCode);
+    EXPECT_EQ(e.plan_parameters, a.planParameters.data());
+    EXPECT_EQ(e.plan_parameters[TALVEK_PLAN_GUARANTEE_PERIOD], 2.0);
+    EXPECT_EQ(e.column_map, a.columnMap.data());
+    EXPECT_EQ(e.yearly_rates, a.yearlyRates.data());
+    // every status code points at its text, element 0 included
+    for (int k = 0; k < TALVEK_STATUS_CODES_SIZE; ++k) EXPECT_EQ(e.status_codes[k], a.statusCodeText[k].c_str());
 }

@@ -16,6 +16,7 @@ namespace {
 class MemberListingTest : public ::testing::Test {
 protected:
     std::FILE *file = std::tmpfile();
+    ReportSink sink{file, nullptr, false, 0};
     void TearDown() override { std::fclose(file); }
 
     std::string written() {
@@ -28,7 +29,7 @@ protected:
 };
 
 TEST_F(MemberListingTest, HeaderLines) {
-    writeListingHeaders(file);
+    writeListingHeaders(sink);
     EXPECT_EQ(written(),
               " Member    Status  Age  Sex     Annual    Service   Service   Current  Marital  Spouse  Retired\n"
               " Number                         Salary    WithGtee   NoGtee   Pension  Status     Age    Years\n");
@@ -45,12 +46,12 @@ TEST_F(MemberListingTest, ParsedMemberShowsTheDerivedSpouseAge) {
     const char text[] = "A123\tA\t45\tM\t30000.50\t520\t0\t0\tM\t0\t0\t0\t0\t0\t\n";
     std::memcpy(line, text, sizeof text);
     int32_t errorCount = 0;
-    ErrorLog log{file, &errorCount};
+    ErrorLog log{ReportSink{file, nullptr, false, 0}, &errorCount};
     MemberRecord member{};
     resetMemberRecord(member);
     ASSERT_TRUE(parseMemberLine(line, makeLineLayout(1, columnMap), member, log));
     deriveMemberQuantities(member, host);
-    writeListingLine(file, member);
+    writeListingLine(sink, member);
     // Number, status, age, sex, salary, the two services, pension, marital
     // status, spouse age and years retired in their widths.
     EXPECT_EQ(written(), std::string(" A123      ") + " A    " + "   45" + "   M" + "     30000.50" +
@@ -64,7 +65,7 @@ TEST_F(MemberListingTest, RejectedMemberShowsTheFieldsAsFarAsRead) {
     std::memcpy(member.memberNumber, "ABCDEFGHIJ", 11); // a longer number, cut to 10
     std::memcpy(member.statusCode, "A    ", 6);
     member.age = 130;
-    writeListingLine(file, member);
+    writeListingLine(sink, member);
     EXPECT_EQ(written(),
               " ABCDEFGHIJ A      130   U         0.00     0.0         0.0      0.00     ?        0      0\n");
 }
@@ -75,7 +76,7 @@ TEST_F(MemberListingTest, LinesAreWrittenWhole) {
     member.annualSalary = 1e300;
     member.currentPension = -1e300;
     member.sex = '\0'; // a NUL letter is written as a byte
-    writeListingLine(file, member);
+    writeListingLine(sink, member);
     const std::string text = written();
     EXPECT_GT(text.size(), 600u);
     EXPECT_EQ(text.back(), '\n');

@@ -19,7 +19,7 @@ class MemberParserTest : public ::testing::Test {
 protected:
     std::FILE *logFile = std::tmpfile();
     int32_t errorCount = 0;
-    ErrorLog log{logFile, &errorCount};
+    ErrorLog log{ReportSink{logFile, nullptr, false, 0}, &errorCount};
     MemberRecord member{};
     int16_t columnMap[kMapColumns + 1]{};
     int16_t delimiterCode = 1; // tab
@@ -65,7 +65,7 @@ protected:
         for (int c; (c = std::fgetc(logFile)) != EOF;) text += static_cast<char>(c);
         std::fclose(logFile);
         logFile = std::tmpfile();
-        log.file = logFile;
+        log.sink.file = logFile;
         return text;
     }
 };

@@ -71,7 +71,7 @@ TEST_F(MemberStatusTest, ClassificationIsExactAndCaseSensitive) {
 TEST_F(MemberStatusTest, UnknownStatusIsLoggedButNotCounted) {
     std::FILE *file = std::tmpfile();
     int32_t errorCount = 4;
-    ErrorLog log{file, &errorCount};
+    ErrorLog log{ReportSink{file, nullptr, false, 0}, &errorCount};
     MemberRecord member = memberWith(40, 'M', 0);
     setStatus(member, "a    ");
     std::snprintf(member.memberNumber, 11, "%s", "A123      ");

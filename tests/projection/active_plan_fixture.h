@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
-#include "input/member_record.h"
+#include "core/member_record.h"
 #include "projection/valuation.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "input/member_record.h"
+#include "core/member_record.h"
 #include "projection/result_layout.h"
 #include "projection/valuation.h"
 #include "support/test_support.h"

@@ -8,6 +8,29 @@
 
 #include <unistd.h>
 
+TalvekAssumptions TestHost::assumptions(int32_t valuationYear, int32_t mortalityBaseYear,
+                                        int32_t delimiterCode) {
+    const HostArrays host = arrays();
+    TalvekAssumptions a{};
+    a.valuation_year = valuationYear;
+    a.mortality_base_year = mortalityBaseYear;
+    a.delimiter_code = delimiterCode;
+    a.base_mortality = host.baseMortality;
+    a.mortality_improvement = host.mortalityImprovement;
+    a.column_map = host.columnMap;
+    a.status_codes = host.statusCodes;
+    a.plan_parameters = host.planParameters;
+    a.retirement_factors = host.retirementFactors;
+    a.demographic_parameters = host.demographicParameters;
+    a.economic_parameters = host.economicParameters;
+    a.retirement_rates = host.retirementRates;
+    a.disability_rates = host.disabilityRates;
+    a.withdrawal_rates = host.withdrawalRates;
+    a.salary_scale = host.salaryScale;
+    a.yearly_rates = host.yearlyRates;
+    return a;
+}
+
 HostArrays TestHost::arrays() {
     for (size_t i = 0; i < statusCodes.size(); ++i) statusCodes[i] = statusCodeText[i].c_str();
     HostArrays host{};

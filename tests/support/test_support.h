@@ -8,31 +8,34 @@
 #include <string>
 #include <vector>
 
-#include "api/host_arrays.h"
+#include "core/host_arrays.h"
 #include "basis/basis.h"
+#include "talvek/engine.h"
 
 // Host arrays of the documented sizes, all zero, with the result arrays;
 // arrays() gives the view the run reads.
 struct TestHost {
-    std::vector<double> baseMortality = std::vector<double>(241);
-    std::vector<double> mortalityImprovement = std::vector<double>(241);
-    std::vector<int16_t> columnMap = std::vector<int16_t>(21);
-    std::vector<std::string> statusCodeText = std::vector<std::string>(10);
-    std::vector<const char *> statusCodes = std::vector<const char *>(10);
-    std::vector<double> planParameters = std::vector<double>(16);
-    std::vector<double> retirementFactors = std::vector<double>(242);
-    std::vector<double> demographicParameters = std::vector<double>(6);
-    std::vector<double> economicParameters = std::vector<double>(20);
-    std::vector<double> retirementRates = std::vector<double>(54);
-    std::vector<double> disabilityRates = std::vector<double>(94);
-    std::vector<double> withdrawalRates = std::vector<double>(64);
-    std::vector<double> salaryScale = std::vector<double>(94);
-    std::vector<double> yearlyRates = std::vector<double>(222);
-    std::vector<double> memberCounts = std::vector<double>(2553);
-    std::vector<double> decrementCounts = std::vector<double>(1776);
-    std::vector<double> benefitCashflows = std::vector<double>(2109);
+    std::vector<double> baseMortality = std::vector<double>(TALVEK_MORTALITY_SIZE);
+    std::vector<double> mortalityImprovement = std::vector<double>(TALVEK_MORTALITY_SIZE);
+    std::vector<int16_t> columnMap = std::vector<int16_t>(TALVEK_COLUMN_MAP_SIZE);
+    std::vector<std::string> statusCodeText = std::vector<std::string>(TALVEK_STATUS_CODES_SIZE);
+    std::vector<const char *> statusCodes = std::vector<const char *>(TALVEK_STATUS_CODES_SIZE);
+    std::vector<double> planParameters = std::vector<double>(TALVEK_PLAN_SIZE);
+    std::vector<double> retirementFactors = std::vector<double>(TALVEK_RETIREMENT_FACTORS_SIZE);
+    std::vector<double> demographicParameters = std::vector<double>(TALVEK_DEMOGRAPHIC_SIZE);
+    std::vector<double> economicParameters = std::vector<double>(TALVEK_ECONOMIC_SIZE);
+    std::vector<double> retirementRates = std::vector<double>(TALVEK_RETIREMENT_RATES_SIZE);
+    std::vector<double> disabilityRates = std::vector<double>(TALVEK_DISABILITY_RATES_SIZE);
+    std::vector<double> withdrawalRates = std::vector<double>(TALVEK_WITHDRAWAL_RATES_SIZE);
+    std::vector<double> salaryScale = std::vector<double>(TALVEK_SALARY_SCALE_SIZE);
+    std::vector<double> yearlyRates = std::vector<double>(TALVEK_YEARLY_RATES_SIZE);
+    std::vector<double> memberCounts = std::vector<double>(TALVEK_MEMBER_COUNTS_SIZE);
+    std::vector<double> decrementCounts = std::vector<double>(TALVEK_DECREMENT_COUNTS_SIZE);
+    std::vector<double> benefitCashflows = std::vector<double>(TALVEK_BENEFIT_CASHFLOWS_SIZE);
 
     HostArrays arrays();
+    // The assumption arrays as the engine's interface takes them.
+    TalvekAssumptions assumptions(int32_t valuationYear, int32_t mortalityBaseYear, int32_t delimiterCode);
 };
 
 // A zeroed basis on the heap (it is too large for a test's stack).

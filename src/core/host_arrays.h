@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "talvek/engine.h"
+
 struct HostArrays {
     const double *baseMortality;         // male q(x) at x = 1..119, female at x + 121
     const double *mortalityImprovement;  // same layout as baseMortality
@@ -28,10 +30,10 @@ struct HostArrays {
 
 // Documented element counts of the by-age tables: a read past them is outside
 // what the host supplies.
-constexpr int kRetirementRatesSize = 54;
-constexpr int kWithdrawalRatesSize = 64;
-constexpr int kDisabilityRatesSize = 94;
-constexpr int kSalaryScaleSize = 94;
+constexpr int kRetirementRatesSize = TALVEK_RETIREMENT_RATES_SIZE;
+constexpr int kWithdrawalRatesSize = TALVEK_WITHDRAWAL_RATES_SIZE;
+constexpr int kDisabilityRatesSize = TALVEK_DISABILITY_RATES_SIZE;
+constexpr int kSalaryScaleSize = TALVEK_SALARY_SCALE_SIZE;
 
 // A host double used as an age, a count or an index, truncated toward zero.
 // NaN reads as 0 and values beyond the 32-bit range saturate, so that no

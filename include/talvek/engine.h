@@ -1,0 +1,357 @@
+/* Talvek Pension Model: the engine's C interface.
+ *
+ * One call values a whole member file:
+ *
+ *     TalvekRunDef def = talvek_default_run_def();
+ *     def.member_file = "members.txt";
+ *     def.assumptions.plan_parameters = plan;   (and every other array)
+ *     TalvekResults *results = malloc(sizeof *results);
+ *     int32_t status = talvek_run(&def, results);
+ *
+ * The engine cuts the member file into pieces of TALVEK_PIECE_BYTES bytes
+ * (each piece starts right after a line feed), values them on `jobs`
+ * threads and adds the pieces' results together strictly in file order, so
+ * that the results are the same bytes whatever the number of jobs and the
+ * machine. It installs no signal handler, opens no window, writes no file
+ * but the two reports it is asked for, and does not depend on the locale of
+ * the calling program. Calls may run at the same time on different threads:
+ * a run keeps no state outside its own call.
+ *
+ * Plain C, fixed-width types, no padding that depends on the compiler
+ * beyond the natural alignment of each field (every struct below is laid out
+ * with 8-byte fields first where it matters); documented in
+ * docs/engine-interface.md. */
+#ifndef TALVEK_ENGINE_H
+#define TALVEK_ENGINE_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TALVEK_API
+#else
+#define TALVEK_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Version of the structs of this header; talvek_default_run_def fills it. */
+#define TALVEK_ENGINE_VERSION 1
+
+/* ------------------------------------------------------------------------
+ * Result arrays: blocks of 111 yearly slots. Block k occupies elements
+ * 111k .. 111k + 110; slot 0 is the valuation date, slot U projection year U.
+ * Stocks hold the number at the end of the year, flows the number or amount
+ * during it. Pairs of blocks are male then female, by the sex of the person
+ * counted or paid. */
+#define TALVEK_YEAR_SLOTS 111
+#define TALVEK_ELEMENT(block, year) ((block) * TALVEK_YEAR_SLOTS + (year))
+
+#define TALVEK_MEMBER_COUNT_BLOCKS 23
+#define TALVEK_MEMBER_COUNTS_SIZE (TALVEK_MEMBER_COUNT_BLOCKS * TALVEK_YEAR_SLOTS)       /* 2553 */
+#define TALVEK_DECREMENT_COUNT_BLOCKS 16
+#define TALVEK_DECREMENT_COUNTS_SIZE (TALVEK_DECREMENT_COUNT_BLOCKS * TALVEK_YEAR_SLOTS) /* 1776 */
+#define TALVEK_CASHFLOW_BLOCKS 19
+#define TALVEK_BENEFIT_CASHFLOWS_SIZE (TALVEK_CASHFLOW_BLOCKS * TALVEK_YEAR_SLOTS)       /* 2109 */
+
+/* Blocks of member_counts: expected numbers of people. */
+enum TalvekMemberCountBlock {
+    TALVEK_MEMBERS_LINES_READ = 0, /* element 0 only: lines read without a field error */
+    TALVEK_MEMBERS_ACTIVE_MALE = 1,
+    TALVEK_MEMBERS_ACTIVE_FEMALE = 2,
+    TALVEK_MEMBERS_DISABLED_MALE = 3,
+    TALVEK_MEMBERS_DISABLED_FEMALE = 4,
+    TALVEK_MEMBERS_DEFERRED_MALE = 5,
+    TALVEK_MEMBERS_DEFERRED_FEMALE = 6,
+    TALVEK_MEMBERS_SERVICE_RETIREES_MALE = 7,   /* retired from service, past the guarantee */
+    TALVEK_MEMBERS_SERVICE_RETIREES_FEMALE = 8,
+    TALVEK_MEMBERS_DEFERRED_RETIREES_MALE = 9,  /* retired from deferment, past the guarantee */
+    TALVEK_MEMBERS_DEFERRED_RETIREES_FEMALE = 10,
+    TALVEK_MEMBERS_SERVICE_SURVIVORS_MALE = 11, /* spouses of pensioners retired from service */
+    TALVEK_MEMBERS_SERVICE_SURVIVORS_FEMALE = 12,
+    TALVEK_MEMBERS_DISABLED_SURVIVORS_MALE = 13, /* spouses of disability pensioners */
+    TALVEK_MEMBERS_DISABLED_SURVIVORS_FEMALE = 14,
+    TALVEK_MEMBERS_DEFERRED_SURVIVORS_MALE = 15, /* spouses of pensioners retired from deferment */
+    TALVEK_MEMBERS_DEFERRED_SURVIVORS_FEMALE = 16,
+    TALVEK_MEMBERS_LUMP_SUMS_MALE = 17,          /* lump sums paid in the year: a count, not a stock */
+    TALVEK_MEMBERS_LUMP_SUMS_FEMALE = 18,
+    TALVEK_MEMBERS_SERVICE_RETIREES_IN_GUARANTEE_MALE = 19,
+    TALVEK_MEMBERS_SERVICE_RETIREES_IN_GUARANTEE_FEMALE = 20,
+    TALVEK_MEMBERS_DEFERRED_RETIREES_IN_GUARANTEE_MALE = 21,
+    TALVEK_MEMBERS_DEFERRED_RETIREES_IN_GUARANTEE_FEMALE = 22
+};
+
+/* Blocks of decrement_counts: expected events, both sexes in one block
+ * (block 0 is never written). */
+enum TalvekDecrementCountBlock {
+    TALVEK_DECREMENTS_DEATHS_IN_SERVICE = 1,
+    TALVEK_DECREMENTS_DISABLEMENTS = 2,
+    TALVEK_DECREMENTS_SERVICE_RETIREMENTS = 3,
+    TALVEK_DECREMENTS_DEFERRED_WITHDRAWALS = 4,  /* leavers with a deferred pension */
+    TALVEK_DECREMENTS_TRANSFER_WITHDRAWALS = 5,  /* leavers taking a transfer value */
+    TALVEK_DECREMENTS_DISABLED_DEATHS = 6,
+    TALVEK_DECREMENTS_DEFERRED_DEATHS = 7,       /* deferred members dying before retirement */
+    TALVEK_DECREMENTS_DEFERRED_RETIREMENTS = 8,
+    TALVEK_DECREMENTS_SERVICE_RETIREE_DEATHS = 9,
+    TALVEK_DECREMENTS_DEFERRED_RETIREE_DEATHS = 10,
+    TALVEK_DECREMENTS_SERVICE_SURVIVOR_DEATHS = 11,
+    TALVEK_DECREMENTS_DISABLED_SURVIVOR_DEATHS = 12, /* also the deaths of spouses in payment */
+    TALVEK_DECREMENTS_DEFERRED_SURVIVOR_DEATHS = 13,
+    TALVEK_DECREMENTS_GUARANTEE_DEATHS_SERVICE = 14,  /* counted when the guarantee ends */
+    TALVEK_DECREMENTS_GUARANTEE_DEATHS_DEFERRED = 15
+};
+
+/* Blocks of benefit_cashflows: expected amounts, by the sex of the person
+ * paid (block 0 is never written). */
+enum TalvekCashflowBlock {
+    TALVEK_CASHFLOWS_CONTRIBUTIONS_MALE = 1,
+    TALVEK_CASHFLOWS_CONTRIBUTIONS_FEMALE = 2,
+    TALVEK_CASHFLOWS_SERVICE_PENSION_MALE = 3,
+    TALVEK_CASHFLOWS_SERVICE_PENSION_FEMALE = 4,
+    TALVEK_CASHFLOWS_DISABILITY_PENSION_MALE = 5,
+    TALVEK_CASHFLOWS_DISABILITY_PENSION_FEMALE = 6,
+    TALVEK_CASHFLOWS_DEFERRED_PENSION_MALE = 7,
+    TALVEK_CASHFLOWS_DEFERRED_PENSION_FEMALE = 8,
+    TALVEK_CASHFLOWS_SERVICE_SPOUSE_PENSION_MALE = 9,    /* to widowers */
+    TALVEK_CASHFLOWS_SERVICE_SPOUSE_PENSION_FEMALE = 10, /* to widows */
+    TALVEK_CASHFLOWS_DISABLED_SPOUSE_PENSION_MALE = 11,
+    TALVEK_CASHFLOWS_DISABLED_SPOUSE_PENSION_FEMALE = 12,
+    TALVEK_CASHFLOWS_DEFERRED_SPOUSE_PENSION_MALE = 13,
+    TALVEK_CASHFLOWS_DEFERRED_SPOUSE_PENSION_FEMALE = 14,
+    TALVEK_CASHFLOWS_LUMP_SUM_MALE = 15,
+    TALVEK_CASHFLOWS_LUMP_SUM_FEMALE = 16,
+    TALVEK_CASHFLOWS_BRIDGE_PENSION_MALE = 17, /* members and surviving husbands */
+    TALVEK_CASHFLOWS_BRIDGE_PENSION_FEMALE = 18
+};
+
+/* ------------------------------------------------------------------------
+ * Assumption arrays. Element 0 carries no meaning except where said; tables
+ * keyed by age or year start at element 1. Every array must hold at least
+ * its _SIZE elements. */
+
+/* base_mortality and mortality_improvement: q(x) and its yearly improvement,
+ * men at element x (x = 1..119), women at element x + 121. */
+#define TALVEK_MORTALITY_SIZE 241
+#define TALVEK_MORTALITY_OLDEST_AGE 119
+#define TALVEK_MORTALITY_FEMALE_OFFSET 121
+
+/* column_map (int16_t): element k is the column (1..20) of field k. */
+#define TALVEK_COLUMN_MAP_SIZE 21
+#define TALVEK_MAP_COLUMNS 20
+enum TalvekMemberField {
+    TALVEK_FIELD_MEMBER_NUMBER = 1,
+    TALVEK_FIELD_STATUS_CODE = 2,
+    TALVEK_FIELD_AGE = 3,
+    TALVEK_FIELD_SEX = 4,
+    TALVEK_FIELD_ANNUAL_SALARY = 5,
+    TALVEK_FIELD_SERVICE_WITH_GUARANTEE = 6,    /* weeks */
+    TALVEK_FIELD_SERVICE_WITHOUT_GUARANTEE = 7, /* weeks */
+    TALVEK_FIELD_CURRENT_PENSION = 8,
+    TALVEK_FIELD_MARITAL_STATUS = 9,
+    TALVEK_FIELD_SPOUSE_AGE = 10,
+    TALVEK_FIELD_YEARS_RETIRED = 11,
+    TALVEK_FIELD_BRIDGE_PENSION = 12,
+    TALVEK_FIELD_GUARANTEED_FRACTION = 13,
+    TALVEK_FIELD_AVERAGE_SALARY = 14
+};
+#define TALVEK_MEMBER_FIELDS 14
+
+/* status_codes (pointers to NUL-terminated texts): element k is the code of
+ * member status k as written in the member file; 1..5 are compared. */
+#define TALVEK_STATUS_CODES_SIZE 10
+enum TalvekMemberStatus {
+    TALVEK_MEMBER_IN_SERVICE = 1,
+    TALVEK_MEMBER_PENSIONER = 2,
+    TALVEK_MEMBER_DISABLED = 3,
+    TALVEK_MEMBER_DEFERRED = 4,
+    TALVEK_MEMBER_SURVIVING_SPOUSE = 5
+};
+#define TALVEK_MEMBER_STATUSES 5
+
+/* plan_parameters; where an integer is needed the value is truncated. */
+#define TALVEK_PLAN_SIZE 16
+enum TalvekPlanParameter {
+    TALVEK_PLAN_MEMBER_RATE_UP_TO_CEILING = 1,   /* contribution rates, 1 and 3 added */
+    TALVEK_PLAN_MEMBER_RATE_ABOVE_CEILING = 2,   /* 2 and 4 added */
+    TALVEK_PLAN_EMPLOYER_RATE_UP_TO_CEILING = 3,
+    TALVEK_PLAN_EMPLOYER_RATE_ABOVE_CEILING = 4,
+    TALVEK_PLAN_AVERAGING_YEARS = 5,     /* years of the final average; at most 59 past years */
+    TALVEK_PLAN_LOWER_ACCRUAL_RATE = 6,  /* per year, salary up to the average ceiling */
+    TALVEK_PLAN_UPPER_ACCRUAL_RATE = 7,  /* per year, salary above it */
+    TALVEK_PLAN_BRIDGE_RATE = 8,         /* per year of service, share of the average ceiling */
+    TALVEK_PLAN_INDEXATION_SHARE = 9,    /* share of inflation granted as indexation */
+    TALVEK_PLAN_SPOUSE_FRACTION = 12,    /* share of the pension paid to a surviving spouse */
+    TALVEK_PLAN_GUARANTEE_PERIOD = 13,   /* years paid whether the pensioner lives or not */
+    TALVEK_PLAN_BRIDGE_START_AGE = 14,
+    TALVEK_PLAN_BRIDGE_END_AGE = 15
+};
+
+/* retirement_factors: the first and last retirement age, then rows 1..10 of
+ * 22 elements from element 22k: the row's service bound, then a factor per
+ * retirement age from the first. */
+#define TALVEK_RETIREMENT_FACTORS_SIZE 242
+#define TALVEK_FACTORS_FIRST_AGE 1
+#define TALVEK_FACTORS_LAST_AGE 21
+#define TALVEK_FACTORS_ROW_STRIDE 22
+#define TALVEK_FACTORS_ROWS 10
+#define TALVEK_FACTORS_AGES 21
+
+/* demographic_parameters */
+#define TALVEK_DEMOGRAPHIC_SIZE 6
+enum TalvekDemographicParameter {
+    TALVEK_DEMOGRAPHIC_DISABLEMENT_LOADING = 1,   /* multiplies every disablement rate */
+    TALVEK_DEMOGRAPHIC_DISABLED_AGE_ADDITION = 2, /* years added to a disabled life's age */
+    TALVEK_DEMOGRAPHIC_TRANSFER_SHARE = 3,        /* share of leavers taking a transfer value */
+    TALVEK_DEMOGRAPHIC_SPOUSE_AGE_DIFFERENCE = 4, /* a man's spouse younger, a woman's older */
+    TALVEK_DEMOGRAPHIC_DEFERRED_RETIREMENT_AGE = 5 /* 0: by the retirement rates */
+};
+
+/* economic_parameters */
+#define TALVEK_ECONOMIC_SIZE 20
+enum TalvekEconomicParameter {
+    TALVEK_ECONOMIC_CARRY_BACK_RATE = 3, /* carries salaries and the ceiling into past years */
+    TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_1_TO_10 = 11,
+    TALVEK_ECONOMIC_DISCOUNT_RATE_YEARS_11_TO_110 = 12,
+    TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_1_TO_10 = 15,
+    TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_11_TO_110 = 16,
+    TALVEK_ECONOMIC_SALARY_CEILING = 19 /* in the valuation year */
+};
+
+/* The by-age tables: element 1 the first age, a later element the last age,
+ * the values from a fixed element on (the value of the first age first). */
+#define TALVEK_RATES_FIRST_AGE 1
+#define TALVEK_RETIREMENT_RATES_SIZE 54
+#define TALVEK_RETIREMENT_RATES_LAST_AGE 26
+#define TALVEK_RETIREMENT_RATES_FIRST_VALUE 28
+#define TALVEK_DISABILITY_RATES_SIZE 94
+#define TALVEK_DISABILITY_RATES_LAST_AGE 46
+#define TALVEK_DISABILITY_RATES_FIRST_VALUE 48
+#define TALVEK_WITHDRAWAL_RATES_SIZE 64
+#define TALVEK_WITHDRAWAL_RATES_LAST_AGE 31
+#define TALVEK_WITHDRAWAL_RATES_FIRST_VALUE 33
+#define TALVEK_SALARY_SCALE_SIZE 94
+#define TALVEK_SALARY_SCALE_LAST_AGE 46
+#define TALVEK_SALARY_SCALE_FIRST_VALUE 48
+#define TALVEK_SALARY_SCALE_LAST_VALUE 93 /* read for every age above the last */
+
+/* yearly_rates: two rows of 111 years; year t of a row at row + t. */
+#define TALVEK_YEARLY_RATES_SIZE 222
+#define TALVEK_YEARLY_INFLATION 0        /* the first row */
+#define TALVEK_YEARLY_SALARY_GROWTH 111  /* the second row: real salary growth */
+
+/* ------------------------------------------------------------------------
+ * The run. */
+
+/* The member file is cut into pieces of this many bytes, each moved to
+ * start right after a line feed; the results are the pieces' results added
+ * in file order. */
+#define TALVEK_PIECE_BYTES 65536
+
+/* What talvek_run returns, and results->status. */
+enum TalvekStatus {
+    TALVEK_OK = 0,                /* every line of the member file was read */
+    TALVEK_STOPPED = 1,           /* the progress callback stopped the run */
+    TALVEK_ERROR_ARGUMENT = 2,    /* the definition is incomplete or out of range */
+    TALVEK_ERROR_MEMBER_FILE = 3, /* the member file cannot be opened or read */
+    TALVEK_ERROR_REPORT = 4,      /* the listing or the error log cannot be written */
+    TALVEK_ERROR_MEMORY = 5       /* the run could not get the memory it needs */
+};
+
+/* The assumptions, each a pointer to an array of at least its _SIZE
+ * elements, read only. */
+typedef struct TalvekAssumptions {
+    int32_t valuation_year;      /* calendar year of the valuation date */
+    int32_t mortality_base_year; /* calendar year of base_mortality */
+    int32_t delimiter_code;      /* 1 tab, 2 comma, 3 semicolon, 4 space; other: the digit 0 */
+    int32_t reserved;            /* 0 */
+    const double *base_mortality;        /* TALVEK_MORTALITY_SIZE */
+    const double *mortality_improvement; /* TALVEK_MORTALITY_SIZE */
+    const int16_t *column_map;           /* TALVEK_COLUMN_MAP_SIZE */
+    const char *const *status_codes;     /* TALVEK_STATUS_CODES_SIZE */
+    const double *plan_parameters;       /* TALVEK_PLAN_SIZE */
+    const double *retirement_factors;    /* TALVEK_RETIREMENT_FACTORS_SIZE */
+    const double *demographic_parameters; /* TALVEK_DEMOGRAPHIC_SIZE */
+    const double *economic_parameters;   /* TALVEK_ECONOMIC_SIZE */
+    const double *retirement_rates;      /* TALVEK_RETIREMENT_RATES_SIZE */
+    const double *disability_rates;      /* TALVEK_DISABILITY_RATES_SIZE */
+    const double *withdrawal_rates;      /* TALVEK_WITHDRAWAL_RATES_SIZE */
+    const double *salary_scale;          /* TALVEK_SALARY_SCALE_SIZE */
+    const double *yearly_rates;          /* TALVEK_YEARLY_RATES_SIZE */
+} TalvekAssumptions;
+
+/* Asked on the calling thread while the run reads members, with the members
+ * done so far and the total of the definition; a non-zero return stops the
+ * run, which then keeps exactly the lines before the stop. With one job it
+ * is asked before the line read whenever the members done reach a multiple
+ * of 1000 (0 included); with more jobs about every 50 ms and whenever a
+ * piece is joined. */
+typedef int32_t (*TalvekProgressFn)(void *user, int64_t members_done, int64_t member_total);
+
+typedef struct TalvekRunDef {
+    uint32_t struct_size; /* sizeof(TalvekRunDef): set by talvek_default_run_def */
+    uint32_t version;     /* TALVEK_ENGINE_VERSION: set by talvek_default_run_def */
+
+    /* The member file: a path, or member_byte_count bytes at member_bytes
+     * (used when member_bytes is not null; the run reads them in place). */
+    const char *member_file;
+    const char *member_bytes;
+    int64_t member_byte_count;
+
+    /* The member listing and the error log: a path each, or null for none. */
+    const char *listing_file;
+    const char *error_file;
+
+    TalvekAssumptions assumptions;
+
+    int32_t jobs;          /* threads; 0 (the default): one per core of the machine */
+    int32_t reserved_int;  /* 0 */
+    int64_t member_total;  /* the progress callback's total; 0: the line reads of the file */
+    TalvekProgressFn progress; /* null: never asked */
+    void *progress_user;       /* handed to progress as it is */
+
+    /* Room for options of later versions; must stay 0 (a run refuses a
+     * definition whose reserved fields are not 0). */
+    uint64_t reserved[24];
+} TalvekRunDef;
+
+/* The counters and the three result arrays of one run. talvek_run fills
+ * every field (results are not added to what the struct held). */
+typedef struct TalvekResults {
+    int32_t status;       /* as returned */
+    int32_t stopped;      /* 1 when the progress callback stopped the run */
+    char message[512];    /* what went wrong, with the file and the system's reason; "" when OK */
+    int64_t line_reads;   /* lines read (at most 499 bytes each), every one listed */
+    int64_t members_done; /* lines read without a field error (valued or of unknown status) */
+    int64_t error_count;  /* field errors in the error log */
+    int64_t unknown_statuses; /* members whose status matched no code (logged, not counted above) */
+    int64_t reserved[8];  /* 0 */
+    double member_counts[TALVEK_MEMBER_COUNTS_SIZE];
+    double decrement_counts[TALVEK_DECREMENT_COUNTS_SIZE];
+    double benefit_cashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE];
+} TalvekResults;
+
+/* A definition with every field at its default: no member file, no reports,
+ * null assumption arrays, jobs 0, no progress callback. */
+TALVEK_API TalvekRunDef talvek_default_run_def(void);
+
+/* Values every member of the member file. Returns a TalvekStatus; results
+ * is filled in every case (all zero and a message when nothing was run). */
+TALVEK_API int32_t talvek_run(const TalvekRunDef *def, TalvekResults *results);
+
+/* The number of line reads of at most 199 bytes the member file of def
+ * takes (the count the legacy CountInputData gives), into *count. Returns
+ * TALVEK_OK or TALVEK_ERROR_MEMBER_FILE (count 0). */
+TALVEK_API int32_t talvek_count_line_reads(const TalvekRunDef *def, int64_t *count);
+
+/* A fixed English text for a status code. */
+TALVEK_API const char *talvek_status_message(int32_t status);
+
+/* The engine's version, as "major.minor.patch". */
+TALVEK_API const char *talvek_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

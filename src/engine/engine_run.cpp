@@ -1,0 +1,432 @@
+#include "engine/engine_run.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "basis/basis.h"
+#include "engine/piece_plan.h"
+#include "engine/piece_valuation.h"
+#include "engine/worker_threads.h"
+#include "input/member_listing.h"
+#include "talvek/engine.h"
+
+namespace {
+
+constexpr int32_t kMembersPerCheck = 1000; // the one-job check rule
+constexpr int32_t kCheckWaitMs = 50;       // with several jobs: the longest wait between checks
+constexpr int32_t kPiecesInFlightPerJob = 4; // pieces valued or waiting to be joined, per job
+
+void setMessage(EngineOutcome &outcome, int32_t status, const std::string &text) {
+    outcome.status = status;
+    std::snprintf(outcome.message, sizeof outcome.message, "%s", text.c_str());
+}
+
+std::string systemReason(int error) { return error != 0 ? std::strerror(error) : "unknown reason"; }
+
+void buildBasis(Basis &basis, const EngineRequest &request) {
+    const HostArrays &host = request.assumptions;
+    buildMortalityTables(basis, host, request.valuationYear, request.mortalityBaseYear);
+    buildCeilingVectors(basis, host);
+    buildServiceBandKeys(basis, host);
+    buildDiscountVectors(basis, host);
+    buildAnnuityTable(basis, host);
+    buildBasisLookups(basis, host);
+}
+
+// The two reports: each a file, or none.
+struct Reports {
+    std::FILE *listingFile;
+    std::FILE *errorFile;
+    ReportSink listing;
+    ReportSink errors;
+};
+
+bool openReports(const EngineRequest &request, Reports &reports, EngineOutcome &outcome) {
+    if (request.listingFile != nullptr) {
+        reports.listingFile = std::fopen(request.listingFile, "w");
+        if (reports.listingFile == nullptr) {
+            setMessage(outcome, TALVEK_ERROR_REPORT,
+                       std::string("cannot create the member listing ") + request.listingFile + ": " +
+                           systemReason(errno));
+            return false;
+        }
+    }
+    if (request.errorFile != nullptr) {
+        reports.errorFile = std::fopen(request.errorFile, "w");
+        if (reports.errorFile == nullptr) {
+            setMessage(outcome, TALVEK_ERROR_REPORT,
+                       std::string("cannot create the error log ") + request.errorFile + ": " +
+                           systemReason(errno));
+            return false;
+        }
+    }
+    reports.listing = ReportSink{reports.listingFile, nullptr, false, 0};
+    reports.errors = ReportSink{reports.errorFile, nullptr, false, 0};
+    return true;
+}
+
+// Closes both reports; the first failure of a write or of the close becomes
+// the run's error unless it has one already.
+void closeReports(const EngineRequest &request, Reports &reports, EngineOutcome &outcome) {
+    struct Closing {
+        std::FILE *file;
+        ReportSink *sink;
+        const char *path;
+        const char *what;
+    } closing[2] = {{reports.listingFile, &reports.listing, request.listingFile, "the member listing "},
+                    {reports.errorFile, &reports.errors, request.errorFile, "the error log "}};
+    for (Closing &report : closing) {
+        if (report.file == nullptr) continue;
+        const bool closed = std::fclose(report.file) == 0;
+        const int reason = report.sink->failed ? report.sink->reason : errno;
+        if ((report.sink->failed || !closed) &&
+            (outcome.status == TALVEK_OK || outcome.status == TALVEK_STOPPED)) {
+            setMessage(outcome, TALVEK_ERROR_REPORT,
+                       std::string("writing ") + report.what + report.path + " failed: " + systemReason(reason));
+        }
+    }
+    reports.listingFile = nullptr;
+    reports.errorFile = nullptr;
+}
+
+void addCounters(const PieceResults &piece, EngineOutcome &outcome) {
+    outcome.lineReads += piece.lineReads;
+    outcome.membersDone += piece.membersDone;
+    outcome.errorCount += piece.errorCount;
+    outcome.unknownStatuses += piece.unknownStatuses;
+}
+
+void noteReadFailure(const EngineRequest &request, EngineOutcome &outcome) {
+    const std::string name = request.source.bytes != nullptr ? std::string("the member bytes")
+                                                             : std::string("the member file ") + request.source.path;
+    setMessage(outcome, TALVEK_ERROR_MEMBER_FILE, "reading " + name + " failed");
+}
+
+// ---- one job: the pieces one after another on the calling thread, each
+// written straight into the reports and joined as soon as it is done.
+
+struct SequentialCheck {
+    const EngineRequest *request;
+    int64_t membersBefore; // members done in the pieces already joined
+};
+
+bool sequentialStop(void *context, int64_t pieceMembersDone) {
+    const SequentialCheck &check = *static_cast<const SequentialCheck *>(context);
+    const int64_t done = check.membersBefore + pieceMembersDone;
+    // the counter as the caller holds it, a 32-bit integer that wraps
+    const int32_t counter = static_cast<int32_t>(static_cast<uint32_t>(check.request->checkBase) +
+                                                 static_cast<uint32_t>(done));
+    if (counter % kMembersPerCheck != 0) return false;
+    const RunHooks &hooks = check.request->hooks;
+    return hooks.check(hooks.context, int64_t{check.request->checkBase} + done, check.request->memberTotal);
+}
+
+void runSequentially(const EngineRequest &request, const RunTables &tables, int64_t size, Reports &reports,
+                     EngineOutcome &outcome) {
+    const int64_t pieces = pieceCount(size, request.pieceBytes);
+    MemberIdentity carried{}; // the first line starts from an empty number and status
+    SequentialCheck check{&request, 0};
+    const LineCheck lineCheck{sequentialStop, &check};
+    for (int64_t k = 0; k < pieces; ++k) {
+        PieceBounds bounds{};
+        PieceResults piece;
+        if (!pieceBounds(request.source, size, request.pieceBytes, k, bounds)) {
+            noteReadFailure(request, outcome);
+            return;
+        }
+        if (!valuePiece(tables, request.source, bounds, carried, reports.listing, reports.errors, lineCheck,
+                        piece)) {
+            setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the results of a piece");
+            return;
+        }
+        addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
+        addCounters(piece, outcome);
+        check.membersBefore += piece.membersDone;
+        carried = piece.identityAfter;
+        if (piece.readFailed) {
+            noteReadFailure(request, outcome);
+            return;
+        }
+        if (piece.stopped) {
+            outcome.stopped = true;
+            outcome.status = TALVEK_STOPPED;
+            return;
+        }
+    }
+}
+
+// ---- several jobs: workers take pieces as they come free, into memory;
+// the calling thread joins them strictly in file order and asks the check.
+
+enum SlotState { SlotTaken, SlotFinished };
+
+struct PieceSlot {
+    int64_t index;                   // the piece this slot holds
+    SlotState state;
+    std::atomic<int64_t> membersDone; // of the piece so far, for the progress shown
+    PieceResults results;
+    std::string listing;             // the piece's listing lines, kept for the join
+    std::string errors;              // its error lines
+    ReportSink listingSink;
+    ReportSink errorSink;
+    bool allocated;                  // valuePiece got its arrays
+};
+
+struct Pool {
+    const EngineRequest *request;
+    const RunTables *tables;
+    int64_t size;
+    int64_t pieces;
+    int64_t window;                 // pieces in flight at most
+    PoolLock lock;
+    std::atomic<bool> stop{false};  // set by the check or a failure; read at every line
+    // guarded by the lock
+    int64_t nextPiece = 0;          // the next piece a worker takes
+    int64_t joined = 0;             // pieces joined so far
+    std::vector<std::unique_ptr<PieceSlot>> slots; // piece k in slot k % window
+};
+
+struct WorkerCheck {
+    Pool *pool;
+    PieceSlot *slot;
+};
+
+bool workerStop(void *context, int64_t pieceMembersDone) {
+    WorkerCheck &check = *static_cast<WorkerCheck *>(context);
+    check.slot->membersDone.store(pieceMembersDone, std::memory_order_relaxed);
+    return check.pool->stop.load(std::memory_order_relaxed);
+}
+
+// The member number and status piece k starts from: found in the lines of
+// the piece before it, or, when those lines do not settle them, what that
+// piece leaves behind once it is done. False when the run stops first.
+bool carriedIdentity(Pool &pool, int64_t k, const PieceBounds &bounds, MemberIdentity &carried,
+                     bool &readFailed) {
+    carried = MemberIdentity{};
+    if (k == 0 || bounds.endByte <= bounds.firstByte) return true; // nothing read: nothing carried
+    const EngineRequest &request = *pool.request;
+    int64_t previousStart = 0;
+    if (!lineStartAtOrAfter(request.source, pool.size, (k - 1) * request.pieceBytes, previousStart)) {
+        readFailed = true;
+        return true;
+    }
+    const int64_t windowBytes = bounds.firstByte - previousStart;
+    std::vector<unsigned char> window(static_cast<size_t>(windowBytes));
+    if (!readSourceBytes(request.source, previousStart, windowBytes, window.data())) {
+        readFailed = true;
+        return true;
+    }
+    if (identityFromWindow(window.data(), windowBytes, pool.tables->layout, carried)) return true;
+    // the piece before settles it once it is done (it was taken before this one)
+    PieceSlot &previous = *pool.slots[static_cast<size_t>((k - 1) % pool.window)];
+    lockPool(pool.lock);
+    while (previous.state != SlotFinished && !pool.stop.load()) waitPool(pool.lock, kCheckWaitMs);
+    const bool settled = previous.state == SlotFinished && !previous.results.stopped;
+    if (settled) carried = previous.results.identityAfter;
+    unlockPool(pool.lock);
+    return settled;
+}
+
+void valuePoolPiece(Pool &pool, PieceSlot &slot) {
+    const EngineRequest &request = *pool.request;
+    PieceBounds bounds{};
+    bool readFailed = !pieceBounds(request.source, pool.size, request.pieceBytes, slot.index, bounds);
+    MemberIdentity carried{};
+    const bool started = !readFailed && carriedIdentity(pool, slot.index, bounds, carried, readFailed);
+    if (!started || readFailed) {
+        // nothing of the piece is read: stopped before its first line, or unreadable
+        slot.results.arrays.reset(new (std::nothrow) ResultArrays{});
+        slot.allocated = slot.results.arrays != nullptr;
+        slot.results.readFailed = readFailed;
+        slot.results.stopped = !readFailed;
+        return;
+    }
+    WorkerCheck check{&pool, &slot};
+    slot.allocated = valuePiece(*pool.tables, request.source, bounds, carried, slot.listingSink,
+                                slot.errorSink, LineCheck{workerStop, &check}, slot.results);
+}
+
+void workerMain(void *argument) {
+    Pool &pool = *static_cast<Pool *>(argument);
+    for (;;) {
+        PieceSlot *slot = nullptr;
+        lockPool(pool.lock);
+        while (slot == nullptr) {
+            if (pool.stop.load() || pool.nextPiece >= pool.pieces) break;
+            if (pool.nextPiece < pool.joined + pool.window) {
+                const int64_t k = pool.nextPiece++;
+                std::unique_ptr<PieceSlot> &held = pool.slots[static_cast<size_t>(k % pool.window)];
+                held.reset(new (std::nothrow) PieceSlot{});
+                if (!held) {
+                    pool.stop.store(true);
+                    break;
+                }
+                slot = held.get();
+                slot->index = k;
+                slot->state = SlotTaken;
+                slot->listingSink = ReportSink{nullptr, &slot->listing, false, 0};
+                slot->errorSink = ReportSink{nullptr, &slot->errors, false, 0};
+            } else {
+                waitPool(pool.lock, kCheckWaitMs); // the window is full: wait for a join
+            }
+        }
+        unlockPool(pool.lock);
+        if (slot == nullptr) return;
+        valuePoolPiece(pool, *slot);
+        lockPool(pool.lock);
+        slot->state = SlotFinished;
+        wakePool(pool.lock);
+        unlockPool(pool.lock);
+    }
+}
+
+// Members done in every piece so far: those joined and those in flight.
+int64_t membersSoFar(Pool &pool, const EngineOutcome &outcome) {
+    int64_t done = outcome.membersDone;
+    for (const std::unique_ptr<PieceSlot> &slot : pool.slots)
+        if (slot && slot->index >= pool.joined) done += slot->membersDone.load(std::memory_order_relaxed);
+    return done;
+}
+
+// Joins a finished piece into the run. False when the run ends with it.
+bool joinPoolPiece(Pool &pool, PieceSlot &slot, Reports &reports, EngineOutcome &outcome) {
+    const EngineRequest &request = *pool.request;
+    if (!slot.allocated) {
+        setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the results of a piece");
+        return false;
+    }
+    // the reports line for line, then the arrays and counters
+    if (reports.listingFile != nullptr && !writeKeptText(reports.listingFile, slot.listing) &&
+        !reports.listing.failed) {
+        reports.listing.failed = true;
+        reports.listing.reason = errno;
+    }
+    if (reports.errorFile != nullptr && !writeKeptText(reports.errorFile, slot.errors) &&
+        !reports.errors.failed) {
+        reports.errors.failed = true;
+        reports.errors.reason = errno;
+    }
+    addPieceArrays(*slot.results.arrays, request.memberCounts, request.decrementCounts,
+                   request.benefitCashflows);
+    addCounters(slot.results, outcome);
+    if (slot.results.readFailed) {
+        noteReadFailure(request, outcome);
+        return false;
+    }
+    if (slot.results.stopped) {
+        outcome.stopped = true;
+        outcome.status = TALVEK_STOPPED;
+        return false;
+    }
+    return true;
+}
+
+void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t size, Reports &reports,
+               EngineOutcome &outcome) {
+    Pool pool;
+    pool.request = &request;
+    pool.tables = &tables;
+    pool.size = size;
+    pool.pieces = pieceCount(size, request.pieceBytes);
+    pool.window = int64_t{request.jobs} * kPiecesInFlightPerJob;
+    if (pool.pieces == 0) return;
+    if (!makePoolLock(pool.lock)) {
+        setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory to start the run's threads");
+        return;
+    }
+    pool.slots.resize(static_cast<size_t>(pool.window));
+    WorkerGroup workers{};
+    const int32_t threads = static_cast<int32_t>(request.jobs < pool.pieces ? request.jobs : pool.pieces);
+    if (startWorkers(workers, threads, workerMain, &pool) == 0) {
+        // the system gives no thread at all: the calling thread values every piece
+        freePoolLock(pool.lock);
+        runSequentially(request, tables, size, reports, outcome);
+        return;
+    }
+
+    bool joining = true;
+    lockPool(pool.lock);
+    while (joining && pool.joined < pool.pieces) {
+        PieceSlot *head = pool.slots[static_cast<size_t>(pool.joined % pool.window)].get();
+        const bool headReady = head != nullptr && head->index == pool.joined && head->state == SlotFinished;
+        if (headReady) {
+            unlockPool(pool.lock);
+            joining = joinPoolPiece(pool, *head, reports, outcome);
+            lockPool(pool.lock);
+            head->results.arrays.reset(); // a joined piece's arrays go at once
+            std::string().swap(head->listing);
+            std::string().swap(head->errors);
+            ++pool.joined;
+            wakePool(pool.lock);
+            continue;
+        }
+        // Stopped, and nobody took the next piece: nothing more to join.
+        if (pool.stop.load() && pool.nextPiece <= pool.joined) {
+            outcome.stopped = outcome.stopped || outcome.status == TALVEK_OK;
+            if (outcome.status == TALVEK_OK) outcome.status = TALVEK_STOPPED;
+            break;
+        }
+        waitPool(pool.lock, kCheckWaitMs);
+        if (pool.stop.load()) continue;
+        const int64_t done = membersSoFar(pool, outcome);
+        unlockPool(pool.lock);
+        const bool stopAsked = request.hooks.check(request.hooks.context, int64_t{request.checkBase} + done,
+                                                   request.memberTotal);
+        lockPool(pool.lock);
+        if (stopAsked) pool.stop.store(true);
+    }
+    pool.stop.store(true); // whatever is still running ends at its next line
+    wakePool(pool.lock);
+    unlockPool(pool.lock);
+    joinWorkers(workers);
+    freePoolLock(pool.lock);
+}
+
+} // namespace
+
+void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
+    outcome = EngineOutcome{};
+    outcome.status = TALVEK_OK;
+    // The basis is large and lives for this run only; every table starts at zero.
+    std::unique_ptr<Basis> basis(new (std::nothrow) Basis);
+    if (!basis) {
+        setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the basis tables");
+        return;
+    }
+    std::memset(basis.get(), 0, sizeof(Basis));
+    buildBasis(*basis, request);
+    RunTables tables{basis.get(), request.assumptions,
+                     makeLineLayout(request.delimiterCode, request.assumptions.columnMap),
+                     makeStatusTable(request.assumptions.statusCodes)};
+
+    Reports reports{};
+    // Without both reports there is nowhere to account for the lines: the
+    // run ends before any member is read.
+    if (!openReports(request, reports, outcome)) {
+        if (reports.listingFile != nullptr) std::fclose(reports.listingFile);
+        return;
+    }
+    writeListingHeaders(reports.listing);
+    request.hooks.start(request.hooks.context);
+
+    const int64_t size = sourceSize(request.source);
+    if (size < 0) {
+        setMessage(outcome, TALVEK_ERROR_MEMBER_FILE,
+                   std::string("cannot open the member file ") + request.source.path + ": " + systemReason(errno));
+    } else {
+        outcome.readingStarted = true;
+        if (request.jobs <= 1) {
+            runSequentially(request, tables, size, reports, outcome);
+        } else {
+            runOnPool(request, tables, size, reports, outcome);
+        }
+    }
+    closeReports(request, reports, outcome);
+    request.hooks.end(request.hooks.context);
+}

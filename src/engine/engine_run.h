@@ -1,0 +1,59 @@
+// One valuation run of the engine: the basis built once, the member file cut
+// into its fixed pieces, the pieces valued on `jobs` threads and joined in
+// file order into the run's arrays, counters and reports. The public C
+// interface and the legacy exports are both adapters over this.
+#pragma once
+
+#include <cstdint>
+
+#include "core/host_arrays.h"
+#include "input/line_reader.h"
+
+// What the caller sees of a run besides the arrays. None may be null.
+struct RunHooks {
+    void *context;
+    // Once the reports are open, before the member file is opened.
+    void (*start)(void *context);
+    // Asked on the calling thread while members are read: true stops the
+    // run. membersDone counts from EngineRequest::checkBase.
+    bool (*check)(void *context, int64_t membersDone, int64_t memberTotal);
+    // At the end, after the reports are closed, when start was called.
+    void (*end)(void *context);
+};
+
+struct EngineRequest {
+    MemberSource source;
+    const char *listingFile;  // null: no listing
+    const char *errorFile;    // null: no error log
+    HostArrays assumptions;   // the result pointers are not used
+    int16_t valuationYear;
+    int16_t mortalityBaseYear;
+    int16_t delimiterCode;
+    int32_t jobs;             // threads valuing pieces, 1 or more
+    int64_t pieceBytes;       // the plan's piece size: TALVEK_PIECE_BYTES
+    int64_t memberTotal;      // handed to the check
+    // The members-done count before the run: with one job the check is
+    // asked whenever checkBase + members done, as a 32-bit count, is a
+    // multiple of 1000.
+    int32_t checkBase;
+    RunHooks hooks;
+    // The run's results are added into these, piece after piece in file order.
+    double *memberCounts;
+    double *decrementCounts;
+    double *benefitCashflows;
+};
+
+constexpr int kOutcomeMessageSize = 512;
+
+struct EngineOutcome {
+    int32_t status;           // a TalvekStatus
+    bool stopped;             // the check stopped the run
+    bool readingStarted;      // the member file was opened and its pieces read
+    int64_t lineReads;
+    int64_t membersDone;
+    int64_t errorCount;
+    int64_t unknownStatuses;
+    char message[kOutcomeMessageSize]; // empty when the status is TALVEK_OK or TALVEK_STOPPED
+};
+
+void runEngine(const EngineRequest &request, EngineOutcome &outcome);

@@ -1,0 +1,58 @@
+// One piece of the member file valued on its own: its lines read, parsed,
+// valued and listed exactly as a run over the whole file does them, into the
+// piece's own result arrays and counters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "basis/basis.h"
+#include "core/host_arrays.h"
+#include "core/report_sink.h"
+#include "engine/piece_plan.h"
+#include "input/member_parser.h"
+#include "input/member_status.h"
+
+// What every piece of a run reads and nobody changes.
+struct RunTables {
+    const Basis *basis;     // built once, before the first piece
+    HostArrays assumptions; // the result pointers are those of each piece
+    LineLayout layout;      // delimiter and column map
+    StatusTable statusTable;
+};
+
+// A piece's three result arrays, zero until its members are added.
+struct ResultArrays {
+    double memberCounts[TALVEK_MEMBER_COUNTS_SIZE];
+    double decrementCounts[TALVEK_DECREMENT_COUNTS_SIZE];
+    double benefitCashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE];
+};
+
+struct PieceResults {
+    std::unique_ptr<ResultArrays> arrays; // allocated zero by valuePiece
+    int64_t lineReads = 0;       // lines read and listed
+    int64_t membersDone = 0;     // lines read without a field error
+    int32_t errorCount = 0;      // field errors logged
+    int64_t unknownStatuses = 0; // members of no known status
+    MemberIdentity identityAfter{}; // what the piece's last line carries over
+    bool stopped = false;        // the check stopped it before its end
+    bool readFailed = false;     // the member file could not be read to the piece's end
+};
+
+// Asked before each line read is parsed, with the members done in the piece
+// so far; true stops the piece, and that line is neither parsed nor listed.
+struct LineCheck {
+    bool (*stop)(void *context, int64_t pieceMembersDone);
+    void *context;
+};
+
+// Values the lines of `bounds`, starting from the member number and status
+// `carried`. The listing lines and error lines go to the two sinks. False
+// when the piece's arrays cannot be allocated.
+bool valuePiece(const RunTables &tables, const MemberSource &source, const PieceBounds &bounds,
+                const MemberIdentity &carried, ReportSink &listing, ReportSink &errors,
+                const LineCheck &check, PieceResults &results);
+
+// Adds a piece's arrays into the run's, element by element.
+void addPieceArrays(const ResultArrays &piece, double *memberCounts, double *decrementCounts,
+                    double *benefitCashflows);
