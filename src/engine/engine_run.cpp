@@ -189,6 +189,7 @@ struct Pool {
     // guarded by the lock
     int64_t nextPiece = 0;          // the next piece a worker takes
     int64_t joined = 0;             // pieces joined so far
+    MemberIdentity identityAfterJoined{}; // what the last joined piece carries over
     std::vector<std::unique_ptr<PieceSlot>> slots; // piece k in slot k % window
 };
 
@@ -209,7 +210,9 @@ bool workerStop(void *context, int64_t pieceMembersDone) {
 bool carriedIdentity(Pool &pool, int64_t k, const PieceBounds &bounds, MemberIdentity &carried,
                      bool &readFailed) {
     carried = MemberIdentity{};
-    if (k == 0 || bounds.endByte <= bounds.firstByte) return true; // nothing read: nothing carried
+    // The first piece starts from nothing. An empty piece (inside a line
+    // longer than a piece) still hands on what it was carried, so it needs it too.
+    if (k == 0) return true;
     const EngineRequest &request = *pool.request;
     int64_t previousStart = 0;
     if (!lineStartAtOrAfter(request.source, pool.size, (k - 1) * request.pieceBytes, previousStart)) {
@@ -223,12 +226,25 @@ bool carriedIdentity(Pool &pool, int64_t k, const PieceBounds &bounds, MemberIde
         return true;
     }
     if (identityFromWindow(window.data(), windowBytes, pool.tables->layout, carried)) return true;
-    // the piece before settles it once it is done (it was taken before this one)
-    PieceSlot &previous = *pool.slots[static_cast<size_t>((k - 1) % pool.window)];
+    // The piece before settles it once it is done (it was taken before this
+    // one): from its slot, or, once joined, from what the join kept.
+    bool settled = false;
     lockPool(pool.lock);
-    while (previous.state != SlotFinished && !pool.stop.load()) waitPool(pool.lock, kCheckWaitMs);
-    const bool settled = previous.state == SlotFinished && !previous.results.stopped;
-    if (settled) carried = previous.results.identityAfter;
+    for (;;) {
+        if (pool.stop.load()) break;
+        if (pool.joined >= k) { // piece k - 1 is joined (piece k is not yet)
+            carried = pool.identityAfterJoined;
+            settled = true;
+            break;
+        }
+        const PieceSlot *previous = pool.slots[static_cast<size_t>((k - 1) % pool.window)].get();
+        if (previous != nullptr && previous->index == k - 1 && previous->state == SlotFinished) {
+            carried = previous->results.identityAfter;
+            settled = !previous->results.stopped;
+            break;
+        }
+        waitPool(pool.lock, kCheckWaitMs);
+    }
     unlockPool(pool.lock);
     return settled;
 }
@@ -359,6 +375,7 @@ void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t si
             unlockPool(pool.lock);
             joining = joinPoolPiece(pool, *head, reports, outcome);
             lockPool(pool.lock);
+            pool.identityAfterJoined = head->results.identityAfter;
             head->results.arrays.reset(); // a joined piece's arrays go at once
             std::string().swap(head->listing);
             std::string().swap(head->errors);
