@@ -50,6 +50,7 @@ namespace {
 
 // The most a single value can take: a double in "%f" form with its width.
 constexpr int kLargestValue = 340;
+constexpr int kLargestInteger = 12; // "-2147483648"
 
 int parseCount(const char *&at) {
     int count = 0;
@@ -77,8 +78,13 @@ int formatReportLine(char *out, int capacity, const char *format,
             precision = parseCount(spec);
         }
         const char conversion = *spec;
-        // a value that might not fit is left out rather than overrun the buffer
-        if (last - at < kLargestValue + width) break;
+        // a value that might not fit ends the line rather than overrun the buffer
+        const int64_t room = last - at;
+        const int64_t needed = conversion == 'f' ? kLargestValue + width
+                               : conversion == 'c' ? 1
+                               : conversion == 's' ? 0
+                                                   : kLargestInteger + width;
+        if (room < needed) break;
         if (conversion == 's' && value->kind == ReportValue::Text) {
             // member numbers and statuses: short texts
             for (const char *t = value->text; *t != '\0' && at < last; ++t) *at++ = *t;

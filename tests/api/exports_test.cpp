@@ -1,4 +1,4 @@
-// The shared library exports exactly its two functions.
+// Each shared library exports exactly its published functions.
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -26,6 +26,13 @@ std::set<std::string> definedDynamicSymbols(const std::string &library) {
 TEST(Exports, OnlyTheTwoEntryPointsAreVisible) {
     const std::set<std::string> expected{"CountInputData", "GenerateLiabilities"};
     EXPECT_EQ(definedDynamicSymbols(TALVEK_LIBRARY_FILE), expected);
+}
+
+// The engine's library shows its published functions and nothing else.
+TEST(Exports, TheEngineLibraryShowsOnlyItsTalvekFunctions) {
+    const std::set<std::string> expected{"talvek_default_run_def", "talvek_run", "talvek_count_line_reads",
+                                         "talvek_status_message", "talvek_version"};
+    EXPECT_EQ(definedDynamicSymbols(TALVEK_ENGINE_LIBRARY_FILE), expected);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -14,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/test_support.h"
+#include "talvek/engine.h"
 #include "talvek_pension_model.h"
 
 namespace {
@@ -224,6 +227,93 @@ TEST_P(GoldenCase, MatchesReferenceRun) {
     expectArray(GetParam(), "decrementCounts", run.decrementCounts, expected["decrementCounts"]);
     expectArray(GetParam(), "benefitCashflows", run.benefitCashflows,
                 expected["benefitCashflows"]);
+    fs::remove_all(dir);
+}
+
+// The same case through the engine's published interface, on one and on
+// three jobs: the member file from disk and from memory. The engine's
+// counters start at zero, so they are what the call added to the case's.
+TEST_P(GoldenCase, MatchesReferenceRunThroughTheEngine) {
+    const fs::path golden = fs::path(TALVEK_SOURCE_DIR) / "tests" / "golden";
+    const json input = readJson(golden / (GetParam() + ".case.json"));
+    const json expected = readJson(golden / (GetParam() + ".expected.json"));
+    const fs::path dir = makeScratchDirectory("golden-engine-" + GetParam());
+    const std::string memberBytes = bytesOf(input["memberFile"].get<std::string>());
+    writeWholeFile(dir / "members.txt", memberBytes);
+
+    std::vector<double> baseMortality = doublesOf(input["baseMortality"]);
+    std::vector<double> mortalityImprovement = doublesOf(input["mortalityImprovement"]);
+    std::vector<int16_t> columnMap = input["columnMap"].get<std::vector<int16_t>>();
+    std::vector<std::string> statusText = input["statusCodes"].get<std::vector<std::string>>();
+    std::vector<const char *> statusCodes;
+    for (std::string &code : statusText) {
+        code = bytesOf(code);
+        statusCodes.push_back(code.c_str());
+    }
+    std::vector<double> planParameters = doublesOf(input["planParameters"]);
+    std::vector<double> retirementFactors = doublesOf(input["retirementFactors"]);
+    std::vector<double> demographicParameters = doublesOf(input["demographicParameters"]);
+    std::vector<double> economicParameters = doublesOf(input["economicParameters"]);
+    std::vector<double> retirementRates = doublesOf(input["retirementRates"]);
+    std::vector<double> disabilityRates = doublesOf(input["disabilityRates"]);
+    std::vector<double> withdrawalRates = doublesOf(input["withdrawalRates"]);
+    std::vector<double> salaryScale = doublesOf(input["salaryScale"]);
+    std::vector<double> yearlyRates = doublesOf(input["yearlyRates"]);
+
+    const std::string memberPath = (dir / "members.txt").string();
+    const std::string listingPath = (dir / "listing.txt").string();
+    const std::string errorPath = (dir / "errors.txt").string();
+    TalvekRunDef def = talvek_default_run_def();
+    def.listing_file = listingPath.c_str();
+    def.error_file = errorPath.c_str();
+    TalvekAssumptions &a = def.assumptions;
+    a.valuation_year = input["valuationYear"].get<int32_t>();
+    a.mortality_base_year = input["mortalityBaseYear"].get<int32_t>();
+    a.delimiter_code = input["delimiterCode"].get<int32_t>();
+    a.base_mortality = baseMortality.data();
+    a.mortality_improvement = mortalityImprovement.data();
+    a.column_map = columnMap.data();
+    a.status_codes = statusCodes.data();
+    a.plan_parameters = planParameters.data();
+    a.retirement_factors = retirementFactors.data();
+    a.demographic_parameters = demographicParameters.data();
+    a.economic_parameters = economicParameters.data();
+    a.retirement_rates = retirementRates.data();
+    a.disability_rates = disabilityRates.data();
+    a.withdrawal_rates = withdrawalRates.data();
+    a.salary_scale = salaryScale.data();
+    a.yearly_rates = yearlyRates.data();
+
+    std::unique_ptr<TalvekResults> results(new TalvekResults);
+    for (int32_t jobs : {1, 3}) {
+        for (bool fromMemory : {false, true}) {
+            def.jobs = jobs;
+            def.member_file = fromMemory ? nullptr : memberPath.c_str();
+            def.member_bytes = fromMemory ? memberBytes.data() : nullptr;
+            def.member_byte_count = fromMemory ? static_cast<int64_t>(memberBytes.size()) : 0;
+            ASSERT_EQ(talvek_run(&def, results.get()), TALVEK_OK) << results->message;
+            EXPECT_EQ(results->members_done + input["membersDone"].get<int32_t>(),
+                      expected["membersDone"].get<int32_t>());
+            EXPECT_EQ(results->error_count + input["errorCount"].get<int32_t>(),
+                      expected["errorCount"].get<int32_t>());
+            EXPECT_EQ(readWholeFile(listingPath), bytesOf(expected["listing"].get<std::string>()));
+            EXPECT_EQ(readWholeFile(errorPath), bytesOf(expected["errors"].get<std::string>()));
+            // the engine writes no scratch file
+            EXPECT_FALSE(fs::exists(dir / "testoutput.txt"));
+            const std::string how = GetParam() + (fromMemory ? " from memory, jobs " : " from the file, jobs ") +
+                                    std::to_string(jobs);
+            expectArray(how, "memberCounts",
+                        std::vector<double>(std::begin(results->member_counts), std::end(results->member_counts)),
+                        expected["memberCounts"]);
+            expectArray(how, "decrementCounts",
+                        std::vector<double>(std::begin(results->decrement_counts), std::end(results->decrement_counts)),
+                        expected["decrementCounts"]);
+            expectArray(how, "benefitCashflows",
+                        std::vector<double>(std::begin(results->benefit_cashflows),
+                                            std::end(results->benefit_cashflows)),
+                        expected["benefitCashflows"]);
+        }
+    }
     fs::remove_all(dir);
 }
 

@@ -7,6 +7,10 @@
 #include <sstream>
 
 #include <unistd.h>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 
 TalvekAssumptions TestHost::assumptions(int32_t valuationYear, int32_t mortalityBaseYear,
                                         int32_t delimiterCode) {
@@ -76,4 +80,37 @@ std::string readWholeFile(const std::filesystem::path &path) {
 void writeWholeFile(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string makeCommaLocale(std::string &reason) {
+    static std::string made;
+    static std::string why;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        const std::filesystem::path dir = makeScratchDirectory("comma-locale");
+        const std::string command = "localedef -c -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() +
+                                    "' >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        if (!std::filesystem::exists(dir / "de_DE.UTF-8")) {
+            why = "localedef could not make de_DE.UTF-8 (status " + std::to_string(status) + ")";
+        } else {
+            setenv("LOCPATH", dir.c_str(), 1);
+            locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+            if (german == nullptr) {
+                why = "the made locale cannot be loaded";
+            } else {
+                // the locale must really print a comma, or the test proves nothing
+                const locale_t previous = uselocale(german);
+                char text[32];
+                std::snprintf(text, sizeof text, "%.2f", 1234.5);
+                uselocale(previous);
+                freelocale(german);
+                if (std::string(text) == "1234,50") made = "de_DE.UTF-8";
+                else why = std::string("the made locale prints ") + text;
+            }
+        }
+    }
+    reason = why;
+    return made;
 }

@@ -46,3 +46,8 @@ std::filesystem::path makeScratchDirectory(const std::string &name);
 
 std::string readWholeFile(const std::filesystem::path &path);
 void writeWholeFile(const std::filesystem::path &path, const std::string &bytes);
+
+// Makes a locale whose decimal separator is a comma (German, compiled with
+// localedef into a temporary folder named by LOCPATH) and returns its name,
+// or an empty name with the reason when this machine cannot make one.
+std::string makeCommaLocale(std::string &reason);
