@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Measures the library on this machine and prints a table: the basis build,
 # members valued per second for each status alone and for a mixed portfolio
-# of 100,000 members, end to end through GenerateLiabilities (reading,
+# of 100,000 members, end to end through talvek run and the engine (reading,
 # listing and error log included) and for the valuation alone, and peak
-# memory. Usage: scripts/bench.sh [MEMBERS]   (default 100000)
+# memory; then two jobs against one, and (with BASELINE_TALVEK=path to
+# another build's talvek) one job of this build against one of that build,
+# both measured in turn, run after run. Usage: scripts/bench.sh [MEMBERS]
+# (default 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -50,7 +53,7 @@ echo "== valuation alone (typical plan, spread of ages), members per second"
   awk '/items_per_second/ {split($NF, v, "="); printf "  %-22s %s\n", $1, v[2]}'
 
 echo
-echo "== end to end through GenerateLiabilities (examples/basis.toml), $members-member portfolio"
+echo "== end to end through talvek run (examples/basis.toml), $members-member portfolio"
 printf "  %-12s %9s %8s %10s %14s %10s\n" file members jobs seconds members/s "peak MiB"
 for name in in_service pensioners disabled deferred spouses mixed; do
   count=$(wc -l < "$work/$name.txt")
@@ -61,3 +64,28 @@ for name in in_service pensioners disabled deferred spouses mixed; do
       'BEGIN { printf "  %-12s %9d %8d %10.2f %14.0f %10.1f\n", n, c, j, s, (s > 0 ? c / s : 0), k / 1024 }'
   done
 done
+
+# Two commands timed in turn, run after run, so that a change of the
+# machine's speed touches both alike: the median of the pairwise ratios.
+side_by_side() { # label, command A, command B
+  local ratios=()
+  for _ in 1 2 3 4 5 6 7; do
+    local a b
+    a=$( { /usr/bin/time -f "%e" bash -c "$2" >/dev/null 2>&1; } 2>&1 | tail -1)
+    b=$( { /usr/bin/time -f "%e" bash -c "$3" >/dev/null 2>&1; } 2>&1 | tail -1)
+    ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", (a > 0 ? b / a : 0) }')")
+  done
+  local median
+  median=$(printf '%s\n' "${ratios[@]}" | sort -n | sed -n 4p)
+  printf "  %-44s %s times (ratios %s)\n" "$1" "$median" "${ratios[*]}"
+}
+
+echo
+echo "== side by side on the mixed portfolio (median of 7 pairs)"
+common="--basis examples/basis.toml --members $work/mixed.txt"
+side_by_side "jobs 2 against jobs 1: jobs 1 takes" "$talvek run --jobs 2 $common --out $work/o2" \
+  "$talvek run --jobs 1 $common --out $work/o1"
+if [ -n "${BASELINE_TALVEK:-}" ]; then
+  side_by_side "this build against BASELINE_TALVEK, one job: the baseline takes" \
+    "$talvek run --jobs 1 $common --out $work/o1" "$BASELINE_TALVEK run --jobs 1 $common --out $work/ob"
+fi
