@@ -21,6 +21,8 @@ namespace {
 constexpr int32_t kMembersPerCheck = 1000; // the one-job check rule
 constexpr int32_t kCheckWaitMs = 50;       // with several jobs: the longest wait between checks
 constexpr int32_t kPiecesInFlightPerJob = 4; // pieces valued or waiting to be joined, per job
+constexpr int64_t kListingRoomPerByte = 3;   // a member line of 50 bytes lists in about 100
+constexpr size_t kReportBufferBytes = 1 << 20; // stdio's buffer of each report
 
 void setMessage(EngineOutcome &outcome, int32_t status, const std::string &text) {
     outcome.status = status;
@@ -66,6 +68,9 @@ bool openReports(const EngineRequest &request, Reports &reports, EngineOutcome &
             return false;
         }
     }
+    // large buffers: a report is written in few system calls
+    if (reports.listingFile != nullptr) std::setvbuf(reports.listingFile, nullptr, _IOFBF, kReportBufferBytes);
+    if (reports.errorFile != nullptr) std::setvbuf(reports.errorFile, nullptr, _IOFBF, kReportBufferBytes);
     reports.listing = ReportSink{reports.listingFile, nullptr, false, 0};
     reports.errors = ReportSink{reports.errorFile, nullptr, false, 0};
     return true;
@@ -278,7 +283,8 @@ void workerMain(void *argument) {
             if (pool.nextPiece < pool.joined + pool.window) {
                 const int64_t k = pool.nextPiece++;
                 std::unique_ptr<PieceSlot> &held = pool.slots[static_cast<size_t>(k % pool.window)];
-                held.reset(new (std::nothrow) PieceSlot{});
+                // a slot is used again and again: its text keeps its room
+                if (!held) held.reset(new (std::nothrow) PieceSlot{});
                 if (!held) {
                     pool.stop.store(true);
                     break;
@@ -286,6 +292,12 @@ void workerMain(void *argument) {
                 slot = held.get();
                 slot->index = k;
                 slot->state = SlotTaken;
+                slot->membersDone.store(0);
+                slot->results = PieceResults{};
+                slot->allocated = false;
+                slot->listing.clear();
+                slot->errors.clear();
+                slot->listing.reserve(static_cast<size_t>(kListingRoomPerByte * pool.request->pieceBytes));
                 slot->listingSink = ReportSink{nullptr, &slot->listing, false, 0};
                 slot->errorSink = ReportSink{nullptr, &slot->errors, false, 0};
             } else {
@@ -377,8 +389,8 @@ void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t si
             lockPool(pool.lock);
             pool.identityAfterJoined = head->results.identityAfter;
             head->results.arrays.reset(); // a joined piece's arrays go at once
-            std::string().swap(head->listing);
-            std::string().swap(head->errors);
+            head->listing.clear();          // its text too; the room stays for the next piece
+            head->errors.clear();
             ++pool.joined;
             wakePool(pool.lock);
             continue;
