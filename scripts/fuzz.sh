@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${1:-60}
 jobs=${JOBS:-$(nproc)}
-targets=(member_line_fuzz run_fuzz)
+targets=(member_line_fuzz run_fuzz talvek_run_fuzz)
 
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
 
