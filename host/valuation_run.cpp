@@ -150,11 +150,8 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     static TalvekResults results; // large: kept off the stack
     const int32_t status = talvek_run(&def, &results);
     endProgressBar(bar, status == TALVEK_OK);
-    if (status != TALVEK_OK && status != TALVEK_STOPPED) {
-        std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", results.message,
-                     run.folder.out.c_str());
-        return kExitWriteFailed;
-    }
+    // a member file that changed is the cause of whatever else went wrong
+    // with reading it, so it is looked at first
     FileSnapshot after;
     std::string problem;
     if (!regularFileSnapshot(run.memberFile, "the member file", after, problem) ||
@@ -162,6 +159,11 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
         std::fprintf(stderr, "talvek: the member file %s changed during the run (%s): the results would not "
                              "match it and were not written; the results in %s are untouched\n",
                      memberPath.c_str(), problem.c_str(), run.folder.out.c_str());
+        return kExitWriteFailed;
+    }
+    if (status != TALVEK_OK && status != TALVEK_STOPPED) {
+        std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", results.message,
+                     run.folder.out.c_str());
         return kExitWriteFailed;
     }
     takeResults(results, arrays);
