@@ -32,7 +32,7 @@ int main(int argc, char **argv) {
     RunOptions runOptions;
     CLI::App *run = app.add_subcommand(
         "run", "Read and check the basis, value every member and write the results: "
-               "member_counts.csv, decrement_counts.csv, benefit_cashflows.csv, the member listing "
+               "member_counts.csv, decrement_counts.csv, benefit_cashflows.csv, the member listing, "
                "the error log and run.json (the run's record), and a summary on the terminal. The "
                "results are written into a temporary folder beside --out and put in its place whole "
                "once all is written; a failed run leaves the earlier results untouched. Ctrl-C or "
