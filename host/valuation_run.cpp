@@ -127,6 +127,30 @@ bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &reco
     return installResultsFolder(run.folder, problem);
 }
 
+// The summary of a run whose results are in place, and a line on standard
+// error when lines were rejected.
+void printSummary(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
+                  int64_t memberLines, const HostArraySet &arrays, const RunRecord &record) {
+    RunFacts facts;
+    facts.basisFile = options.basisFile;
+    facts.memberFile = options.memberFile;
+    facts.outputDirectory = run.folder.out;
+    facts.memberLines = static_cast<int32_t>(memberLines);
+    facts.membersRead = static_cast<int32_t>(results.members_done);
+    facts.errorCount = static_cast<int32_t>(results.error_count);
+    facts.unknownStatuses = static_cast<int32_t>(results.unknown_statuses);
+    facts.stoppedByUser = results.stopped != 0;
+    facts.stopSignal = record.stoppedBy;
+    writeSummary(stdout, facts, arrays);
+    std::fflush(stdout);
+    if (record.exitStatus == kExitLinesRejected) {
+        std::fprintf(stderr, "talvek: %lld line%s rejected and %lld member%s of unknown status; see %s\n",
+                     static_cast<long long>(record.rejected), record.rejected == 1 ? "" : "s",
+                     static_cast<long long>(record.skipped), record.skipped == 1 ? "" : "s",
+                     (run.folder.out / kErrorLogFile).c_str());
+    }
+}
+
 int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::string &started) {
     static HostArraySet arrays; // large: kept off the stack
     fillHostArrays(run.basis, arrays);
@@ -178,24 +202,7 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
         return kExitWriteFailed;
     }
 
-    RunFacts facts;
-    facts.basisFile = options.basisFile;
-    facts.memberFile = options.memberFile;
-    facts.outputDirectory = run.folder.out;
-    facts.memberLines = static_cast<int32_t>(memberLines);
-    facts.membersRead = static_cast<int32_t>(results.members_done);
-    facts.errorCount = static_cast<int32_t>(results.error_count);
-    facts.unknownStatuses = static_cast<int32_t>(results.unknown_statuses);
-    facts.stoppedByUser = results.stopped != 0;
-    facts.stopSignal = record.stoppedBy;
-    writeSummary(stdout, facts, arrays);
-    std::fflush(stdout);
-    if (record.exitStatus == kExitLinesRejected) {
-        std::fprintf(stderr, "talvek: %lld line%s rejected and %lld member%s of unknown status; see %s\n",
-                     static_cast<long long>(record.rejected), record.rejected == 1 ? "" : "s",
-                     static_cast<long long>(record.skipped), record.skipped == 1 ? "" : "s",
-                     (run.folder.out / kErrorLogFile).c_str());
-    }
+    printSummary(options, run, results, memberLines, arrays, record);
     return record.exitStatus;
 }
 
