@@ -7,13 +7,13 @@
 # with exit 0 (or 3), a stopped run's results whole and marked with 130/143,
 # or the earlier results untouched with a non-zero exit and a message naming
 # the cause; and never a temporary file beside it.
-#   scripts/fault-injection.sh [BUILD_DIR]        (default build/release)
+#   scripts/fault-injection.sh [BUILD_DIR]   (default build/normal, the build of scripts/test.sh)
 # FAULT_MEMBERS (default 2000000) and FAULT_SIGNALS (default 20) size the
 # large run and the number of signals; FAULT_SEED makes the moments repeatable.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-build=${1:-build/release}
+build=${1:-build/normal}
 talvek="$root/$build/host/talvek"
 basis="$root/examples/basis.toml"
 members_small="$root/examples/members.txt"
