@@ -7,13 +7,24 @@
 # with exit 0 (or 3), a stopped run's results whole and marked with 130/143,
 # or the earlier results untouched with a non-zero exit and a message naming
 # the cause; and never a temporary file beside it.
-#   scripts/fault-injection.sh [BUILD_DIR]   (default build/normal, the build of scripts/test.sh)
+#   scripts/fault-injection.sh [BUILD_DIR]
+# Without BUILD_DIR it builds talvek in build/release (as run-example.sh
+# does) and uses that; with one it uses the talvek already built there.
 # FAULT_MEMBERS (default 2000000) and FAULT_SIGNALS (default 20) size the
 # large run and the number of signals; FAULT_SEED makes the moments repeatable.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-build=${1:-build/normal}
+if [ $# -ge 1 ]; then
+  build=$1
+else
+  build=build/release
+  # a fresh folder gets the options of run-example.sh; an existing one keeps its own
+  options=()
+  [ -f "$root/$build/CMakeCache.txt" ] || options=(-DTALVEK_BUILD_TESTS=OFF -DTALVEK_BUILD_BENCH=OFF)
+  cmake -S "$root" -B "$root/$build" -DCMAKE_BUILD_TYPE=Release -DTALVEK_BUILD_HOST=ON "${options[@]}" >/dev/null &&
+    cmake --build "$root/$build" --target talvek -j "${JOBS:-$(nproc)}" >/dev/null || { echo "cannot build talvek"; exit 1; }
+fi
 talvek="$root/$build/host/talvek"
 basis="$root/examples/basis.toml"
 members_small="$root/examples/members.txt"
