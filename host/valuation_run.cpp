@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <signal.h>
@@ -104,7 +105,8 @@ RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const Talv
     record.basis.path = run.basisFile.string();
     record.members.path = run.memberFile.string();
     record.valuationYear = run.basis.valuationYear;
-    record.jobs = options.jobs;
+    // the threads the engine used: one per core when none were asked for
+    record.jobs = options.jobs > 0 ? options.jobs : static_cast<int32_t>(std::thread::hardware_concurrency());
     record.linesRead = results.line_reads;
     record.membersValued = results.members_done - results.unknown_statuses;
     record.rejected = results.line_reads - results.members_done;

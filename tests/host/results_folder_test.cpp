@@ -87,6 +87,8 @@ TEST(ResultsFolder, TheRunRecordNamesTheFilesAndAddsUp) {
                           sha256OfText(members) + "\"}"),
               std::string::npos)
         << record;
+    EXPECT_NE(record.find("\"jobs\": 1,"), std::string::npos) << record;
+    EXPECT_NE(record.find("\"valuation_year\": "), std::string::npos) << record;
     EXPECT_NE(record.find("\"lines_read\": 8,"), std::string::npos) << record;
     EXPECT_NE(record.find("\"members_valued\": 6,"), std::string::npos) << record;
     EXPECT_NE(record.find("\"rejected\": 1,"), std::string::npos) << record;
