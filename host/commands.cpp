@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "member_file_check.h"
 #include "member_generator.h"
 #include "talvek/engine.h"
 
@@ -11,25 +12,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A member file the run can read: it exists and is not a directory.
+// A member file that can be counted: a regular file (a FIFO without a
+// writer would wait forever, /dev/zero would never end).
 bool memberFileReadable(const fs::path &path, std::string &problem) {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (!fs::exists(status)) {
-        problem = "the member file does not exist";
-        return false;
-    }
-    if (fs::is_directory(status)) {
-        problem = "the member file is a directory";
-        return false;
-    }
-    std::FILE *in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) {
-        problem = "the member file cannot be read";
-        return false;
-    }
-    std::fclose(in);
-    return true;
+    FileSnapshot snapshot;
+    return regularFileSnapshot(path, "the member file", snapshot, problem);
 }
 
 fs::path absoluteOf(const std::string &path) {

@@ -145,6 +145,11 @@ TEST(ResultsFolder, MemberFilesThatAreNotRegularFilesAreRefused) {
     EXPECT_EQ(zero.status, 2);
     EXPECT_NE(zero.err.find("the member file is a character device"), std::string::npos) << zero.err;
     EXPECT_FALSE(fs::exists(work.dir / "out"));
+    // counting them would wait for a writer, or never end, as well
+    const CommandResult countFifo = runTalvek("count fifo", work.dir);
+    EXPECT_EQ(countFifo.status, 2);
+    EXPECT_NE(countFifo.err.find("pipe or FIFO"), std::string::npos) << countFifo.err;
+    EXPECT_EQ(runTalvek("count /dev/zero", work.dir).status, 2);
 }
 
 // While one run holds the lock of --out, another says so and leaves the
