@@ -70,9 +70,10 @@ case "$run32" in
   no) echo "no: the kernel answers \"Exec format error\"" ;;
   *) give_up "the 32-bit probe gave no clear answer: $run32" ;;
 esac
+skip_reason="this machine cannot execute 32-bit programs"
 if [ "${WINDOWS_32BIT:-}" = skip ]; then
   run32=no
-  echo "WINDOWS_32BIT=skip: the 32-bit runs are skipped"
+  skip_reason="WINDOWS_32BIT=skip"
 fi
 
 step "installing what is missing"
@@ -276,7 +277,7 @@ run_under_wine "64-bit" "$root/build/windows64" win64 /usr/lib/wine/wine64
 if [ "$run32" = yes ]; then
   run_under_wine "32-bit" "$root/build/windows" win32 wine
 else
-  echo "32-bit runs skipped: this machine cannot execute 32-bit programs" \
+  echo "32-bit runs skipped: $skip_reason" \
     "(the 32-bit DLL's exports and calling convention were checked above)"
 fi
 
