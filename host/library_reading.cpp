@@ -1,0 +1,304 @@
+#include "library_reading.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kLineBufferBytes = 500; // the valuation's line buffer
+constexpr char kLineFiller = '!';         // every byte of the buffer after the line's NUL
+constexpr int32_t kAmountDecimals = 2;
+constexpr int32_t kFractionDecimals = 3;
+
+inline char charAt(const LibraryLine &line, int32_t position) {
+    if (position < line.length) return line.bytes[position];
+    if (position >= kLineBufferBytes) return kLineFiller;
+    // the line feed, then the NUL the line reader puts after the line
+    const int32_t lineEnd = line.length + (line.lineFeed ? 1 : 0);
+    if (position < lineEnd) return '\n';
+    return position == lineEnd ? '\0' : kLineFiller;
+}
+
+// Bytes count as signed 8-bit characters: a byte 0xE9 has the code -23.
+inline int32_t codeOf(char c) { return static_cast<signed char>(c); }
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A column without a field: at most 10 characters are passed, "!" on the
+// way ends the line's data, and the character that stops the walk is
+// stepped over as the delimiter.
+FieldReading skipUnusedColumn(const LibraryLine &line, int32_t position, bool &lineEnded) {
+    int32_t passed = 0;
+    while (charAt(line, position) != line.delimiter && passed < kUnusedColumnWidth) {
+        ++position;
+        ++passed;
+        if (charAt(line, position) == kLineFiller) {
+            lineEnded = true;
+            return {NotRejected, position};
+        }
+    }
+    return {NotRejected, position + 1};
+}
+
+// Member number and status: up to `width` characters, the first `kept`
+// of them kept even when the field is too wide; the copy stops at the line
+// feed.
+FieldReading readTextField(const LibraryLine &line, int32_t position, int32_t width, char *kept,
+                           int32_t keptWidth, Rejection tooWide) {
+    char raw[kMemberNumberWidth];
+    std::memset(raw, ' ', sizeof raw);
+    int32_t length = 0;
+    while (charAt(line, position) != line.delimiter && charAt(line, position) != '\n' && length < width) {
+        raw[length++] = charAt(line, position);
+        ++position;
+    }
+    std::memcpy(kept, raw, static_cast<size_t>(keptWidth));
+    kept[keptWidth] = '\0';
+    if (charAt(line, position) != line.delimiter) return {tooWide, position};
+    return {NotRejected, position + 1};
+}
+
+// Whole numbers: blanks are passed over, every other character counts as a
+// digit of value code - 48; the sum wraps modulo 2^32. An empty field keeps
+// the default.
+FieldReading readWholeField(const LibraryLine &line, int32_t position, int32_t &value, Rejection tooWide,
+                            Rejection outOfRange, int32_t low, int32_t high) {
+    if (charAt(line, position) == line.delimiter) return {NotRejected, position + 1};
+    uint32_t sum = 0;
+    while (charAt(line, position) != line.delimiter && position < kNumericPositionLimit) {
+        const char c = charAt(line, position);
+        if (c != ' ') sum = sum * 10u + static_cast<uint32_t>(codeOf(c) - 48);
+        ++position;
+    }
+    value = static_cast<int32_t>(sum);
+    if (charAt(line, position) != line.delimiter) return {tooWide, position};
+    if (value < low || value > high) return {outOfRange, position};
+    return {NotRejected, position + 1};
+}
+
+// Amounts: digits before the point (anything else ignored), then up to
+// `decimals` characters after it weighted 0.1, 0.01, 0.001, digits or not.
+// True when the scan stopped on its own, false at the position limit.
+bool scanAmount(const LibraryLine &line, int32_t &position, int32_t decimals, double &value) {
+    static constexpr double kDecimalWeight[kFractionDecimals] = {0.1, 0.01, 0.001};
+    value = 0.0;
+    while (position < kNumericPositionLimit) {
+        const char c = charAt(line, position);
+        if (c == '.') {
+            ++position;
+            for (int32_t d = 0; d < decimals; ++d) {
+                if (charAt(line, position) == line.delimiter) break;
+                value = value + (codeOf(charAt(line, position)) - 48) * kDecimalWeight[d];
+                ++position;
+            }
+            return true;
+        }
+        if (isDigit(c)) value = value * 10 + (c - '0');
+        if (charAt(line, position + 1) == line.delimiter) {
+            ++position;
+            return true;
+        }
+        ++position;
+    }
+    return false;
+}
+
+FieldReading readAmountField(const LibraryLine &line, int32_t position, double &value) {
+    if (charAt(line, position) == line.delimiter) return {NotRejected, position + 1};
+    scanAmount(line, position, kAmountDecimals, value);
+    if (charAt(line, position) != line.delimiter) return {AmountUnreadable, position};
+    return {NotRejected, position + 1};
+}
+
+// The guaranteed fraction: three decimals, and a value above 1 read on its
+// own is a percentage.
+FieldReading readFractionField(const LibraryLine &line, int32_t position, double &value) {
+    if (charAt(line, position) == line.delimiter) return {NotRejected, position + 1};
+    if (scanAmount(line, position, kFractionDecimals, value) && value > 1) value = value / 100;
+    if (charAt(line, position) != line.delimiter) return {FractionUnreadable, position};
+    return {NotRejected, position + 1};
+}
+
+// Sex has no empty-field rule: an empty column stores the delimiter.
+FieldReading readSexField(const LibraryLine &line, int32_t position, char &sex) {
+    sex = charAt(line, position);
+    ++position;
+    if (charAt(line, position) != line.delimiter) return {SexTooWide, position};
+    if (sex != 'M' && sex != 'm' && sex != 'F' && sex != 'f') return {SexNotRecognized, position};
+    return {NotRejected, position + 1};
+}
+
+FieldReading readMaritalField(const LibraryLine &line, int32_t position, char &marital) {
+    if (charAt(line, position) == line.delimiter) return {NotRejected, position + 1};
+    marital = charAt(line, position);
+    ++position;
+    if (charAt(line, position) != line.delimiter) return {MaritalStatusTooWide, position};
+    const char s = marital;
+    if (s != 'M' && s != 'm' && s != 'U' && s != 'u' && s != 'S' && s != 's') {
+        return {MaritalStatusNotRecognized, position};
+    }
+    return {NotRejected, position + 1};
+}
+
+} // namespace
+
+FieldKind kindOfField(int32_t field) {
+    switch (field) {
+    case MemberNumberField:
+    case StatusField: return TextKind;
+    case SexField:
+    case MaritalStatusField: return LetterKind;
+    case AgeField:
+    case SpouseAgeField:
+    case YearsRetiredField: return WholeKind;
+    case GuaranteedFractionField: return FractionKind;
+    default: return AmountKind;
+    }
+}
+
+int32_t decimalsOfField(int32_t field) {
+    switch (kindOfField(field)) {
+    case AmountKind: return kAmountDecimals;
+    case FractionKind: return kFractionDecimals;
+    default: return 0;
+    }
+}
+
+const char *rejectionText(Rejection rejection) {
+    switch (rejection) {
+    case NotRejected: return "";
+    case MemberNumberTooWide: return "member number longer than 20 characters";
+    case StatusTooWide: return "status longer than 5 characters";
+    case AgeTooWide: return "age field too wide";
+    case AgeOutOfRange: return "age outside 15..119";
+    case SexTooWide: return "sex longer than one letter";
+    case SexNotRecognized: return "sex not M or F";
+    case AmountUnreadable: return "amount unreadable (a third decimal, too wide or no delimiter after it)";
+    case MaritalStatusTooWide: return "marital status longer than one letter";
+    case MaritalStatusNotRecognized: return "marital status not M, U or S";
+    case SpouseAgeTooWide: return "spouse age field too wide";
+    case SpouseAgeOutOfRange: return "spouse age above 119";
+    case YearsRetiredTooWide: return "years retired field too wide";
+    case YearsRetiredOutOfRange: return "years retired outside 0..50";
+    case FractionUnreadable: return "guaranteed fraction unreadable (a fourth decimal, too wide or no delimiter after it)";
+    case UnknownStatus: return "status matches no status code";
+    case kRejectionCount: break;
+    }
+    return "";
+}
+
+void resetLibraryMember(LibraryMember &member) {
+    member.age = 0;
+    member.sex = 'U';
+    member.annualSalary = 0;
+    member.serviceWithGuarantee = 0;
+    member.serviceWithoutGuarantee = 0;
+    member.currentPension = 0;
+    member.maritalStatus = '?';
+    member.spouseAge = 0;
+    member.yearsRetired = 0;
+    member.bridgePension = 0;
+    member.guaranteedFraction = 0;
+    member.averageSalary = 0;
+}
+
+LibraryLayout makeLibraryLayout(char delimiter, const int32_t *fieldColumn) {
+    LibraryLayout layout{};
+    layout.delimiter = delimiter;
+    for (int32_t column = 1; column <= kMaxColumn; ++column) {
+        for (int32_t field = 1; field <= kMemberFields; ++field) {
+            if (fieldColumn[field] == column) {
+                layout.fieldInColumn[column] = field;
+                break;
+            }
+        }
+    }
+    return layout;
+}
+
+FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t field, LibraryMember &m) {
+    switch (field) {
+    case MemberNumberField:
+        return readTextField(line, position, kMemberNumberWidth, m.memberNumber, kMemberNumberKept,
+                             MemberNumberTooWide);
+    case StatusField:
+        return readTextField(line, position, kStatusWidth, m.statusCode, kStatusWidth, StatusTooWide);
+    case AgeField: return readWholeField(line, position, m.age, AgeTooWide, AgeOutOfRange, kYoungestAge, kOldestAge);
+    case SexField: return readSexField(line, position, m.sex);
+    case AnnualSalaryField: return readAmountField(line, position, m.annualSalary);
+    case ServiceWithGuaranteeField: return readAmountField(line, position, m.serviceWithGuarantee);
+    case ServiceWithoutGuaranteeField: return readAmountField(line, position, m.serviceWithoutGuarantee);
+    case CurrentPensionField: return readAmountField(line, position, m.currentPension);
+    case MaritalStatusField: return readMaritalField(line, position, m.maritalStatus);
+    // a negative spouse age (a sign reads as a digit of -3) is rejected like one above 119
+    case SpouseAgeField:
+        return readWholeField(line, position, m.spouseAge, SpouseAgeTooWide, SpouseAgeOutOfRange, 0, kOldestSpouseAge);
+    case YearsRetiredField:
+        return readWholeField(line, position, m.yearsRetired, YearsRetiredTooWide, YearsRetiredOutOfRange, 0,
+                              kMostYearsRetired);
+    case BridgePensionField: return readAmountField(line, position, m.bridgePension);
+    case GuaranteedFractionField: return readFractionField(line, position, m.guaranteedFraction);
+    case AverageSalaryField: return readAmountField(line, position, m.averageSalary);
+    default: return {NotRejected, position};
+    }
+}
+
+Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member) {
+    resetLibraryMember(member);
+    int32_t position = 0;
+    for (int32_t column = 1; column <= kScanColumns; ++column) {
+        if (charAt(line, position) == '\n') return NotRejected;
+        // columns past the map have no field
+        const int32_t field = column <= kMaxColumn ? layout.fieldInColumn[column] : NoField;
+        if (field == NoField) {
+            bool lineEnded = false;
+            position = skipUnusedColumn(line, position, lineEnded).end;
+            if (lineEnded) return NotRejected;
+            continue;
+        }
+        const FieldReading reading = readLibraryField(line, position, field, member);
+        if (reading.rejection != NotRejected) return reading.rejection;
+        position = reading.end;
+    }
+    return NotRejected;
+}
+
+int32_t classifyLibraryStatus(const LibraryMember &member, const std::array<std::string, kStatuses + 1> &codes) {
+    for (int32_t status = 1; status <= kStatuses; ++status) {
+        // the code padded with blanks and cut to 5 characters, compared exactly
+        char code[kStatusWidth + 1];
+        std::memset(code, ' ', kStatusWidth);
+        code[kStatusWidth] = '\0';
+        const std::string &text = codes[status];
+        for (size_t i = 0; i < text.size() && i < size_t(kStatusWidth); ++i) code[i] = text[i];
+        if (std::strcmp(member.statusCode, code) == 0) return status;
+    }
+    return 0;
+}
+
+void formatFieldValue(const LibraryMember &m, int32_t field, char *out, int32_t capacity) {
+    const size_t room = static_cast<size_t>(capacity);
+    switch (field) {
+    case MemberNumberField: std::snprintf(out, room, "%s", m.memberNumber); return;
+    case StatusField: std::snprintf(out, room, "%s", m.statusCode); return;
+    case AgeField: std::snprintf(out, room, "%d", m.age); return;
+    case SexField: std::snprintf(out, room, "%c", m.sex); return;
+    case MaritalStatusField: std::snprintf(out, room, "%c", m.maritalStatus); return;
+    case SpouseAgeField: std::snprintf(out, room, "%d", m.spouseAge); return;
+    case YearsRetiredField: std::snprintf(out, room, "%d", m.yearsRetired); return;
+    case GuaranteedFractionField: {
+        // up to 5 decimals: three read, and a percentage divided by 100
+        std::snprintf(out, room, "%.5f", m.guaranteedFraction);
+        size_t length = std::strlen(out);
+        while (length > 0 && out[length - 1] == '0' && std::strchr(out, '.') != nullptr) out[--length] = '\0';
+        if (length > 0 && out[length - 1] == '.') out[--length] = '\0';
+        return;
+    }
+    case AnnualSalaryField: std::snprintf(out, room, "%.2f", m.annualSalary); return;
+    case ServiceWithGuaranteeField: std::snprintf(out, room, "%.2f", m.serviceWithGuarantee); return;
+    case ServiceWithoutGuaranteeField: std::snprintf(out, room, "%.2f", m.serviceWithoutGuarantee); return;
+    case CurrentPensionField: std::snprintf(out, room, "%.2f", m.currentPension); return;
+    case BridgePensionField: std::snprintf(out, room, "%.2f", m.bridgePension); return;
+    default: std::snprintf(out, room, "%.2f", m.averageSalary); return;
+    }
+}
