@@ -1,0 +1,38 @@
+// The member numbers seen so far, to find a number on two lines, and two
+// numbers that the valuation's cut to 10 characters makes one. An open
+// addressing table of the texts (which stay in the file's bytes, or in the
+// index's own store when they had to be unquoted).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct NumberSlot {
+    uint64_t hash = 0;
+    int64_t line = 0;    // 0: the slot is free
+    std::string_view key;
+    std::string_view full; // the whole member number (for the cut table: the first one seen)
+};
+
+struct NumberTable {
+    std::vector<NumberSlot> slots;
+    size_t used = 0;
+};
+
+struct MemberNumberIndex {
+    NumberTable whole; // by the whole number
+    NumberTable cut;   // by its first 10 characters, numbers of 10 characters or more only
+    std::deque<std::string> store; // texts that do not stay in the file's bytes
+};
+
+struct NumberSeen {
+    int64_t sameNumberLine = 0; // the earlier line with the same number, or 0
+    int64_t sameCutLine = 0;    // the earlier line of another number with the same first 10 characters, or 0
+};
+
+// Records the number of `line`; `stable` says whether its text outlives the
+// call (the file's bytes) or must be copied.
+NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, bool stable, int64_t line);
