@@ -12,6 +12,7 @@
 #include "basis_file.h"
 #include "host_arrays.h"
 #include "member_generator.h"
+#include "member_input.h"
 #include "progress_bar.h"
 #include "result_files.h"
 #include "talvek/engine.h"
@@ -86,6 +87,17 @@ int runValuationCommand(const RunOptions &options) {
                      problem.c_str());
         return kExitRefused;
     }
+    // the member data checked, and converted where needed, before anything is written
+    MemberInput input;
+    if (options.noCheck && !libraryReadsFileAsItIs(basis)) {
+        std::fprintf(stderr, "talvek: --no-check hands the member file to the valuation as it is, but the basis's "
+                             "[member_file] needs the check's conversion; nothing was run\n");
+        return kExitRefused;
+    }
+    if (!options.noCheck &&
+        prepareMemberInput(basis, memberFile, options.memberFile, options.acceptAsRead, input) != kExitDone) {
+        return kExitRefused;
+    }
 
     const fs::path outputDirectory = absoluteOf(options.outputDirectory);
     std::error_code error;
@@ -108,6 +120,7 @@ int runValuationCommand(const RunOptions &options) {
     def.error_file = errorPath.c_str();
     def.assumptions = engineAssumptions(arrays);
     def.jobs = options.jobs; // 0: one per core
+    if (!options.noCheck) useCheckedMembers(input, def, arrays);
     int64_t memberLines = 0;
     talvek_count_line_reads(&def, &memberLines);
     def.member_total = memberLines;
@@ -135,7 +148,8 @@ int runValuationCommand(const RunOptions &options) {
     facts.errorCount = static_cast<int32_t>(results.error_count);
     facts.unknownStatuses = static_cast<int32_t>(results.unknown_statuses);
     facts.stoppedByUser = results.stopped != 0;
-    const bool written = writeResultFiles(outputDirectory, arrays);
+    const bool written = writeResultFiles(outputDirectory, arrays) &&
+                         (options.noCheck || writeMemberDataFiles(outputDirectory, input, basis));
     writeSummary(stdout, facts, arrays);
     std::fflush(stdout);
     if (!written) {

@@ -13,10 +13,11 @@ int main(int argc, char **argv) {
 
     RunOptions runOptions;
     CLI::App *run = app.add_subcommand(
-        "run", "Read and check the basis, value every member and write the results: "
-               "member_counts.csv, decrement_counts.csv, benefit_cashflows.csv, the member listing "
-               "and the error log, and a summary on the terminal. Ctrl-C stops the run; the results "
-               "so far are still written.");
+        "run", "Read and check the basis, check the member file as talvek check does (with errors "
+               "nothing is valued), value every member and write the results: member_counts.csv, "
+               "decrement_counts.csv, benefit_cashflows.csv, the member listing and the error log, "
+               "data_summary.csv and data_check.csv, and the data summary and a summary of the results "
+               "on the terminal. Ctrl-C stops the run; the results so far are still written.");
     run->add_option("--basis", runOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")
         ->required();
     run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
@@ -25,8 +26,27 @@ int main(int argc, char **argv) {
                     "Threads that value the member file's pieces (default: one per core); the "
                     "results are the same bytes for any number of jobs")
         ->check(CLI::Range(1, 256));
+    run->add_flag("--accept-as-read", runOptions.acceptAsRead,
+                  "Value lines whose fields the check finds misreadable as the library reads them, "
+                  "instead of valuing nothing (the errors are still listed and written to data_check.csv)");
+    run->add_flag("--no-check", runOptions.noCheck,
+                  "Hand the member file to the valuation as it is, without the check, the data summary or "
+                  "a conversion (only for a file in the library's layout without a header row)");
     run->footer("Example:\n"
                 "  talvek run --basis examples/basis.toml --members examples/members.txt --out results");
+
+    CheckOptions checkOptions;
+    CLI::App *check = app.add_subcommand(
+        "check", "Check the member file against the basis's [member_file] without valuing: every field "
+                 "strictly (a number the valuation would read as another number is an error), the layout of "
+                 "every line, the plausibility of every member (warnings), then the data summary by status. "
+                 "Exit status 0 without errors, 2 with errors (talvek run would value nothing).");
+    check->add_option("--basis", checkOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")->required();
+    check->add_option("--members", checkOptions.memberFile, "Member file")->required();
+    check->add_option("--out", checkOptions.outputDirectory,
+                      "Directory for data_check.csv (every error and warning) and data_summary.csv");
+    check->footer("Example:\n"
+                  "  talvek check --basis examples/basis.toml --members examples/members.txt --out data");
 
     std::string countFile;
     CLI::App *count = app.add_subcommand(
@@ -54,6 +74,7 @@ int main(int argc, char **argv) {
         return app.exit(error) == 0 ? kExitDone : kExitRefused;
     }
     if (run->parsed()) return runValuationCommand(runOptions);
+    if (check->parsed()) return checkMembersCommand(checkOptions);
     if (count->parsed()) return countMembersCommand(countFile);
     return generateMembersCommand(members, seed, generatedFile);
 }

@@ -67,7 +67,7 @@ int32_t plausibilityWarnings(const LibraryMember &m, int32_t status, const Plaus
     if (m.spouseAge != 0 && m.spouseAge < kYoungestSpouse) {
         add(list, RuleYoungSpouse, SpouseAgeField, "a spouse aged %d", m.spouseAge);
     }
-    if (m.yearsRetired > m.age - kEarliestRetirement) {
+    if (m.yearsRetired > 0 && m.yearsRetired > m.age - kEarliestRetirement) {
         add(list, RuleRetiredYoung, YearsRetiredField, "%d years retired at age %d: retired at %d", m.yearsRetired,
             m.age, m.age - m.yearsRetired);
     }
