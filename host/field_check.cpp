@@ -102,7 +102,7 @@ std::string describeVerdict(const FieldVerdict &verdict, int32_t decimals, int32
                    std::to_string(static_cast<unsigned char>(verdict.found)) + ")";
         }
         return "the character " + found + " in a number";
-    case RuleSign: return "the sign " + found + ": the valuation reads no signs";
+    case RuleSign: return "the sign " + found;
     case RuleExponent: return "an exponent";
     case RuleThousandsSeparator:
         return verdict.found == ' ' ? "a blank as thousands separator" : "the thousands separator " + found;

@@ -29,7 +29,7 @@ void add(WarningList &list, CheckRule rule, int32_t field, const char *format, V
 // Service in years = weeks of service / (365.25 / 7), as the valuation counts it.
 void checkService(const LibraryMember &m, WarningList &list) {
     const double serviceYears = (m.serviceWithGuarantee + m.serviceWithoutGuarantee) / kWeeksPerYear;
-    if (serviceYears > m.age - kServiceStartAge) {
+    if (serviceYears > 0 && serviceYears > m.age - kServiceStartAge) {
         add(list, RuleServiceLongerThanAge, ServiceWithGuaranteeField, "%.1f years of service at age %d",
             serviceYears, m.age);
     }
