@@ -263,15 +263,20 @@ Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, 
     return NotRejected;
 }
 
-int32_t classifyLibraryStatus(const LibraryMember &member, const std::array<std::string, kStatuses + 1> &codes) {
+LibraryStatusTable makeLibraryStatusTable(const std::array<std::string, kStatuses + 1> &codes) {
+    LibraryStatusTable table{};
     for (int32_t status = 1; status <= kStatuses; ++status) {
-        // the code padded with blanks and cut to 5 characters, compared exactly
-        char code[kStatusWidth + 1];
-        std::memset(code, ' ', kStatusWidth);
-        code[kStatusWidth] = '\0';
+        std::memset(table.code[status], ' ', kStatusWidth);
         const std::string &text = codes[status];
-        for (size_t i = 0; i < text.size() && i < size_t(kStatusWidth); ++i) code[i] = text[i];
-        if (std::strcmp(member.statusCode, code) == 0) return status;
+        for (size_t i = 0; i < text.size() && i < size_t(kStatusWidth); ++i) table.code[status][i] = text[i];
+    }
+    return table;
+}
+
+int32_t classifyLibraryStatus(const LibraryMember &member, const LibraryStatusTable &table) {
+    // the whole 6 bytes, the NUL included: a status not yet read ("") matches no code
+    for (int32_t status = 1; status <= kStatuses; ++status) {
+        if (std::memcmp(member.statusCode, table.code[status], kStatusWidth + 1) == 0) return status;
     }
     return 0;
 }

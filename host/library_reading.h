@@ -123,8 +123,15 @@ FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t
 // whole; the status is not classified here).
 Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member);
 
-// The status 1..5 whose code matches the member's status, or 0.
-int32_t classifyLibraryStatus(const LibraryMember &member, const std::array<std::string, kStatuses + 1> &codes);
+// The status codes as the valuation compares them: padded with blanks and
+// cut to 5 characters.
+struct LibraryStatusTable {
+    char code[kStatuses + 1][kStatusWidth + 1];
+};
+LibraryStatusTable makeLibraryStatusTable(const std::array<std::string, kStatuses + 1> &codes);
+
+// The status 1..5 whose code matches the member's status exactly, or 0.
+int32_t classifyLibraryStatus(const LibraryMember &member, const LibraryStatusTable &table);
 
 // The value of `field` in member, as text: "%.2f" for amounts, whole
 // numbers as they are, the fraction with up to 5 decimals.

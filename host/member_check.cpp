@@ -40,6 +40,7 @@ struct CheckRun {
     int32_t lastMappedColumn = 0;
     LibraryLayout layout{};
     PlausibilityLimits limits{};
+    LibraryStatusTable statuses{};
     LibraryMember member{};               // as the valuation carries it from line to line
     LibraryMember scratch{};              // a field read on its own
     MemberNumberIndex numbers{};
@@ -438,7 +439,7 @@ void valueLine(CheckRun &run, const SourceRecord &record, const LibraryLine &lin
     Rejection rejection = readLibraryLine(line, run.layout, run.member);
     int32_t status = 0;
     if (rejection == NotRejected) {
-        status = classifyLibraryStatus(run.member, run.basis.statusCodes);
+        status = classifyLibraryStatus(run.member, run.statuses);
         if (status == 0) rejection = UnknownStatus;
     }
     if (rejection != NotRejected) {
@@ -527,6 +528,7 @@ void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, M
     run.spreadsheet = basis.spreadsheetLayout;
     run.convert = basis.spreadsheetLayout || basis.decimalSeparator == ',';
     run.limits = plausibilityLimits(basis);
+    run.statuses = makeLibraryStatusTable(basis.statusCodes);
     check.converted = run.convert;
     if (run.convert) check.convertedBytes.reserve(static_cast<size_t>(size + size / 8 + 64));
     if (!run.spreadsheet && startsWithByteOrderMark(bytes, size)) reportByteOrderMark(run, bytes, size);

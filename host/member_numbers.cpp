@@ -5,45 +5,53 @@ namespace {
 constexpr size_t kKeptCharacters = 10; // the valuation keeps the first 10 characters of a member number
 constexpr size_t kFirstSlots = 1024;
 
-// FNV-1a over the bytes, then a final mix so that the low bits spread.
+// FNV-1a over the bytes, then the splitmix64 finaliser, so that every bit
+// of the hash depends on every byte (sequential member numbers differ in
+// their last characters only).
 uint64_t hashOf(std::string_view text) {
     uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-    hash ^= hash >> 32;
-    return hash * 0x9E3779B97F4A7C15ull;
+    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9ull;
+    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBull;
+    return hash ^ (hash >> 31);
 }
 
-// The slot of the key, or the free slot where it belongs.
-NumberSlot &findSlot(NumberTable &table, std::string_view key, uint64_t hash) {
+constexpr uint64_t kEntryBits = 0xFFFFFFFFull; // the lower half of a slot: 1 + the entry's index
+
+// The slot holding the key, or the free slot where it belongs.
+uint64_t &findSlot(NumberTable &table, std::string_view key, uint64_t hash) {
     const size_t mask = table.slots.size() - 1;
+    const uint64_t tag = hash & ~kEntryBits;
     size_t i = static_cast<size_t>(hash) & mask;
-    while (table.slots[i].line != 0 && (table.slots[i].hash != hash || table.slots[i].key != key)) i = (i + 1) & mask;
+    while (table.slots[i] != 0) {
+        const uint64_t slot = table.slots[i];
+        if ((slot & ~kEntryBits) == tag && table.entries[(slot & kEntryBits) - 1].key == key) break;
+        i = (i + 1) & mask;
+    }
     return table.slots[i];
 }
 
-// Doubles the table when it is half full, so that probes stay short.
+// Doubles the slots when they are half full, so that probes stay short.
 void makeRoom(NumberTable &table) {
     if (table.slots.empty()) table.slots.resize(kFirstSlots);
-    if (2 * (table.used + 1) <= table.slots.size()) return;
-    std::vector<NumberSlot> old;
-    old.swap(table.slots);
-    table.slots.resize(old.size() * 2);
-    for (const NumberSlot &slot : old) {
-        if (slot.line != 0) findSlot(table, slot.key, slot.hash) = slot;
+    if (2 * (table.entries.size() + 1) <= table.slots.size()) return;
+    table.slots.assign(table.slots.size() * 2, 0);
+    for (size_t e = 0; e < table.entries.size(); ++e) {
+        const NumberEntry &entry = table.entries[e];
+        findSlot(table, entry.key, entry.hash) = (entry.hash & ~kEntryBits) | (e + 1);
     }
 }
 
-// The slot of key, filled with line and full if the key is new; the line of
-// an earlier entry otherwise.
-const NumberSlot &recordKey(NumberTable &table, std::string_view key, std::string_view full, int64_t line) {
+// The entry of key, made with line and full if the key is new.
+const NumberEntry &recordKey(NumberTable &table, std::string_view key, std::string_view full, int64_t line) {
     makeRoom(table);
     const uint64_t hash = hashOf(key);
-    NumberSlot &slot = findSlot(table, key, hash);
-    if (slot.line == 0) {
-        slot = NumberSlot{hash, line, key, full};
-        ++table.used;
+    uint64_t &slot = findSlot(table, key, hash);
+    if (slot == 0) {
+        table.entries.push_back(NumberEntry{hash, line, key, full});
+        slot = (hash & ~kEntryBits) | table.entries.size();
     }
-    return slot;
+    return table.entries[(slot & kEntryBits) - 1];
 }
 
 } // namespace
@@ -54,13 +62,13 @@ NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number,
         number = index.store.back();
     }
     NumberSeen seen;
-    const NumberSlot &whole = recordKey(index.whole, number, number, line);
+    const NumberEntry &whole = recordKey(index.whole, number, number, line);
     if (whole.line != line) {
         seen.sameNumberLine = whole.line;
         return seen; // the same number: its cut is the same too
     }
     if (number.size() >= kKeptCharacters) {
-        const NumberSlot &cut = recordKey(index.cut, number.substr(0, kKeptCharacters), number, line);
+        const NumberEntry &cut = recordKey(index.cut, number.substr(0, kKeptCharacters), number, line);
         if (cut.line != line && cut.full != number) seen.sameCutLine = cut.line;
     }
     return seen;

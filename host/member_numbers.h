@@ -10,16 +10,19 @@
 #include <string_view>
 #include <vector>
 
-struct NumberSlot {
-    uint64_t hash = 0;
-    int64_t line = 0;    // 0: the slot is free
+// A table of 8-byte slots (the upper half of the text's hash and 1 + the
+// entry's index; 0 is free) over the entries in the order they came: small
+// enough to stay in the caches for a file of a few hundred thousand members.
+struct NumberEntry {
+    uint64_t hash;
+    int64_t line;
     std::string_view key;
     std::string_view full; // the whole member number (for the cut table: the first one seen)
 };
 
 struct NumberTable {
-    std::vector<NumberSlot> slots;
-    size_t used = 0;
+    std::vector<uint64_t> slots;
+    std::vector<NumberEntry> entries;
 };
 
 struct MemberNumberIndex {

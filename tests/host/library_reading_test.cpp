@@ -41,13 +41,14 @@ HostReading readAsHost(const PlanBasis &basis, const std::string &bytes) {
     RecordReader reader = openRecords(bytes.data(), static_cast<int64_t>(bytes.size()), false, delimiter);
     SourceRecord record;
     LibraryMember member;
+    const LibraryStatusTable statuses = makeLibraryStatusTable(basis.statusCodes);
     HostReading reading;
     while (nextRecord(reader, record)) {
         const LibraryLine line{record.bytes, record.length, record.lineFeed, delimiter};
         const Rejection rejection = readLibraryLine(line, layout, member);
         if (rejection == NotRejected) {
             ++reading.members;
-            if (classifyLibraryStatus(member, basis.statusCodes) == 0) ++reading.unknownStatuses;
+            if (classifyLibraryStatus(member, statuses) == 0) ++reading.unknownStatuses;
         } else {
             ++reading.fieldErrors;
         }
