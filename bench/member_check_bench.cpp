@@ -1,6 +1,7 @@
 // The member data check of talvek: member lines checked per second, for a
 // file in the library's layout (checked and handed over as it is) and for
-// the same members as a spreadsheet saves them (checked and converted).
+// the same members as a spreadsheet saves them (checked and converted), on
+// one thread and on two.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -63,7 +64,7 @@ const std::string &spreadsheetFile() {
 void checkFile(benchmark::State &state, const PlanBasis &basis, const std::string &text) {
     MemberCheck check;
     for (auto _ : state) {
-        checkMemberBytes(basis, text.data(), static_cast<int64_t>(text.size()), check);
+        checkMemberBytes(basis, text.data(), static_cast<int64_t>(text.size()), check, static_cast<int>(state.range(0)));
         benchmark::DoNotOptimize(check.summary.linesRead);
     }
     if (check.hasErrors) state.SkipWithError("the benchmark's file has errors");
@@ -77,5 +78,6 @@ void BM_CheckAndConvertSpreadsheet(benchmark::State &state) {
 
 } // namespace
 
-BENCHMARK(BM_CheckLibraryLayout)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CheckAndConvertSpreadsheet)->Unit(benchmark::kMillisecond);
+// the argument: threads (the per-core figure is the one-thread run)
+BENCHMARK(BM_CheckLibraryLayout)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckAndConvertSpreadsheet)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

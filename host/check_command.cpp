@@ -46,7 +46,8 @@ int checkMembersCommand(const CheckOptions &options) {
                      problem.c_str());
         return kExitRefused;
     }
-    checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check);
+    checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check,
+                     checkThreads(0));
     printCheck(input.check, basis, options.memberFile);
     std::fflush(stdout);
     if (!options.outputDirectory.empty()) {

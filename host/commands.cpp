@@ -95,7 +95,7 @@ int runValuationCommand(const RunOptions &options) {
         return kExitRefused;
     }
     if (!options.noCheck &&
-        prepareMemberInput(basis, memberFile, options.memberFile, options.acceptAsRead, input) != kExitDone) {
+        prepareMemberInput(basis, memberFile, options.memberFile, options.acceptAsRead, options.jobs, input) != kExitDone) {
         return kExitRefused;
     }
 

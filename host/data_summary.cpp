@@ -107,6 +107,26 @@ void addMemberToSummary(DataSummary &summary, const LibraryMember &m, int32_t st
     }
 }
 
+void addSummary(DataSummary &into, const DataSummary &part) {
+    into.linesRead += part.linesRead;
+    into.headerLines += part.headerLines;
+    into.blankLines += part.blankLines;
+    into.linesWithErrors += part.linesWithErrors;
+    for (int32_t r = 0; r < kRejectionCount; ++r) into.rejected[r] += part.rejected[r];
+    for (int32_t s = 0; s <= kStatuses; ++s) {
+        StatusTotals &t = into.byStatus[s];
+        const StatusTotals &p = part.byStatus[s];
+        t.members += p.members;
+        t.male += p.male;
+        t.female += p.female;
+        t.ageSum += p.ageSum;
+        t.salaryTotal += p.salaryTotal;
+        t.pensionTotal += p.pensionTotal;
+        t.serviceWeeks += p.serviceWeeks;
+    }
+    for (int32_t r = 0; r < kRuleCount; ++r) into.findings[r] += part.findings[r];
+}
+
 int64_t rejectedLines(const DataSummary &summary) {
     int64_t total = 0;
     for (int32_t r = 1; r < kRejectionCount; ++r) total += summary.rejected[r];

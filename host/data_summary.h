@@ -40,6 +40,9 @@ struct DataSummary {
 // Adds a member read without rejection, of status 1..5.
 void addMemberToSummary(DataSummary &summary, const LibraryMember &member, int32_t status);
 
+// Adds the figures of a part of the file.
+void addSummary(DataSummary &into, const DataSummary &part);
+
 int64_t rejectedLines(const DataSummary &summary);
 int64_t errorCount(const DataSummary &summary);
 int64_t warningCount(const DataSummary &summary);

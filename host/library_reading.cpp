@@ -45,14 +45,14 @@ FieldReading skipUnusedColumn(const LibraryLine &line, int32_t position, bool &l
 // feed.
 FieldReading readTextField(const LibraryLine &line, int32_t position, int32_t width, char *kept,
                            int32_t keptWidth, Rejection tooWide) {
-    char raw[kMemberNumberWidth];
-    std::memset(raw, ' ', sizeof raw);
+    // the kept characters, blanks after the text
     int32_t length = 0;
     while (charAt(line, position) != line.delimiter && charAt(line, position) != '\n' && length < width) {
-        raw[length++] = charAt(line, position);
+        if (length < keptWidth) kept[length] = charAt(line, position);
+        ++length;
         ++position;
     }
-    std::memcpy(kept, raw, static_cast<size_t>(keptWidth));
+    for (int32_t i = length; i < keptWidth; ++i) kept[i] = ' ';
     kept[keptWidth] = '\0';
     if (charAt(line, position) != line.delimiter) return {tooWide, position};
     return {NotRejected, position + 1};
@@ -243,8 +243,10 @@ FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t
     }
 }
 
-Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member) {
-    resetLibraryMember(member);
+namespace {
+
+// The columns of the line one after another, as the valuation scans them.
+Rejection scanLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member, uint32_t &read) {
     int32_t position = 0;
     for (int32_t column = 1; column <= kScanColumns; ++column) {
         if (charAt(line, position) == '\n') return NotRejected;
@@ -256,11 +258,23 @@ Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, 
             if (lineEnded) return NotRejected;
             continue;
         }
+        read |= 1u << field;
         const FieldReading reading = readLibraryField(line, position, field, member);
         if (reading.rejection != NotRejected) return reading.rejection;
         position = reading.end;
     }
     return NotRejected;
+}
+
+} // namespace
+
+Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                          uint32_t *fieldsRead) {
+    resetLibraryMember(member);
+    uint32_t read = 0;
+    const Rejection rejection = scanLibraryLine(line, layout, member, read);
+    if (fieldsRead != nullptr) *fieldsRead = read;
+    return rejection;
 }
 
 LibraryStatusTable makeLibraryStatusTable(const std::array<std::string, kStatuses + 1> &codes) {

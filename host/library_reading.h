@@ -120,8 +120,10 @@ struct FieldReading {
 FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t field, LibraryMember &member);
 
 // The whole line. Returns the first rejection (NotRejected for a line read
-// whole; the status is not classified here).
-Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member);
+// whole; the status is not classified here). fieldsRead, when given, gets
+// bit 1 << field for every field whose reading began.
+Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                          uint32_t *fieldsRead = nullptr);
 
 // The status codes as the valuation compares them: padded with blanks and
 // cut to 5 characters.

@@ -1,7 +1,12 @@
 #include "member_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <thread>
+#include <deque>
 
 #include "basis_file.h"
 #include "field_check.h"
@@ -16,7 +21,8 @@ namespace {
 constexpr int32_t kHeaderLikeFields = 2;   // number fields holding words that make line 1 a header row
 constexpr size_t kShownLineText = 60;      // characters of a line shown for a problem of the whole line
 constexpr int32_t kMostConvertedLine = kLibraryLineBytes - 1; // characters before the line feed
-constexpr int32_t kAmountRoom = 4;         // an amount's decimals may be read a few places past the limit
+constexpr int32_t kAmountRoom = 4;
+constexpr int64_t kCheckPartBytes = 512 * 1024; // parts of the file checked on their own         // an amount's decimals may be read a few places past the limit
 
 const char *delimiterName(char delimiter) {
     switch (delimiter) {
@@ -29,9 +35,9 @@ const char *delimiterName(char delimiter) {
     }
 }
 
-struct CheckRun {
-    const PlanBasis &basis;
-    MemberCheck &check;
+// What every part of the file is checked against: fixed before the first line.
+struct CheckPlan {
+    const PlanBasis *basis = nullptr;
     char delimiter = ',';
     bool spreadsheet = false;
     bool convert = false;                 // the engine reads converted lines
@@ -41,19 +47,35 @@ struct CheckRun {
     LibraryLayout layout{};
     PlausibilityLimits limits{};
     LibraryStatusTable statuses{};
+};
+
+// A member number of a part, recorded when the parts are joined.
+struct PendingNumber {
+    uint64_t hash;
+    int64_t line;
+    std::string_view number;
+};
+
+// The check of one part of the file (or of the header row).
+struct CheckRun {
+    CheckPlan &plan;
+    MemberCheck &check;                   // the part's findings, summary and converted lines
     LibraryMember member{};               // as the valuation carries it from line to line
     LibraryMember scratch{};              // a field read on its own
-    MemberNumberIndex numbers{};
+    std::vector<PendingNumber> numbers{};
+    std::deque<std::string> numberStore{}; // member numbers that were unquoted: they outlive their record here
     int32_t fieldStart[kMemberFields + 1] = {}; // each field's position in the line the engine reads
-    bool firstDataLine = true;
+    bool firstDataLine = false;
     int64_t longLine = 0;                 // the line read in pieces, if the last record was one
     bool lineHasError = false;
+    bool carrySettled = false;            // a line has set the member number and status the part started with
+    bool usedCarry = false;               // a line was read with the member number or status carried into the part
 };
 
 // --- findings -----------------------------------------------------------
 
 const FieldText *fieldOf(const CheckRun &run, const SourceRecord &record, int32_t field) {
-    const int32_t column = run.sourceColumn[field];
+    const int32_t column = run.plan.sourceColumn[field];
     if (column == 0 || column > static_cast<int32_t>(record.fields.size())) return nullptr;
     return &record.fields[static_cast<size_t>(column - 1)];
 }
@@ -91,10 +113,10 @@ void addLineProblem(CheckRun &run, const SourceRecord &record, CheckRule rule, s
 // The columns of the fields: as the basis numbers them, or found by name in
 // the header row. False when a named column is missing or ambiguous.
 bool resolveColumns(CheckRun &run, const std::vector<std::string> *names, const SourceRecord &where) {
-    run.sourceColumn = run.basis.fieldColumn;
+    run.plan.sourceColumn = run.plan.basis->fieldColumn;
     bool ok = true;
     for (int32_t field = 1; field <= kMemberFields; ++field) {
-        const std::string &name = run.basis.fieldHeader[field];
+        const std::string &name = run.plan.basis->fieldHeader[field];
         if (name.empty()) continue;
         int32_t found = 0;
         int32_t matches = 0;
@@ -113,35 +135,35 @@ bool resolveColumns(CheckRun &run, const std::vector<std::string> *names, const 
                        matches == 0 ? "the header row has no column \"" + name + "\" (" + key + ")"
                                     : "the header row names \"" + name + "\" " + std::to_string(matches) + " times (" + key + ")");
             ok = false;
-        } else if (!run.spreadsheet && found > kMaxColumn) {
+        } else if (!run.plan.spreadsheet && found > kMaxColumn) {
             addProblem(run, where, RuleHeaderColumn, found, field, name,
                        "column " + std::to_string(found) + " is past the 20 columns of the library's layout "
                        "(layout = \"spreadsheet\" reads any column)");
             ok = false;
         }
-        run.sourceColumn[field] = found;
+        run.plan.sourceColumn[field] = found;
     }
     return ok;
 }
 
 // The fields in the order of their columns, and where the engine finds them.
 void planColumns(CheckRun &run) {
-    run.order.clear();
+    run.plan.order.clear();
     for (int32_t field = 1; field <= kMemberFields; ++field) {
-        if (run.sourceColumn[field] != 0) run.order.push_back(field);
+        if (run.plan.sourceColumn[field] != 0) run.plan.order.push_back(field);
     }
-    std::sort(run.order.begin(), run.order.end(),
-              [&](int32_t a, int32_t b) { return run.sourceColumn[a] < run.sourceColumn[b]; });
-    run.lastMappedColumn = run.order.empty() ? 0 : run.sourceColumn[run.order.back()];
+    std::sort(run.plan.order.begin(), run.plan.order.end(),
+              [&](int32_t a, int32_t b) { return run.plan.sourceColumn[a] < run.plan.sourceColumn[b]; });
+    run.plan.lastMappedColumn = run.plan.order.empty() ? 0 : run.plan.sourceColumn[run.plan.order.back()];
     std::array<int32_t, kMemberFields + 1> engine{};
-    if (run.convert) {
+    if (run.plan.convert) {
         // converted lines hold the fields alone, one after another
-        for (size_t i = 0; i < run.order.size(); ++i) engine[run.order[i]] = static_cast<int32_t>(i) + 1;
+        for (size_t i = 0; i < run.plan.order.size(); ++i) engine[run.plan.order[i]] = static_cast<int32_t>(i) + 1;
     } else {
-        engine = run.sourceColumn;
+        engine = run.plan.sourceColumn;
     }
     run.check.engineColumns = engine;
-    run.layout = makeLibraryLayout(run.delimiter, engine.data());
+    run.plan.layout = makeLibraryLayout(run.plan.delimiter, engine.data());
 }
 
 // --- conversion -----------------------------------------------------------
@@ -168,7 +190,7 @@ void trimBlanks(const char *&text, int32_t &length) {
 void appendConvertedField(CheckRun &run, std::string &out, int32_t field, const FieldText &source) {
     const char *text = source.text;
     int32_t length = source.length;
-    if (holdsLineBreakOrDelimiter(source, run.delimiter)) {
+    if (holdsLineBreakOrDelimiter(source, run.plan.delimiter)) {
         // cannot stand in the library's layout: refused, and left empty here
         length = 0;
     } else if (kindOfField(field) >= WholeKind) {
@@ -176,10 +198,10 @@ void appendConvertedField(CheckRun &run, std::string &out, int32_t field, const 
     }
     const size_t at = out.size();
     out.append(text, static_cast<size_t>(length));
-    if (run.basis.decimalSeparator == ',' && kindOfField(field) >= WholeKind) {
+    if (run.plan.basis->decimalSeparator == ',' && kindOfField(field) >= WholeKind) {
         for (size_t i = at; i < out.size(); ++i) out[i] = out[i] == ',' ? '.' : out[i];
     }
-    out.push_back(run.delimiter);
+    out.push_back(run.plan.delimiter);
 }
 
 // The record as a line of the library's layout at the end of the converted
@@ -187,7 +209,7 @@ void appendConvertedField(CheckRun &run, std::string &out, int32_t field, const 
 LibraryLine convertRecord(CheckRun &run, const SourceRecord &record) {
     std::string &out = run.check.convertedBytes;
     const size_t lineStart = out.size();
-    for (int32_t field : run.order) {
+    for (int32_t field : run.plan.order) {
         const FieldText *source = fieldOf(run, record, field);
         if (source == nullptr) break;
         run.fieldStart[field] = static_cast<int32_t>(out.size() - lineStart);
@@ -195,7 +217,7 @@ LibraryLine convertRecord(CheckRun &run, const SourceRecord &record) {
     }
     const int32_t length = static_cast<int32_t>(out.size() - lineStart);
     out.push_back('\n');
-    return LibraryLine{out.data() + lineStart, length, true, run.delimiter};
+    return LibraryLine{out.data() + lineStart, length, true, run.plan.delimiter};
 }
 
 // --- the layout of a line ---------------------------------------------------
@@ -220,7 +242,7 @@ bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // Line 1 with words where numbers belong, and no digit in them.
 bool looksLikeHeader(const CheckRun &run, const SourceRecord &record) {
     int32_t words = 0;
-    for (int32_t field : run.order) {
+    for (int32_t field : run.plan.order) {
         const FieldText *text = fieldOf(run, record, field);
         if (text == nullptr || kindOfField(field) < WholeKind) continue;
         const char *end = text->text + text->length;
@@ -233,8 +255,8 @@ bool looksLikeHeader(const CheckRun &run, const SourceRecord &record) {
 
 void reportNoDelimiter(CheckRun &run, const SourceRecord &record) {
     int32_t count = 0;
-    const char other = mostFrequentOtherDelimiter(record, run.delimiter, count);
-    std::string detail = std::string("the line holds no ") + delimiterName(run.delimiter) + " (member_file.delimiter)";
+    const char other = mostFrequentOtherDelimiter(record, run.plan.delimiter, count);
+    std::string detail = std::string("the line holds no ") + delimiterName(run.plan.delimiter) + " (member_file.delimiter)";
     if (count > 0) {
         detail += std::string(" but ") + std::to_string(count) + " of the " + delimiterName(other) +
                    ": is the delimiter \"" + delimiterName(other) + "\"?";
@@ -264,9 +286,9 @@ bool checkLibraryLine(CheckRun &run, const SourceRecord &record) {
                        "character (layout = \"spreadsheet\" reads CR line ends)");
         return false;
     }
-    if (!record.lineFeed && static_cast<int32_t>(record.fields.size()) < run.lastMappedColumn) {
+    if (!record.lineFeed && static_cast<int32_t>(record.fields.size()) < run.plan.lastMappedColumn) {
         addLineProblem(run, record, RuleLastLineEnd,
-                       "the last line has no line feed and ends before column " + std::to_string(run.lastMappedColumn) +
+                       "the last line has no line feed and ends before column " + std::to_string(run.plan.lastMappedColumn) +
                            ": the valuation reads the end of the file as field text");
     }
     return true;
@@ -283,12 +305,12 @@ bool checkSpreadsheetRecord(CheckRun &run, const SourceRecord &record) {
 }
 
 bool checkLineLayout(CheckRun &run, const SourceRecord &record) {
-    if (!(run.spreadsheet ? checkSpreadsheetRecord(run, record) : checkLibraryLine(run, record))) return false;
-    if (record.fields.size() == 1 && record.length > 0 && run.lastMappedColumn > 1) {
+    if (!(run.plan.spreadsheet ? checkSpreadsheetRecord(run, record) : checkLibraryLine(run, record))) return false;
+    if (record.fields.size() == 1 && record.length > 0 && run.plan.lastMappedColumn > 1) {
         reportNoDelimiter(run, record);
         return false;
     }
-    if (run.firstDataLine && !run.basis.headerRow && looksLikeHeader(run, record)) {
+    if (run.firstDataLine && !run.plan.basis->headerRow && looksLikeHeader(run, record)) {
         addLineProblem(run, record, RuleHeaderRow,
                        "the line names columns but member_file.header is false: the valuation would read it as a member");
         return false;
@@ -316,9 +338,9 @@ std::string textOf(const FieldText &field) { return std::string(field.text, stat
 // library's layout, the delimiter or a line end inside quotes in a
 // spreadsheet's. False when the field has a problem of this kind.
 bool checkFieldForm(CheckRun &run, const SourceRecord &record, int32_t field, const FieldText &source) {
-    const int32_t column = run.sourceColumn[field];
-    if (run.spreadsheet) {
-        if (!holdsLineBreakOrDelimiter(source, run.delimiter)) return true;
+    const int32_t column = run.plan.sourceColumn[field];
+    if (run.plan.spreadsheet) {
+        if (!holdsLineBreakOrDelimiter(source, run.plan.delimiter)) return true;
         addProblem(run, record, RuleDelimiterInField, column, field, textOf(source),
                    "the field holds the delimiter or a line end, which a line of the library's layout cannot hold");
         return false;
@@ -342,21 +364,21 @@ void checkNumberField(CheckRun &run, const SourceRecord &record, const LibraryLi
                       const FieldText &source) {
     const char *text = source.text;
     int32_t length = source.length;
-    if (run.spreadsheet) trimBlanks(text, length);
+    if (run.plan.spreadsheet) trimBlanks(text, length);
     // an empty field (or blanks alone) keeps the field's default
     if (std::all_of(text, text + length, [](char c) { return c == ' '; })) return;
     const int32_t decimals = decimalsOfField(field);
-    const int32_t position = run.convert ? run.fieldStart[field] : source.start;
-    const FieldVerdict verdict = checkNumberText(text, length, decimals, run.basis.decimalSeparator);
+    const int32_t position = run.plan.convert ? run.fieldStart[field] : source.start;
+    const FieldVerdict verdict = checkNumberText(text, length, decimals, run.plan.basis->decimalSeparator);
     if (!verdict.ok) {
-        addProblem(run, record, verdict.rule, run.sourceColumn[field], field, textOf(source),
+        addProblem(run, record, verdict.rule, run.plan.sourceColumn[field], field, textOf(source),
                    describeVerdict(verdict, decimals, 0) + "; " + readingOf(line, position, field));
         return;
     }
     // a plain number whose delimiter stands past the valuation's room for numbers
     if (position + length >= kNumericPositionLimit - kAmountRoom &&
         readLibraryField(line, position, field, run.scratch).rejection != NotRejected) {
-        addProblem(run, record, RuleTooWide, run.sourceColumn[field], field, textOf(source),
+        addProblem(run, record, RuleTooWide, run.plan.sourceColumn[field], field, textOf(source),
                    "the number ends past position 195 of the line, where the valuation stops reading numbers; " +
                        readingOf(line, position, field));
     }
@@ -366,12 +388,12 @@ void checkTextField(CheckRun &run, const SourceRecord &record, int32_t field, co
     const int32_t width = field == MemberNumberField ? kMemberNumberWidth : field == StatusField ? kStatusWidth : 1;
     const FieldVerdict verdict = checkTextWidth(source.length, width);
     if (verdict.ok) return;
-    addProblem(run, record, RuleTooWide, run.sourceColumn[field], field, textOf(source),
+    addProblem(run, record, RuleTooWide, run.plan.sourceColumn[field], field, textOf(source),
                describeVerdict(verdict, 0, width) + "; the valuation would reject the line");
 }
 
 void checkFields(CheckRun &run, const SourceRecord &record, const LibraryLine &line) {
-    for (int32_t field : run.order) {
+    for (int32_t field : run.plan.order) {
         const FieldText *source = fieldOf(run, record, field);
         if (source == nullptr) break; // the line ends before the field: its default
         if (!checkFieldForm(run, record, field, *source)) continue;
@@ -384,9 +406,9 @@ void checkFields(CheckRun &run, const SourceRecord &record, const LibraryLine &l
 // and "!" in it (after its first character) ends the line's data; either
 // misreads the fields after it.
 void checkUnusedColumns(CheckRun &run, const SourceRecord &record) {
-    const int32_t columns = std::min(static_cast<int32_t>(record.fields.size()), run.lastMappedColumn - 1);
+    const int32_t columns = std::min(static_cast<int32_t>(record.fields.size()), run.plan.lastMappedColumn - 1);
     for (int32_t column = 1; column <= columns; ++column) {
-        if (column <= kMaxColumn && run.layout.fieldInColumn[column] != NoField) continue;
+        if (column <= kMaxColumn && run.plan.layout.fieldInColumn[column] != NoField) continue;
         const FieldText &text = record.fields[static_cast<size_t>(column - 1)];
         if (text.length > kUnusedColumnWidth) {
             addProblem(run, record, RuleUnusedColumnTooWide, column, 0, textOf(text),
@@ -406,40 +428,51 @@ void checkUnusedColumns(CheckRun &run, const SourceRecord &record) {
 
 void addWarnings(CheckRun &run, const SourceRecord &record, int32_t status) {
     MemberWarning warnings[kMostWarningsPerMember];
-    const int32_t count = plausibilityWarnings(run.member, status, run.limits, warnings);
+    const int32_t count = plausibilityWarnings(run.member, status, run.plan.limits, warnings);
     for (int32_t i = 0; i < count; ++i) {
         const FieldText *text = fieldOf(run, record, warnings[i].field);
-        addProblem(run, record, warnings[i].rule, run.sourceColumn[warnings[i].field], warnings[i].field,
+        addProblem(run, record, warnings[i].rule, run.plan.sourceColumn[warnings[i].field], warnings[i].field,
                    text != nullptr ? textOf(*text) : std::string(), warnings[i].detail);
     }
 }
 
-void checkMemberNumber(CheckRun &run, const SourceRecord &record) {
+// The member number is kept for the join of the parts, where each is
+// compared with those of the lines before it.
+void keepMemberNumber(CheckRun &run, const SourceRecord &record) {
     const FieldText *number = fieldOf(run, record, MemberNumberField);
     if (number == nullptr || std::all_of(number->text, number->text + number->length, [](char c) { return c == ' '; })) {
         return;
     }
+    std::string_view text(number->text, static_cast<size_t>(number->length));
     // the file's bytes outlive the check; an unquoted copy does not
     const char *copies = record.unquoted.data();
-    const bool stable = number->text < copies || number->text >= copies + record.unquoted.size();
-    const NumberSeen seen = recordMemberNumber(run.numbers, std::string_view(number->text, number->length), stable,
-                                               record.line);
-    const int32_t column = run.sourceColumn[MemberNumberField];
-    if (seen.sameNumberLine != 0) {
-        addProblem(run, record, RuleDuplicateMemberNumber, column, MemberNumberField, textOf(*number),
-                   "the same member number as line " + std::to_string(seen.sameNumberLine));
+    if (number->text >= copies && number->text < copies + record.unquoted.size()) {
+        run.numberStore.emplace_back(text);
+        text = run.numberStore.back();
     }
-    if (seen.sameCutLine != 0) {
-        addProblem(run, record, RuleSameCutMemberNumber, column, MemberNumberField, textOf(*number),
-                   "cut to 10 characters, the member number of line " + std::to_string(seen.sameCutLine));
-    }
+    run.numbers.push_back(PendingNumber{memberNumberHash(text), record.line, text});
+}
+
+// The carried member number and status: a part starts without them, so
+// every line read before one has set both may have to be read again once
+// the part before is known.
+void noteCarry(CheckRun &run, uint32_t fieldsRead) {
+    if (run.carrySettled) return;
+    // a file without member numbers carries the empty one throughout
+    const bool numberSet =
+        run.plan.sourceColumn[MemberNumberField] == 0 || (fieldsRead & (1u << MemberNumberField)) != 0;
+    const bool statusSet = (fieldsRead & (1u << StatusField)) != 0;
+    if (numberSet && statusSet) run.carrySettled = true;
+    else run.usedCarry = true;
 }
 
 void valueLine(CheckRun &run, const SourceRecord &record, const LibraryLine &line) {
-    Rejection rejection = readLibraryLine(line, run.layout, run.member);
+    uint32_t fieldsRead = 0;
+    Rejection rejection = readLibraryLine(line, run.plan.layout, run.member, &fieldsRead);
+    noteCarry(run, fieldsRead);
     int32_t status = 0;
     if (rejection == NotRejected) {
-        status = classifyLibraryStatus(run.member, run.statuses);
+        status = classifyLibraryStatus(run.member, run.plan.statuses);
         if (status == 0) rejection = UnknownStatus;
     }
     if (rejection != NotRejected) {
@@ -448,28 +481,28 @@ void valueLine(CheckRun &run, const SourceRecord &record, const LibraryLine &lin
         addMemberToSummary(run.check.summary, run.member, status);
         addWarnings(run, record, status);
     }
-    checkMemberNumber(run, record);
+    keepMemberNumber(run, record);
 }
 
 void processRecord(CheckRun &run, const SourceRecord &record) {
     DataSummary &summary = run.check.summary;
     summary.linesRead += 1;
     // a spreadsheet's blank line is no member
-    if (run.spreadsheet && record.blank) {
+    if (run.plan.spreadsheet && record.blank) {
         summary.blankLines += 1;
         return;
     }
     run.lineHasError = false;
     const bool fieldsWorthChecking = checkLineLayout(run, record);
     const LibraryLine line =
-        run.convert ? convertRecord(run, record) : LibraryLine{record.bytes, record.length, record.lineFeed, run.delimiter};
-    if (run.convert && line.length > kMostConvertedLine) {
+        run.plan.convert ? convertRecord(run, record) : LibraryLine{record.bytes, record.length, record.lineFeed, run.plan.delimiter};
+    if (run.plan.convert && line.length > kMostConvertedLine) {
         addLineProblem(run, record, RuleLineTooLong,
                        "the line is more than 498 characters long as the valuation reads it, which it cannot read at once");
     }
     if (fieldsWorthChecking) {
         checkFields(run, record, line);
-        if (!run.convert) checkUnusedColumns(run, record);
+        if (!run.plan.convert) checkUnusedColumns(run, record);
     }
     valueLine(run, record, line);
     summary.linesWithErrors += run.lineHasError ? 1 : 0;
@@ -490,7 +523,7 @@ void reportByteOrderMark(CheckRun &run, const char *bytes, int64_t size) {
 bool readHeader(CheckRun &run, RecordReader &reader, SourceRecord &record, std::vector<std::string> &names,
                 SourceRecord &where) {
     bool more = nextRecord(reader, record);
-    while (more && run.spreadsheet && record.blank) {
+    while (more && run.plan.spreadsheet && record.blank) {
         run.check.summary.linesRead += 1;
         run.check.summary.blankLines += 1;
         more = nextRecord(reader, record);
@@ -509,6 +542,155 @@ bool readHeader(CheckRun &run, RecordReader &reader, SourceRecord &record, std::
     return true;
 }
 
+// --- parts -------------------------------------------------------------------
+
+// A part of the file: the records that start in [begin, end). Parts are
+// checked on their own (on as many threads as asked) and joined in file
+// order; they depend on the file alone, so that every figure is the same
+// for any number of threads.
+struct Part {
+    int64_t begin;
+    int64_t end;
+    MemberCheck check;    // the part's findings (lines counted from the part's start), summary, lines
+    CheckRun run;
+    int64_t stop = 0;     // where the part's last record ended
+    int64_t lines = 0;    // lines of the file its records took
+    Part(CheckPlan &plan, int64_t first, int64_t last) : begin(first), end(last), check(), run{plan, check} {}
+};
+
+// Parts of about kCheckPartBytes, each starting right after a line feed.
+std::vector<int64_t> partStarts(const char *bytes, int64_t dataStart, int64_t size) {
+    std::vector<int64_t> starts{dataStart};
+    int64_t position = dataStart + kCheckPartBytes;
+    while (position < size) {
+        const void *found = std::memchr(bytes + position, '\n', static_cast<size_t>(size - position));
+        if (found == nullptr) break;
+        const int64_t start = static_cast<const char *>(found) - bytes + 1;
+        if (start >= size) break;
+        starts.push_back(start);
+        position = start + kCheckPartBytes;
+    }
+    return starts;
+}
+
+// Checks the part from its begin; `carry` is the member number and status
+// the lines before it leave (null: not known yet, read as if none).
+void checkPart(const char *bytes, int64_t size, Part &part, const LibraryMember *carry, bool firstPart) {
+    part.check = MemberCheck{};
+    CheckRun &run = part.run;
+    run.member = carry != nullptr ? *carry : LibraryMember{};
+    run.numbers.clear();
+    run.numberStore.clear();
+    run.longLine = 0;
+    run.firstDataLine = firstPart;
+    run.carrySettled = carry != nullptr;
+    run.usedCarry = false;
+    if (run.plan.convert) part.check.convertedBytes.reserve(static_cast<size_t>(part.end - part.begin) * 9 / 8 + 64);
+    RecordReader reader{bytes, size, part.begin, 1, run.plan.spreadsheet, run.plan.delimiter};
+    SourceRecord record;
+    while (reader.position < part.end && nextRecord(reader, record)) processRecord(run, record);
+    part.stop = reader.position;
+    part.lines = reader.line - 1;
+}
+
+void checkPartsOnThreads(const char *bytes, int64_t size, std::vector<std::unique_ptr<Part>> &parts, int jobs) {
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i = next++; i < parts.size(); i = next++) checkPart(bytes, size, *parts[i], nullptr, i == 0);
+    };
+    const size_t helpers = std::min(parts.size(), static_cast<size_t>(std::max(jobs, 1))) - 1;
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread &thread : threads) thread.join();
+}
+
+bool sameCarry(const LibraryMember &a, const LibraryMember &b) {
+    return std::strcmp(a.memberNumber, b.memberNumber) == 0 && std::strcmp(a.statusCode, b.statusCode) == 0;
+}
+
+// Adds the part to the whole: its findings at their lines in the file.
+void joinPart(MemberCheck &whole, Part &part, int64_t lineOffset) {
+    for (CheckProblem &problem : part.check.problems) {
+        if (problem.line > 0) problem.line += lineOffset;
+        whole.problems.push_back(std::move(problem));
+    }
+    addSummary(whole.summary, part.check.summary);
+    whole.hasErrors = whole.hasErrors || part.check.hasErrors;
+    whole.hasUnacceptableErrors = whole.hasUnacceptableErrors || part.check.hasUnacceptableErrors;
+    whole.convertedBytes += part.check.convertedBytes;
+    for (PendingNumber &number : part.run.numbers) number.line += lineOffset;
+}
+
+// Every member number against those of the lines before it, in file order;
+// the warnings are merged into the findings at their lines.
+void findSameMemberNumbers(CheckPlan &plan, MemberCheck &whole, const std::vector<std::unique_ptr<Part>> &parts) {
+    size_t count = 0;
+    for (const auto &part : parts) count += part->run.numbers.size();
+    MemberNumberIndex index;
+    reserveMemberNumbers(index, count);
+    CheckRun run{plan, whole};
+    std::vector<CheckProblem> found;
+    const int32_t column = plan.sourceColumn[MemberNumberField];
+    constexpr size_t kAhead = 8; // slots asked for ahead of their number
+    for (const auto &part : parts) {
+        const std::vector<PendingNumber> &numbers = part->run.numbers;
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            if (i + kAhead < numbers.size()) prefetchMemberNumber(index, numbers[i + kAhead].hash);
+            const PendingNumber &n = numbers[i];
+            const NumberSeen seen = recordMemberNumber(index, n.number, n.hash, n.line);
+            const std::string text(n.number);
+            if (seen.sameNumberLine != 0) {
+                found.push_back(CheckProblem{n.line, column, MemberNumberField, RuleDuplicateMemberNumber, text, text,
+                                             "the same member number as line " + std::to_string(seen.sameNumberLine)});
+            }
+            if (seen.sameCutLine != 0) {
+                found.push_back(CheckProblem{n.line, column, MemberNumberField, RuleSameCutMemberNumber, text, text,
+                                             "cut to 10 characters, the member number of line " +
+                                                 std::to_string(seen.sameCutLine)});
+            }
+        }
+    }
+    if (found.empty()) return;
+    for (const CheckProblem &problem : found) whole.summary.findings[problem.rule] += 1;
+    std::vector<CheckProblem> merged;
+    merged.reserve(whole.problems.size() + found.size());
+    // a line's own findings first, then its member number's
+    std::merge(std::make_move_iterator(whole.problems.begin()), std::make_move_iterator(whole.problems.end()),
+               std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()), std::back_inserter(merged),
+               [](const CheckProblem &a, const CheckProblem &b) { return a.line < b.line; });
+    whole.problems.swap(merged);
+}
+
+// The parts checked, then joined in file order; a part whose lines read
+// the member number or status carried into it, or that begins inside a
+// record of the part before (a quoted line end), is read again from where
+// that part ended, with what it left.
+void checkData(CheckPlan &plan, const char *bytes, int64_t size, int64_t dataStart, int64_t lineOffset,
+               MemberCheck &whole, int jobs) {
+    const std::vector<int64_t> starts = partStarts(bytes, dataStart, size);
+    std::vector<std::unique_ptr<Part>> parts;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        parts.push_back(std::make_unique<Part>(plan, starts[i], i + 1 < starts.size() ? starts[i + 1] : size));
+    }
+    checkPartsOnThreads(bytes, size, parts, jobs);
+    if (plan.convert) whole.convertedBytes.reserve(static_cast<size_t>(size) * 9 / 8 + 64);
+    LibraryMember carry; // nothing is carried into the first line
+    int64_t expectedBegin = dataStart;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        Part &part = *parts[i];
+        if (part.begin != expectedBegin || (part.run.usedCarry && !sameCarry(carry, LibraryMember{}))) {
+            part.begin = expectedBegin;
+            checkPart(bytes, size, part, &carry, i == 0);
+        }
+        joinPart(whole, part, lineOffset);
+        carry = part.run.member;
+        expectedBegin = std::max(part.stop, part.begin);
+        lineOffset += part.lines;
+    }
+    findSameMemberNumbers(plan, whole, parts);
+}
+
 } // namespace
 
 char delimiterOfCode(int32_t delimiterCode) {
@@ -521,19 +703,20 @@ char delimiterOfCode(int32_t delimiterCode) {
     }
 }
 
-void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, MemberCheck &check) {
+void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, MemberCheck &check, int jobs) {
     check = MemberCheck{};
-    CheckRun run{basis, check};
-    run.delimiter = delimiterOfCode(basis.delimiterCode);
-    run.spreadsheet = basis.spreadsheetLayout;
-    run.convert = basis.spreadsheetLayout || basis.decimalSeparator == ',';
-    run.limits = plausibilityLimits(basis);
-    run.statuses = makeLibraryStatusTable(basis.statusCodes);
-    check.converted = run.convert;
-    if (run.convert) check.convertedBytes.reserve(static_cast<size_t>(size + size / 8 + 64));
-    if (!run.spreadsheet && startsWithByteOrderMark(bytes, size)) reportByteOrderMark(run, bytes, size);
+    CheckPlan plan;
+    plan.basis = &basis;
+    plan.delimiter = delimiterOfCode(basis.delimiterCode);
+    plan.spreadsheet = basis.spreadsheetLayout;
+    plan.convert = basis.spreadsheetLayout || basis.decimalSeparator == ',';
+    plan.limits = plausibilityLimits(basis);
+    plan.statuses = makeLibraryStatusTable(basis.statusCodes);
+    check.converted = plan.convert;
+    CheckRun run{plan, check};
+    if (!plan.spreadsheet && startsWithByteOrderMark(bytes, size)) reportByteOrderMark(run, bytes, size);
 
-    RecordReader reader = openRecords(bytes, size, run.spreadsheet, run.delimiter);
+    RecordReader reader = openRecords(bytes, size, plan.spreadsheet, plan.delimiter);
     SourceRecord record;
     std::vector<std::string> names;
     SourceRecord headerPlace;
@@ -541,5 +724,5 @@ void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, M
     // without the columns nothing can be read
     if (!resolveColumns(run, header ? &names : nullptr, headerPlace)) return;
     planColumns(run);
-    while (nextRecord(reader, record)) processRecord(run, record);
+    checkData(plan, bytes, size, reader.position, reader.line - 1, check, jobs);
 }

@@ -33,8 +33,9 @@ struct MemberCheck {
     std::array<int32_t, kMemberFields + 1> engineColumns{}; // the column of each field in what the engine reads
 };
 
-// Checks (and where needed converts) the member file's bytes.
-void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, MemberCheck &check);
+// Checks (and where needed converts) the member file's bytes, in parts on
+// `jobs` threads; the outcome is the same for any number.
+void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, MemberCheck &check, int jobs = 1);
 
 // The delimiter character of a basis delimiter code.
 char delimiterOfCode(int32_t delimiterCode);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "check_report.h"
 #include "data_summary.h"
@@ -26,19 +27,26 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
     return !failed;
 }
 
+int checkThreads(int jobs) {
+    if (jobs > 0) return jobs;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
 bool libraryReadsFileAsItIs(const PlanBasis &basis) {
     return !basis.spreadsheetLayout && !basis.headerRow && basis.decimalSeparator == '.';
 }
 
 int prepareMemberInput(const PlanBasis &basis, const std::filesystem::path &memberFile,
-                       const std::string &shownName, bool acceptAsRead, MemberInput &input) {
+                       const std::string &shownName, bool acceptAsRead, int jobs, MemberInput &input) {
     std::string problem;
     if (!readWholeFile(memberFile, input.fileBytes, problem)) {
         std::fprintf(stderr, "talvek: %s: cannot read the member file (%s); nothing was run\n", shownName.c_str(),
                      problem.c_str());
         return 2;
     }
-    checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check);
+    checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check,
+                     checkThreads(jobs));
     const MemberCheck &check = input.check;
     if (check.hasErrors) {
         const int64_t errors = printFindings(stderr, check, shownName, false, kListedFindings);

@@ -24,12 +24,15 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
 // no header row, the decimal point.
 bool libraryReadsFileAsItIs(const PlanBasis &basis);
 
-// Reads and checks the member file for a run. Prints the errors (on
+// Threads for the check: jobs, or one per core when jobs is 0.
+int checkThreads(int jobs);
+
+// Reads and checks the member file for a run on `jobs` threads. Prints the errors (on
 // standard error) and the data summary (on standard output). Returns 0 when
 // the run can go on: no errors, or errors the user accepts as read; 2 when
 // the file cannot be read or has errors (the run values nothing).
 int prepareMemberInput(const PlanBasis &basis, const std::filesystem::path &memberFile,
-                       const std::string &shownName, bool acceptAsRead, MemberInput &input);
+                       const std::string &shownName, bool acceptAsRead, int jobs, MemberInput &input);
 
 // Points the run at the checked bytes and gives the engine the columns
 // where they stand (input must outlive the run).

@@ -43,9 +43,9 @@ void makeRoom(NumberTable &table) {
 }
 
 // The entry of key, made with line and full if the key is new.
-const NumberEntry &recordKey(NumberTable &table, std::string_view key, std::string_view full, int64_t line) {
+const NumberEntry &recordKey(NumberTable &table, std::string_view key, uint64_t hash, std::string_view full,
+                             int64_t line) {
     makeRoom(table);
-    const uint64_t hash = hashOf(key);
     uint64_t &slot = findSlot(table, key, hash);
     if (slot == 0) {
         table.entries.push_back(NumberEntry{hash, line, key, full});
@@ -54,21 +54,36 @@ const NumberEntry &recordKey(NumberTable &table, std::string_view key, std::stri
     return table.entries[(slot & kEntryBits) - 1];
 }
 
+size_t slotsFor(size_t expected) {
+    size_t slots = kFirstSlots;
+    while (slots < 2 * (expected + 1)) slots *= 2;
+    return slots;
+}
+
 } // namespace
 
-NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, bool stable, int64_t line) {
-    if (!stable) {
-        index.store.emplace_back(number);
-        number = index.store.back();
-    }
+uint64_t memberNumberHash(std::string_view number) { return hashOf(number); }
+
+void reserveMemberNumbers(MemberNumberIndex &index, size_t expected) {
+    index.whole.slots.assign(slotsFor(expected), 0);
+    index.whole.entries.reserve(expected);
+}
+
+void prefetchMemberNumber(const MemberNumberIndex &index, uint64_t hash) {
+    if (index.whole.slots.empty()) return;
+    __builtin_prefetch(&index.whole.slots[static_cast<size_t>(hash) & (index.whole.slots.size() - 1)]);
+}
+
+NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, uint64_t hash, int64_t line) {
     NumberSeen seen;
-    const NumberEntry &whole = recordKey(index.whole, number, number, line);
+    const NumberEntry &whole = recordKey(index.whole, number, hash, number, line);
     if (whole.line != line) {
         seen.sameNumberLine = whole.line;
         return seen; // the same number: its cut is the same too
     }
     if (number.size() >= kKeptCharacters) {
-        const NumberEntry &cut = recordKey(index.cut, number.substr(0, kKeptCharacters), number, line);
+        const std::string_view cutKey = number.substr(0, kKeptCharacters);
+        const NumberEntry &cut = recordKey(index.cut, cutKey, hashOf(cutKey), number, line);
         if (cut.line != line && cut.full != number) seen.sameCutLine = cut.line;
     }
     return seen;

@@ -1,18 +1,16 @@
-// The member numbers seen so far, to find a number on two lines, and two
+// The member numbers of a file, to find a number on two lines, and two
 // numbers that the valuation's cut to 10 characters makes one. An open
-// addressing table of the texts (which stay in the file's bytes, or in the
-// index's own store when they had to be unquoted).
+// addressing table of 8-byte slots (the upper half of the text's hash and
+// 1 + the entry's index; 0 is free) over the entries in the order they came:
+// small enough to stay in the caches for a file of a few hundred thousand
+// members. The texts are not copied: they must outlive the index.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <string>
 #include <string_view>
 #include <vector>
 
-// A table of 8-byte slots (the upper half of the text's hash and 1 + the
-// entry's index; 0 is free) over the entries in the order they came: small
-// enough to stay in the caches for a file of a few hundred thousand members.
 struct NumberEntry {
     uint64_t hash;
     int64_t line;
@@ -28,7 +26,6 @@ struct NumberTable {
 struct MemberNumberIndex {
     NumberTable whole; // by the whole number
     NumberTable cut;   // by its first 10 characters, numbers of 10 characters or more only
-    std::deque<std::string> store; // texts that do not stay in the file's bytes
 };
 
 struct NumberSeen {
@@ -36,6 +33,13 @@ struct NumberSeen {
     int64_t sameCutLine = 0;    // the earlier line of another number with the same first 10 characters, or 0
 };
 
-// Records the number of `line`; `stable` says whether its text outlives the
-// call (the file's bytes) or must be copied.
-NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, bool stable, int64_t line);
+uint64_t memberNumberHash(std::string_view number);
+
+// Room for `expected` numbers without growing.
+void reserveMemberNumbers(MemberNumberIndex &index, size_t expected);
+
+// Asks the processor for the slot of a number about to be recorded.
+void prefetchMemberNumber(const MemberNumberIndex &index, uint64_t hash);
+
+// Records the number of `line` (its hash from memberNumberHash).
+NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, uint64_t hash, int64_t line);

@@ -13,11 +13,12 @@ void splitLibraryFields(SourceRecord &record, char delimiter) {
     int32_t start = 0;
     for (int32_t i = 0; i < record.length; ++i) {
         if (record.bytes[i] != delimiter) continue;
-        record.fields.push_back(FieldText{record.bytes + start, i - start, start, false, true});
+        record.fields.push_back(FieldText{record.bytes + start, i - start, static_cast<int16_t>(start), false, true});
         start = i + 1;
     }
     if (start < record.length) {
-        record.fields.push_back(FieldText{record.bytes + start, record.length - start, start, false, false});
+        record.fields.push_back(
+            FieldText{record.bytes + start, record.length - start, static_cast<int16_t>(start), false, false});
     }
 }
 
@@ -111,7 +112,7 @@ void readQuotedField(RecordReader &reader, SourceRecord &record, FieldText &fiel
     if (copied) {
         // the text's place in record.unquoted; resolved to a pointer when the record is complete
         field.text = nullptr;
-        field.start = static_cast<int32_t>(copyStart);
+        record.unquotedAt.push_back(copyStart);
         field.length = static_cast<int32_t>(record.unquoted.size() - copyStart);
     } else {
         const int64_t closing = reader.position - (record.quoteProblemColumn == column ? 0 : 1);
@@ -147,6 +148,7 @@ bool nextSpreadsheetRecord(RecordReader &reader, SourceRecord &record) {
     record.lineBreakColumn = 0;
     record.fields.clear();
     record.unquoted.clear();
+    record.unquotedAt.clear();
     const char *bytes = reader.bytes;
     const int64_t start = reader.position;
     int64_t end = start;
@@ -176,9 +178,9 @@ bool nextSpreadsheetRecord(RecordReader &reader, SourceRecord &record) {
     }
     record.length = static_cast<int32_t>(end - start);
     record.blank = true;
+    size_t copies = 0;
     for (FieldText &field : record.fields) {
-        if (field.text == nullptr) field.text = record.unquoted.data() + field.start;
-        field.start = 0;
+        if (field.text == nullptr) field.text = record.unquoted.data() + record.unquotedAt[copies++];
         if (!blankText(field)) record.blank = false;
     }
     return true;
