@@ -145,6 +145,20 @@ HostArraySet directRun(const fs::path &basis, const fs::path &members, const fs:
     return a;
 }
 
+std::string withMemberFileSection(const std::string &basisText, const std::string &section) {
+    return basisText.substr(0, basisText.find("[member_file]")) + section;
+}
+
+std::string exampleBasisWithMemberFile(const std::string &section) {
+    return withMemberFileSection(readText(sourcePath("examples/basis.toml")), section);
+}
+
+std::string exampleMemberFile(const std::string &delimiter, const std::string &extraLines) {
+    const std::string example = readText(sourcePath("examples/basis.toml"));
+    const std::string columns = example.substr(example.find("[member_file.columns]"));
+    return "[member_file]\ndelimiter = \"" + delimiter + "\"\n" + extraLines + "\n" + columns;
+}
+
 PlanBasis basisFromText(const std::string &text) {
     PlanBasis basis;
     std::vector<std::string> errors;

@@ -43,6 +43,17 @@ std::string smallMemberFile();
 HostArraySet directRun(const std::filesystem::path &basis, const std::filesystem::path &members,
                        const std::filesystem::path &directory);
 
+// The basis text with its [member_file] tables (the last ones of the file)
+// replaced by `section`.
+std::string withMemberFileSection(const std::string &basisText, const std::string &section);
+
+// examples/basis.toml with another [member_file].
+std::string exampleBasisWithMemberFile(const std::string &section);
+
+// The [member_file] of examples/basis.toml with other lines in its head
+// (after the delimiter) and another delimiter.
+std::string exampleMemberFile(const std::string &delimiter, const std::string &extraLines);
+
 // A basis read from its text (the test fails where it is refused).
 PlanBasis basisFromText(const std::string &text);
 
