@@ -268,13 +268,157 @@ Rejection scanLibraryLine(const LibraryLine &line, const LibraryLayout &layout, 
 
 } // namespace
 
-Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
-                          uint32_t *fieldsRead) {
+namespace {
+
+constexpr int32_t kPlainLineLength = 190; // every delimiter of a shorter line stands before the position limit
+
+// A plain number: digits, and at most `decimals` digits after one point,
+// read with the valuation's arithmetic. False for anything else.
+bool readPlainNumber(const char *text, int32_t length, int32_t decimals, double &value) {
+    static constexpr double kDecimalWeight[kFractionDecimals] = {0.1, 0.01, 0.001};
+    value = 0.0;
+    int32_t i = 0;
+    for (; i < length && isDigit(text[i]); ++i) value = value * 10 + (text[i] - '0');
+    if (i == length) return true;
+    if (text[i] != '.' || length - i - 1 > decimals) return false;
+    for (int32_t d = 0; i + 1 + d < length; ++d) {
+        const char c = text[i + 1 + d];
+        if (!isDigit(c)) return false;
+        value = value + (codeOf(c) - 48) * kDecimalWeight[d];
+    }
+    return true;
+}
+
+bool readPlainWhole(const char *text, int32_t length, int32_t &value) {
+    if (length > 9) return false; // nine digits cannot wrap
+    int32_t sum = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        if (!isDigit(text[i])) return false;
+        sum = sum * 10 + (text[i] - '0');
+    }
+    value = sum;
+    return true;
+}
+
+enum PlainOutcome { PlainRead, PlainRejected, NotPlain };
+
+// One field of a plain line; its rules where the text leaves no doubt how
+// the valuation reads it, NotPlain where it does.
+PlainOutcome readPlainField(int32_t field, const char *text, int32_t length, LibraryMember &m, Rejection &rejection) {
+    auto whole = [&](int32_t &value, Rejection outOfRange, int32_t low, int32_t high) {
+        if (length == 0) return PlainRead; // empty: the default stays
+        if (!readPlainWhole(text, length, value)) return NotPlain;
+        if (value < low || value > high) {
+            rejection = outOfRange;
+            return PlainRejected;
+        }
+        return PlainRead;
+    };
+    auto amount = [&](double &value, int32_t decimals) {
+        if (length == 0) return PlainRead;
+        return readPlainNumber(text, length, decimals, value) ? PlainRead : NotPlain;
+    };
+    switch (field) {
+    case MemberNumberField:
+    case StatusField: {
+        const int32_t width = field == MemberNumberField ? kMemberNumberWidth : kStatusWidth;
+        const int32_t kept = field == MemberNumberField ? kMemberNumberKept : kStatusWidth;
+        char *out = field == MemberNumberField ? m.memberNumber : m.statusCode;
+        if (length > width) return NotPlain;
+        for (int32_t i = 0; i < kept; ++i) out[i] = i < length ? text[i] : ' ';
+        out[kept] = '\0';
+        return PlainRead;
+    }
+    case AgeField: return whole(m.age, AgeOutOfRange, kYoungestAge, kOldestAge);
+    case SpouseAgeField: return whole(m.spouseAge, SpouseAgeOutOfRange, 0, kOldestSpouseAge);
+    case YearsRetiredField: return whole(m.yearsRetired, YearsRetiredOutOfRange, 0, kMostYearsRetired);
+    case SexField:
+        if (length != 1 || (text[0] != 'M' && text[0] != 'm' && text[0] != 'F' && text[0] != 'f')) return NotPlain;
+        m.sex = text[0];
+        return PlainRead;
+    case MaritalStatusField:
+        if (length == 0) return PlainRead;
+        if (length != 1 || std::strchr("MmUuSs", text[0]) == nullptr || text[0] == '\0') return NotPlain;
+        m.maritalStatus = text[0];
+        return PlainRead;
+    case AnnualSalaryField: return amount(m.annualSalary, kAmountDecimals);
+    case ServiceWithGuaranteeField: return amount(m.serviceWithGuarantee, kAmountDecimals);
+    case ServiceWithoutGuaranteeField: return amount(m.serviceWithoutGuarantee, kAmountDecimals);
+    case CurrentPensionField: return amount(m.currentPension, kAmountDecimals);
+    case BridgePensionField: return amount(m.bridgePension, kAmountDecimals);
+    case AverageSalaryField: return amount(m.averageSalary, kAmountDecimals);
+    case GuaranteedFractionField: {
+        const PlainOutcome outcome = amount(m.guaranteedFraction, kFractionDecimals);
+        // a value above 1 read on its own is a percentage
+        if (outcome == PlainRead && length > 0 && m.guaranteedFraction > 1) m.guaranteedFraction = m.guaranteedFraction / 100;
+        return outcome;
+    }
+    default: return NotPlain;
+    }
+}
+
+// A column without a field that the valuation passes whole: at most 10
+// characters, no "!" after its first.
+bool plainUnusedColumn(const char *text, int32_t length) {
+    if (length > kUnusedColumnWidth) return false;
+    for (int32_t i = 1; i < length; ++i) {
+        if (text[i] == kLineFiller) return false;
+    }
+    return true;
+}
+
+// A plain line: a line feed after the last delimiter, short enough for the
+// position limit, at most 50 columns, every column plain. Read field by
+// field in one pass; NotPlain leaves the member to be read by the rules.
+PlainOutcome readPlainLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                           Rejection &rejection, uint32_t &read) {
+    if (!line.lineFeed || line.length > kPlainLineLength) return NotPlain;
+    const char *bytes = line.bytes;
+    int32_t start = 0;
+    for (int32_t column = 1; start < line.length; ++column) {
+        // fields are short: a plain loop finds the delimiter sooner than a library call
+        int32_t end = start;
+        while (end < line.length && bytes[end] != line.delimiter) ++end;
+        if (end == line.length || column > kScanColumns) return NotPlain; // text without its delimiter
+        const int32_t field = column <= kMaxColumn ? layout.fieldInColumn[column] : NoField;
+        if (field == NoField) {
+            if (!plainUnusedColumn(bytes + start, end - start)) return NotPlain;
+        } else {
+            read |= 1u << field;
+            const PlainOutcome outcome = readPlainField(field, bytes + start, end - start, member, rejection);
+            if (outcome != PlainRead) return outcome;
+        }
+        start = end + 1;
+    }
+    return PlainRead;
+}
+
+} // namespace
+
+Rejection readLibraryLineByRules(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                                 uint32_t *fieldsRead) {
     resetLibraryMember(member);
     uint32_t read = 0;
     const Rejection rejection = scanLibraryLine(line, layout, member, read);
     if (fieldsRead != nullptr) *fieldsRead = read;
     return rejection;
+}
+
+Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                          uint32_t *fieldsRead) {
+    // most lines are plain: read them in one pass; the others, and what a
+    // plain pass began, by the rules from the start
+    const LibraryMember carried = member;
+    resetLibraryMember(member);
+    uint32_t read = 0;
+    Rejection rejection = NotRejected;
+    const PlainOutcome outcome = readPlainLine(line, layout, member, rejection, read);
+    if (outcome == NotPlain) {
+        member = carried;
+        return readLibraryLineByRules(line, layout, member, fieldsRead);
+    }
+    if (fieldsRead != nullptr) *fieldsRead = read;
+    return outcome == PlainRejected ? rejection : NotRejected;
 }
 
 LibraryStatusTable makeLibraryStatusTable(const std::array<std::string, kStatuses + 1> &codes) {

@@ -122,8 +122,15 @@ FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t
 // The whole line. Returns the first rejection (NotRejected for a line read
 // whole; the status is not classified here). fieldsRead, when given, gets
 // bit 1 << field for every field whose reading began.
+// A plain line (every number plain, every column ending at its delimiter,
+// a line feed after the last, shorter than the position limit) is read in
+// one pass over its fields; any other by the rules, character by character.
 Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
                           uint32_t *fieldsRead = nullptr);
+
+// Always by the rules, character by character.
+Rejection readLibraryLineByRules(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
+                                 uint32_t *fieldsRead = nullptr);
 
 // The status codes as the valuation compares them: padded with blanks and
 // cut to 5 characters.

@@ -47,6 +47,8 @@ struct CheckPlan {
     LibraryLayout layout{};
     PlausibilityLimits limits{};
     LibraryStatusTable statuses{};
+    FieldKind kind[kMemberFields + 1] = {}; // what each field holds
+    bool unusedColumnsBetween = false;     // a column without a field stands before the last field's
 };
 
 // A member number of a part, recorded when the parts are joined.
@@ -155,6 +157,7 @@ void planColumns(CheckRun &run) {
     std::sort(run.plan.order.begin(), run.plan.order.end(),
               [&](int32_t a, int32_t b) { return run.plan.sourceColumn[a] < run.plan.sourceColumn[b]; });
     run.plan.lastMappedColumn = run.plan.order.empty() ? 0 : run.plan.sourceColumn[run.plan.order.back()];
+    run.plan.unusedColumnsBetween = static_cast<int32_t>(run.plan.order.size()) < run.plan.lastMappedColumn;
     std::array<int32_t, kMemberFields + 1> engine{};
     if (run.plan.convert) {
         // converted lines hold the fields alone, one after another
@@ -185,23 +188,27 @@ void trimBlanks(const char *&text, int32_t &length) {
     while (length > 0 && text[length - 1] == ' ') --length;
 }
 
-// Appends one field as the library reads it: a number without blanks and
-// with the decimal point, a text as it is.
-void appendConvertedField(CheckRun &run, std::string &out, int32_t field, const FieldText &source) {
+// Writes one field as the library reads it, and its delimiter: a number
+// without blanks and with the decimal point, a text as it is.
+char *writeConvertedField(const CheckPlan &plan, char *write, int32_t field, const FieldText &source) {
     const char *text = source.text;
     int32_t length = source.length;
-    if (holdsLineBreakOrDelimiter(source, run.plan.delimiter)) {
-        // cannot stand in the library's layout: refused, and left empty here
+    const bool number = plan.kind[field] >= WholeKind;
+    // only a quoted field can hold the delimiter or a line end; it cannot
+    // stand in the library's layout: refused, and left empty here
+    if (source.quoted && holdsLineBreakOrDelimiter(source, plan.delimiter)) {
         length = 0;
-    } else if (kindOfField(field) >= WholeKind) {
+    } else if (number) {
         trimBlanks(text, length);
     }
-    const size_t at = out.size();
-    out.append(text, static_cast<size_t>(length));
-    if (run.plan.basis->decimalSeparator == ',' && kindOfField(field) >= WholeKind) {
-        for (size_t i = at; i < out.size(); ++i) out[i] = out[i] == ',' ? '.' : out[i];
+    if (number && plan.basis->decimalSeparator == ',') {
+        for (int32_t i = 0; i < length; ++i) write[i] = text[i] == ',' ? '.' : text[i];
+    } else {
+        std::memcpy(write, text, static_cast<size_t>(length));
     }
-    out.push_back(run.plan.delimiter);
+    write += length;
+    *write++ = plan.delimiter;
+    return write;
 }
 
 // The record as a line of the library's layout at the end of the converted
@@ -209,14 +216,19 @@ void appendConvertedField(CheckRun &run, std::string &out, int32_t field, const 
 LibraryLine convertRecord(CheckRun &run, const SourceRecord &record) {
     std::string &out = run.check.convertedBytes;
     const size_t lineStart = out.size();
+    // room for the fields (no longer than the record), their delimiters and the line feed
+    out.resize(lineStart + static_cast<size_t>(record.length) + run.plan.order.size() + 1);
+    char *const first = out.data() + lineStart;
+    char *write = first;
     for (int32_t field : run.plan.order) {
         const FieldText *source = fieldOf(run, record, field);
         if (source == nullptr) break;
-        run.fieldStart[field] = static_cast<int32_t>(out.size() - lineStart);
-        appendConvertedField(run, out, field, *source);
+        run.fieldStart[field] = static_cast<int32_t>(write - first);
+        write = writeConvertedField(run.plan, write, field, *source);
     }
-    const int32_t length = static_cast<int32_t>(out.size() - lineStart);
-    out.push_back('\n');
+    const int32_t length = static_cast<int32_t>(write - first);
+    *write++ = '\n';
+    out.resize(static_cast<size_t>(write - out.data()));
     return LibraryLine{out.data() + lineStart, length, true, run.plan.delimiter};
 }
 
@@ -244,7 +256,7 @@ bool looksLikeHeader(const CheckRun &run, const SourceRecord &record) {
     int32_t words = 0;
     for (int32_t field : run.plan.order) {
         const FieldText *text = fieldOf(run, record, field);
-        if (text == nullptr || kindOfField(field) < WholeKind) continue;
+        if (text == nullptr || run.plan.kind[field] < WholeKind) continue;
         const char *end = text->text + text->length;
         const bool letters = std::any_of(text->text, end, isLetter);
         const bool digits = std::any_of(text->text, end, [](char c) { return c >= '0' && c <= '9'; });
@@ -340,7 +352,7 @@ std::string textOf(const FieldText &field) { return std::string(field.text, stat
 bool checkFieldForm(CheckRun &run, const SourceRecord &record, int32_t field, const FieldText &source) {
     const int32_t column = run.plan.sourceColumn[field];
     if (run.plan.spreadsheet) {
-        if (!holdsLineBreakOrDelimiter(source, run.plan.delimiter)) return true;
+        if (!source.quoted || !holdsLineBreakOrDelimiter(source, run.plan.delimiter)) return true;
         addProblem(run, record, RuleDelimiterInField, column, field, textOf(source),
                    "the field holds the delimiter or a line end, which a line of the library's layout cannot hold");
         return false;
@@ -365,12 +377,15 @@ void checkNumberField(CheckRun &run, const SourceRecord &record, const LibraryLi
     const char *text = source.text;
     int32_t length = source.length;
     if (run.plan.spreadsheet) trimBlanks(text, length);
-    // an empty field (or blanks alone) keeps the field's default
-    if (std::all_of(text, text + length, [](char c) { return c == ' '; })) return;
+    // an empty field keeps the field's default
+    if (length == 0) return;
     const int32_t decimals = decimalsOfField(field);
     const int32_t position = run.plan.convert ? run.fieldStart[field] : source.start;
     const FieldVerdict verdict = checkNumberText(text, length, decimals, run.plan.basis->decimalSeparator);
-    if (!verdict.ok) {
+    // blanks alone are an empty field too
+    const bool blanks = !verdict.ok && verdict.rule == RuleNoDigits &&
+                        std::all_of(text, text + length, [](char c) { return c == ' '; });
+    if (!verdict.ok && !blanks) {
         addProblem(run, record, verdict.rule, run.plan.sourceColumn[field], field, textOf(source),
                    describeVerdict(verdict, decimals, 0) + "; " + readingOf(line, position, field));
         return;
@@ -397,7 +412,7 @@ void checkFields(CheckRun &run, const SourceRecord &record, const LibraryLine &l
         const FieldText *source = fieldOf(run, record, field);
         if (source == nullptr) break; // the line ends before the field: its default
         if (!checkFieldForm(run, record, field, *source)) continue;
-        if (kindOfField(field) >= WholeKind) checkNumberField(run, record, line, field, *source);
+        if (run.plan.kind[field] >= WholeKind) checkNumberField(run, record, line, field, *source);
         else checkTextField(run, record, field, *source);
     }
 }
@@ -502,7 +517,7 @@ void processRecord(CheckRun &run, const SourceRecord &record) {
     }
     if (fieldsWorthChecking) {
         checkFields(run, record, line);
-        if (!run.plan.convert) checkUnusedColumns(run, record);
+        if (!run.plan.convert && run.plan.unusedColumnsBetween) checkUnusedColumns(run, record);
     }
     valueLine(run, record, line);
     summary.linesWithErrors += run.lineHasError ? 1 : 0;
@@ -712,6 +727,7 @@ void checkMemberBytes(const PlanBasis &basis, const char *bytes, int64_t size, M
     plan.convert = basis.spreadsheetLayout || basis.decimalSeparator == ',';
     plan.limits = plausibilityLimits(basis);
     plan.statuses = makeLibraryStatusTable(basis.statusCodes);
+    for (int32_t field = 1; field <= kMemberFields; ++field) plan.kind[field] = kindOfField(field);
     check.converted = plan.convert;
     CheckRun run{plan, check};
     if (!plan.spreadsheet && startsWithByteOrderMark(bytes, size)) reportByteOrderMark(run, bytes, size);

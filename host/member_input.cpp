@@ -14,12 +14,14 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
         problem = std::strerror(errno);
         return false;
     }
-    bytes.clear();
+    // read straight into a string of the file's size, then whatever follows
+    // (a file that grows while it is read is taken as far as it is read)
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error) bytes.reserve(static_cast<size_t>(size));
+    bytes.resize(error ? 0 : static_cast<size_t>(size));
+    size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), in);
+    bytes.resize(got);
     char buffer[1 << 16];
-    size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, got);
     const bool failed = std::ferror(in) != 0;
     if (failed) problem = std::strerror(errno);

@@ -107,6 +107,27 @@ std::string garbledLines(int count, uint64_t seed) {
     return text;
 }
 
+// Lines of every status as generated, and plain lines at the limits of the
+// one-pass reading: ages at their bounds, percentages, points without
+// decimals, ten-character unused columns, 50 columns.
+std::string generatedLinesForPlainTest() {
+    MemberRandom random{77};
+    std::string text;
+    for (int i = 1; i <= 3000; ++i) appendMemberLine(text, random, i);
+    text += "A1,A,15,m,1.,.5,.,12.3,u,119,50,0.01,100,7,\n"
+            "A2,A,119,f,0,0,0,0,,0,0,0,1.5,0,\n"
+            "A3,A,14,M,,,,,M,,,,,,\n"
+            "A4,A,120,M,,,,,M,,,,,,\n"
+            "A5,P,70,M,,,,1,M,120,51,,1.001,,\n"
+            "A6,P,70,M,,,,1,M,65,51,,,,\n"
+            "A7,P,70,M,,,,1,M,65,5,,,,0123456789,!x,x!,\n"
+            "A8,P,70,M,,,,1,M,65,5,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,\n"
+            "A9,P,070,M,,,,1,M,065,05,,075,,\n"
+            ",,70,M,,,,1,M,65,5,,,,\n"
+            "\n";
+    return text;
+}
+
 } // namespace
 
 TEST(LibraryReading, HandCasesOfTheReadingRulesReadAsTheEngineReadsThem) {
@@ -165,4 +186,41 @@ TEST(LibraryReading, GarbledLinesReadAsTheEngineReadsThem) {
     std::string semicolons = garbledLines(2000, 7);
     for (char &c : semicolons) c = c == ',' ? ';' : c == ';' ? ',' : c;
     expectHostReadsAsEngine(small, semicolons);
+}
+
+namespace {
+
+// Every field of the member, the amounts to the bit.
+std::string everyField(const LibraryMember &m) {
+    char text[512];
+    std::snprintf(text, sizeof text, "[%s][%s] %d %d %a %a %a %a %d %d %d %a %a %a", m.memberNumber, m.statusCode, m.age,
+                  m.sex, m.annualSalary, m.serviceWithGuarantee, m.serviceWithoutGuarantee, m.currentPension,
+                  m.maritalStatus, m.spouseAge, m.yearsRetired, m.bridgePension, m.guaranteedFraction, m.averageSalary);
+    return text;
+}
+
+} // namespace
+
+// The one-pass reading of plain lines gives what the rules give, line after
+// line (the carried member number and status included).
+TEST(LibraryReading, PlainLinesReadInOnePassAsByTheRules) {
+    const PlanBasis basis = basisFromText(readText(sourcePath("examples/basis.toml")));
+    const LibraryLayout layout = makeLibraryLayout(',', basis.fieldColumn.data());
+    const std::string lines = garbledLines(20000, 31) + generatedLinesForPlainTest();
+    RecordReader reader = openRecords(lines.data(), static_cast<int64_t>(lines.size()), false, ',');
+    SourceRecord record;
+    LibraryMember fast;
+    LibraryMember byRules;
+    int64_t line = 0;
+    while (nextRecord(reader, record)) {
+        ++line;
+        const LibraryLine libraryLine{record.bytes, record.length, record.lineFeed, ','};
+        uint32_t fastRead = 0;
+        uint32_t rulesRead = 0;
+        const Rejection a = readLibraryLine(libraryLine, layout, fast, &fastRead);
+        const Rejection b = readLibraryLineByRules(libraryLine, layout, byRules, &rulesRead);
+        ASSERT_EQ(a, b) << "line " << line << ": " << std::string(record.bytes, record.length);
+        ASSERT_EQ(fastRead, rulesRead) << "line " << line;
+        ASSERT_EQ(everyField(fast), everyField(byRules)) << "line " << line << ": " << std::string(record.bytes, record.length);
+    }
 }
