@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Memory measurement (normal build, never under the sanitizers): values a
+# Memory measurement (release build, never under the sanitizers): values a
 # member file of 10,000 lines and one of 1,000,000 lines, each in its own
 # process, prints the peak resident memory of both runs and fails when the
 # larger file takes more than 10 % above the smaller one: a run's memory must
@@ -11,8 +11,10 @@ jobs=${JOBS:-$(nproc)}
 
 scripts/install-deps.sh
 
-build="$root/build/normal"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# the release build of scripts/test.sh: the library as it ships
+build="$root/build/release"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVEK_BUILD_TESTS=ON \
+  -DTALVEK_BUILD_BENCH=OFF -DTALVEK_BUILD_HOST=ON >/dev/null
 cmake --build "$build" -j "$jobs" --target memory_run
 runner="$build/tests/tools/memory_run"
 

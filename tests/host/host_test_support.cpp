@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "basis_file.h"
+#include "support/scratch_directories.h"
 #include "talvek_pension_model.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,7 @@ fs::path freshDirectory(const std::string &name) {
                           ("talvek-host-" + name + "-" + std::to_string(getpid()));
     fs::remove_all(path);
     fs::create_directories(path);
-    return path;
+    return removedWhenTestPasses(path);
 }
 
 namespace {
@@ -77,7 +78,9 @@ std::string smallBasisWithout(const std::string &key) {
 
 CommandResult runTalvek(const std::string &arguments, const fs::path &directory) {
     static int runs = 0;
-    const fs::path captures = fs::temp_directory_path() / ("talvek-host-cmd-" + std::to_string(getpid()));
+    // the captures of one test program's runs share a directory, removed at its end
+    static const fs::path captures = removedWhenProgramPasses(
+        fs::temp_directory_path() / ("talvek-host-cmd-" + std::to_string(getpid())));
     fs::create_directories(captures);
     const fs::path out = captures / ("out" + std::to_string(runs));
     const fs::path err = captures / ("err" + std::to_string(runs));

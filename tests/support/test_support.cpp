@@ -1,4 +1,5 @@
 #include "support/test_support.h"
+#include "support/scratch_directories.h"
 
 #include <cstring>
 #include <fstream>
@@ -69,7 +70,7 @@ std::filesystem::path makeScratchDirectory(const std::string &name) {
         ("talvek-" + name + "-" + std::to_string(getpid()) + "-" + std::to_string(generator()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    return dir;
+    return removedWhenTestPasses(dir);
 }
 
 std::string readWholeFile(const std::filesystem::path &path) {
@@ -88,7 +89,8 @@ std::string makeCommaLocale(std::string &reason) {
     static bool tried = false;
     if (!tried) {
         tried = true;
-        const std::filesystem::path dir = makeScratchDirectory("comma-locale");
+        // kept for every later test that asks for the locale
+        const std::filesystem::path dir = removedWhenProgramPasses(makeScratchDirectory("comma-locale"));
         const std::string command = "localedef -c -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() +
                                     "' >/dev/null 2>&1";
         const int status = std::system(command.c_str());

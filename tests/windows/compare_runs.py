@@ -13,7 +13,8 @@ of the Windows reports must have come with its carriage return.
 got through before it was cancelled, so CountInputData's count differs and is
 left out of the comparison.
 
-Prints one line, "PASS ..." or "FAIL ...", and exits 0 or 1.
+Prints one line, what was equal or what differed, and exits 0 or 1 (2 for
+a wrong command line).
 """
 import sys
 from pathlib import Path
@@ -68,9 +69,9 @@ def main(argv):
         problems = [str(error)]
     name = windows_dir.parent.name
     if problems:
-        print(f"FAIL {name}: " + "; ".join(problems))
+        print(f"{name}: " + "; ".join(problems))
         return 1
-    print(f"PASS {name}: result arrays and counters equal bit for bit, listing and error log equal")
+    print(f"{name}: result arrays and counters equal bit for bit, listing and error log equal")
     return 0
 
 

@@ -2,9 +2,12 @@
  * Talvek_Pension_Model.dll by name, finds CountInputData and
  * GenerateLiabilities by their plain names, builds the argument arrays with
  * OLE Automation (doubles VT_R8, the column map VT_I2, the status codes as the
- * ANSI strings a spreadsheet host hands to a declared function), pushes the 2
- * and 26 argument slots itself and checks that the callee took them off the
- * stack. It then writes the counters and the result arrays bit for bit.
+ * ANSI strings a spreadsheet host hands to a declared function), and makes
+ * the 2 and 26 argument calls itself, slot by slot: the 32-bit host pushes
+ * them and checks that the callee took them off the stack (the standard
+ * call); the 64-bit host passes them the x64 way. Both check that the
+ * callee kept the registers it must keep. It then writes the counters and the
+ * result arrays bit for bit.
  *
  * Built for Linux too (dlopen and the library's own descriptor layout), so
  * that the same inputs give a reference from the Linux build that the
@@ -240,11 +243,109 @@ enum { kStatusWordMarker = 0x1234 };
 
 /* ---- Windows: OLE Automation arrays and a standard-call caller's stack ---- */
 
+#if defined(_WIN64)
+
+/* One argument slot: x64 passes every argument in a 64-bit register or stack
+ * slot, and has one calling convention: the caller owns the stack. */
+typedef uint64_t Slot;
+
+/* The registers around the last call made by callWithSlots. */
+volatile uint64_t stackBefore __asm__("talvekStackBefore");
+volatile uint64_t stackAfter __asm__("talvekStackAfter");
+/* rbx, rbp, rsi, rdi, r12, r13, r14, r15: the callee must keep them */
+volatile uint64_t savedRegisters[8] __asm__("talvekSavedRegisters");
+volatile uint64_t returnedRegisters[8] __asm__("talvekReturnedRegisters");
+#define TALVEK_KEPT_REGISTERS 8
+#define TALVEK_KEPT_NAMES "rbx, rbp, rsi, rdi, r12 to r15"
+
+/* Calls fn with count slots (at least 4 readable) the x64 way: the first four
+ * in rcx, rdx, r8, r9, the rest on the stack above 32 bytes of home space,
+ * the stack aligned to 16 bytes at the call. The callee-saved registers and
+ * the stack pointer are taken just before and just after the call. */
+uint64_t callWithSlots(FARPROC fn, const Slot *slots, uint64_t count) __asm__("talvekCallWithSlots");
+__asm__(".text\n"
+        ".globl talvekCallWithSlots\n"
+        "talvekCallWithSlots:\n"
+        "    pushq %rbp\n"
+        "    movq %rsp, %rbp\n"
+        "    pushq %rbx\n"
+        "    pushq %rsi\n"
+        "    pushq %rdi\n"
+        "    pushq %r12\n"
+        "    pushq %r13\n"
+        "    pushq %r14\n"
+        "    pushq %r15\n"
+        "    subq $8, %rsp\n"
+        "    movq %rcx, %r10\n"
+        "    movq %rdx, %rsi\n"
+        "    movq %r8, %rdi\n"
+        "    movq %rdi, %rax\n"
+        "    cmpq $4, %rax\n"
+        "    jae 1f\n"
+        "    movq $4, %rax\n"
+        "1:  leaq 15(,%rax,8), %rax\n"
+        "    andq $-16, %rax\n"
+        "    subq %rax, %rsp\n"
+        "    movq $4, %rcx\n"
+        "2:  cmpq %rdi, %rcx\n"
+        "    jae 3f\n"
+        "    movq (%rsi,%rcx,8), %rax\n"
+        "    movq %rax, (%rsp,%rcx,8)\n"
+        "    incq %rcx\n"
+        "    jmp 2b\n"
+        "3:  movq 0(%rsi), %rcx\n"
+        "    movq 8(%rsi), %rdx\n"
+        "    movq 16(%rsi), %r8\n"
+        "    movq 24(%rsi), %r9\n"
+        "    movq %rsp, talvekStackBefore(%rip)\n"
+        "    movq %rbx, talvekSavedRegisters(%rip)\n"
+        "    movq %rbp, talvekSavedRegisters+8(%rip)\n"
+        "    movq %rsi, talvekSavedRegisters+16(%rip)\n"
+        "    movq %rdi, talvekSavedRegisters+24(%rip)\n"
+        "    movq %r12, talvekSavedRegisters+32(%rip)\n"
+        "    movq %r13, talvekSavedRegisters+40(%rip)\n"
+        "    movq %r14, talvekSavedRegisters+48(%rip)\n"
+        "    movq %r15, talvekSavedRegisters+56(%rip)\n"
+        "    call *%r10\n"
+        "    movq %rsp, talvekStackAfter(%rip)\n"
+        "    movq %rbx, talvekReturnedRegisters(%rip)\n"
+        "    movq %rbp, talvekReturnedRegisters+8(%rip)\n"
+        "    movq %rsi, talvekReturnedRegisters+16(%rip)\n"
+        "    movq %rdi, talvekReturnedRegisters+24(%rip)\n"
+        "    movq %r12, talvekReturnedRegisters+32(%rip)\n"
+        "    movq %r13, talvekReturnedRegisters+40(%rip)\n"
+        "    movq %r14, talvekReturnedRegisters+48(%rip)\n"
+        "    movq %r15, talvekReturnedRegisters+56(%rip)\n"
+        "    leaq -56(%rbp), %rsp\n"
+        "    popq %r15\n"
+        "    popq %r14\n"
+        "    popq %r13\n"
+        "    popq %r12\n"
+        "    popq %rdi\n"
+        "    popq %rsi\n"
+        "    popq %rbx\n"
+        "    popq %rbp\n"
+        "    ret\n");
+
+/* What the callee left of the stack: on x64 the caller removes the
+ * arguments, so the stack pointer after the call must equal the one before. */
+static long argumentBytesRemoved(uint32_t slots) {
+    (void)slots;
+    return 0;
+}
+
+#else
+
+/* One argument slot: 32 bits on the stack. */
+typedef uint32_t Slot;
+
 /* The registers around the last call made by callWithSlots. */
 volatile uint32_t stackBefore __asm__("talvekStackBefore");
 volatile uint32_t stackAfter __asm__("talvekStackAfter");
 volatile uint32_t savedRegisters[3] __asm__("talvekSavedRegisters");  /* ebx, esi, edi */
 volatile uint32_t returnedRegisters[3] __asm__("talvekReturnedRegisters");
+#define TALVEK_KEPT_REGISTERS 3
+#define TALVEK_KEPT_NAMES "ebx, esi, edi"
 
 /* Pushes count 32-bit slots, the last first, calls fn and returns its eax.
  * The stack pointer is taken just before the first push and just after the
@@ -283,26 +384,35 @@ __asm__(".text\n"
         "    popl %ebp\n"
         "    ret\n");
 
+/* A standard-call callee removes its own arguments: 4 bytes a slot. */
+static long argumentBytesRemoved(uint32_t slots) { return 4L * (long)slots; }
+
+#endif
+
 /* Reports the stack and the callee-saved registers of the last call. */
 static int checkCallFrame(const char *function, uint32_t slots) {
-    const int32_t left = (int32_t)(stackBefore - stackAfter);
-    const int registersKept = savedRegisters[0] == returnedRegisters[0] &&
-                              savedRegisters[1] == returnedRegisters[1] &&
-                              savedRegisters[2] == returnedRegisters[2];
-    printf("%s: stack pointer 0x%08lx before the call, 0x%08lx after it: %ld of %lu argument bytes "
-           "removed by the callee; ebx, esi, edi %s\n",
-           function, (unsigned long)stackBefore, (unsigned long)stackAfter,
-           (long)(4 * (int32_t)slots - left), (unsigned long)(4 * slots),
+    const long long left = (long long)(stackBefore - stackAfter);
+    int registersKept = 1;
+    for (int i = 0; i < TALVEK_KEPT_REGISTERS; ++i) {
+        registersKept &= savedRegisters[i] == returnedRegisters[i];
+    }
+    const long expected = argumentBytesRemoved(slots);
+    printf("%s: stack pointer 0x%0*llx before the call, 0x%0*llx after it: %lld of %ld argument bytes "
+           "removed by the callee; " TALVEK_KEPT_NAMES " %s\n",
+           function, (int)(2 * sizeof(Slot)), (unsigned long long)stackBefore, (int)(2 * sizeof(Slot)),
+           (unsigned long long)stackAfter, (long long)expected - left, expected,
            registersKept ? "kept" : "CHANGED");
     return left == 0 && registersKept;
 }
 
-static uint32_t slotOf(const void *pointer) { return (uint32_t)(uintptr_t)pointer; }
+static Slot slotOf(const void *pointer) { return (Slot)(uintptr_t)pointer; }
 
-/* A spreadsheet host passes a 16-bit Integer in a 32-bit slot and does not
- * promise what the upper half holds: fill it with a pattern to show that only
- * the low 16 bits are read. */
-static uint32_t shortSlot(int32_t value) { return 0xA5A50000u | ((uint32_t)value & 0xFFFFu); }
+/* A spreadsheet host passes a 16-bit Integer in a wider slot and does not
+ * promise what the upper bits hold: fill them with a pattern to show that
+ * only the low 16 bits are read. */
+static Slot shortSlot(int32_t value) {
+    return (Slot)(0xA5A5A5A5A5A50000ull | ((uint32_t)value & 0xFFFFu));
+}
 
 static SAFEARRAY *makeArray(const ArrayInput *input, LONG lowerBound) {
     const VARTYPE type = input->type == kDouble ? VT_R8 : input->type == kShort ? VT_I2 : VT_BSTR;
@@ -352,7 +462,8 @@ int main(int argc, char **argv) {
     int framesKept = 1;
     RunOutcome outcome;
     memset(&outcome, 0, sizeof outcome);
-    const uint32_t countSlots[2] = {slotOf(argv[3]), slotOf(&outcome.count)};
+    /* four slots: x64 loads four argument registers whatever the count */
+    const Slot countSlots[4] = {slotOf(argv[3]), slotOf(&outcome.count), 0, 0};
     outcome.count = -1;
     outcome.countResult = (int32_t)callWithSlots(countInputData, countSlots, 2);
     framesKept &= checkCallFrame("CountInputData", 2);
@@ -373,7 +484,7 @@ int main(int argc, char **argv) {
     outcome.errorCount = inputs.errorCount;
     outcome.statusWord = kStatusWordMarker;
 
-    const uint32_t slots[kGenerateSlots] = {
+    const Slot slots[kGenerateSlots] = {
         slotOf(argv[3]), slotOf("listing.txt"), slotOf("errors.txt"),
         shortSlot(inputs.valuationYear), slotOf(&outcome.memberTotal),
         slotOf(&outcome.membersDone), slotOf(&outcome.errorCount), slotOf(&outcome.statusWord),

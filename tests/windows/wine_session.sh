@@ -19,6 +19,8 @@ screenshot=$2
 case_timeout=${CASE_TIMEOUT:-180}
 long_timeout=${LONG_TIMEOUT:-400}
 dialog_title='Talvek Pension Model 2011/01/26.'
+# the Wine loader: WINE from the caller (the 64-bit one for a 64-bit prefix)
+wine=${WINE:-wine}
 
 note() { echo "   [wine] $*"; }
 
@@ -58,7 +60,7 @@ start_host() {
   local case_dir=$1; shift
   prepare_run "$case_dir"
   run_start=$SECONDS
-  (cd "$case_dir/win" && exec timeout "$long_timeout" wine "$@" windows_host.exe Talvek_Pension_Model.dll \
+  (cd "$case_dir/win" && exec timeout "$long_timeout" "$wine" "$@" windows_host.exe Talvek_Pension_Model.dll \
       ../inputs.txt ../members.txt > host.out 2>&1) &
   run_pid=$!
 }
@@ -74,7 +76,7 @@ for case_dir in "$work"/cases/*/; do
   case_dir=${case_dir%/}
   prepare_run "$case_dir"
   start=$SECONDS
-  (cd "$case_dir/win" && timeout "$case_timeout" wine windows_host.exe Talvek_Pension_Model.dll \
+  (cd "$case_dir/win" && timeout "$case_timeout" "$wine" windows_host.exe Talvek_Pension_Model.dll \
       ../inputs.txt ../members.txt > host.out 2>&1)
   echo $? > "$case_dir/win/host.rc"
   echo $((SECONDS - start)) > "$case_dir/win/seconds"
