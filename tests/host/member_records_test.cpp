@@ -58,8 +58,7 @@ TEST(LibraryLines, TextAfterTheLastDelimiterIsAFieldWithoutOne) {
 
 TEST(LibraryLines, ALineLongerThanTheValuationReadsComesInPiecesOf499Bytes) {
     // 600 characters and a line feed: 499, then 101 with the line feed, as one line of the file
-    const std::string line(600, 'x');
-    const auto cuts = cut(line + "\nA,\n", false);
+    const auto cuts = cut(std::string(600, 'x').append("\nA,\n"), false);
     ASSERT_EQ(cuts.size(), 3u);
     EXPECT_TRUE(cuts[0].piece);
     EXPECT_EQ(cuts[0].fields[0].size(), 499u);
@@ -69,12 +68,12 @@ TEST(LibraryLines, ALineLongerThanTheValuationReadsComesInPiecesOf499Bytes) {
     EXPECT_EQ(cuts[1].line, 1);
     EXPECT_EQ(cuts[2].line, 2);
     // 498 characters and the line feed fit; 499 leave the line feed for an empty line after them
-    EXPECT_EQ(cut(std::string(498, 'x') + "\n", false).size(), 1u);
-    const auto exact = cut(std::string(499, 'x') + "\n", false);
+    EXPECT_EQ(cut(std::string(498, 'x').append("\n"), false).size(), 1u);
+    const auto exact = cut(std::string(499, 'x').append("\n"), false);
     ASSERT_EQ(exact.size(), 2u);
     EXPECT_TRUE(exact[1].blank);
     // the carriage return of "\r\n" does not count against the limit
-    EXPECT_EQ(cut(std::string(498, 'x') + "\r\n", false).size(), 1u);
+    EXPECT_EQ(cut(std::string(498, 'x').append("\r\n"), false).size(), 1u);
 }
 
 TEST(LibraryLines, ACarriageReturnAloneIsNoLineEnd) {
