@@ -21,8 +21,9 @@ namespace {
 constexpr int32_t kHeaderLikeFields = 2;   // number fields holding words that make line 1 a header row
 constexpr size_t kShownLineText = 60;      // characters of a line shown for a problem of the whole line
 constexpr int32_t kMostConvertedLine = kLibraryLineBytes - 1; // characters before the line feed
-constexpr int32_t kAmountRoom = 4;
-constexpr int64_t kCheckPartBytes = 512 * 1024; // parts of the file checked on their own         // an amount's decimals may be read a few places past the limit
+constexpr int32_t kAmountRoom = 4;         // an amount's decimals may be read a few places past the limit
+constexpr int64_t kCheckPartBytes = 128 * 1024; // parts of the file checked on their own
+constexpr int64_t kShortestMemberLine = 40; // bytes of a typical short line, to make room for a part's numbers
 
 const char *delimiterName(char delimiter) {
     switch (delimiter) {
@@ -53,7 +54,8 @@ struct CheckPlan {
 
 // A member number of a part, recorded when the parts are joined.
 struct PendingNumber {
-    uint64_t hash;
+    uint64_t hash;    // of the whole number
+    uint64_t cutHash; // of its first 10 characters (numbers of 10 or more)
     int64_t line;
     std::string_view number;
 };
@@ -465,7 +467,8 @@ void keepMemberNumber(CheckRun &run, const SourceRecord &record) {
         run.numberStore.emplace_back(text);
         text = run.numberStore.back();
     }
-    run.numbers.push_back(PendingNumber{memberNumberHash(text), record.line, text});
+    const uint64_t cutHash = text.size() >= static_cast<size_t>(kMemberNumberKept) ? cutNumberHash(text) : 0;
+    run.numbers.push_back(PendingNumber{memberNumberHash(text), cutHash, record.line, text});
 }
 
 // The carried member number and status: a part starts without them, so
@@ -595,12 +598,15 @@ void checkPart(const char *bytes, int64_t size, Part &part, const LibraryMember 
     CheckRun &run = part.run;
     run.member = carry != nullptr ? *carry : LibraryMember{};
     run.numbers.clear();
+    // a part read again from inside the next one's bytes may have none left
+    const int64_t partBytes = std::max<int64_t>(part.end - part.begin, 0);
+    run.numbers.reserve(static_cast<size_t>(partBytes / kShortestMemberLine + 1));
     run.numberStore.clear();
     run.longLine = 0;
     run.firstDataLine = firstPart;
     run.carrySettled = carry != nullptr;
     run.usedCarry = false;
-    if (run.plan.convert) part.check.convertedBytes.reserve(static_cast<size_t>(part.end - part.begin) * 9 / 8 + 64);
+    if (run.plan.convert) part.check.convertedBytes.reserve(static_cast<size_t>(partBytes) * 9 / 8 + 64);
     RecordReader reader{bytes, size, part.begin, 1, run.plan.spreadsheet, run.plan.delimiter};
     SourceRecord record;
     while (reader.position < part.end && nextRecord(reader, record)) processRecord(run, record);
@@ -637,36 +643,85 @@ void joinPart(MemberCheck &whole, Part &part, int64_t lineOffset) {
     for (PendingNumber &number : part.run.numbers) number.line += lineOffset;
 }
 
-// Every member number against those of the lines before it, in file order;
-// the warnings are merged into the findings at their lines.
-void findSameMemberNumbers(CheckPlan &plan, MemberCheck &whole, const std::vector<std::unique_ptr<Part>> &parts) {
-    size_t count = 0;
-    for (const auto &part : parts) count += part->run.numbers.size();
-    MemberNumberIndex index;
-    reserveMemberNumbers(index, count);
-    CheckRun run{plan, whole};
-    std::vector<CheckProblem> found;
-    const int32_t column = plan.sourceColumn[MemberNumberField];
-    constexpr size_t kAhead = 8; // slots asked for ahead of their number
-    for (const auto &part : parts) {
-        const std::vector<PendingNumber> &numbers = part->run.numbers;
-        for (size_t i = 0; i < numbers.size(); ++i) {
-            if (i + kAhead < numbers.size()) prefetchMemberNumber(index, numbers[i + kAhead].hash);
-            const PendingNumber &n = numbers[i];
-            const NumberSeen seen = recordMemberNumber(index, n.number, n.hash, n.line);
-            const std::string text(n.number);
-            if (seen.sameNumberLine != 0) {
-                found.push_back(CheckProblem{n.line, column, MemberNumberField, RuleDuplicateMemberNumber, text, text,
-                                             "the same member number as line " + std::to_string(seen.sameNumberLine)});
-            }
-            if (seen.sameCutLine != 0) {
-                found.push_back(CheckProblem{n.line, column, MemberNumberField, RuleSameCutMemberNumber, text, text,
-                                             "cut to 10 characters, the member number of line " +
-                                                 std::to_string(seen.sameCutLine)});
+// The member numbers are found again in shares by their hash (equal texts
+// fall in the same share), each share on a thread of its own; within a share
+// every number is compared with the earlier ones, in file order.
+struct NumberSearch {
+    const CheckPlan &plan;
+    const std::vector<std::unique_ptr<Part>> &parts;
+    size_t count;                   // numbers of the whole file
+    uint32_t shares;
+    std::vector<uint8_t> duplicate; // by number: an earlier line has the same one
+    std::vector<std::vector<CheckProblem>> found; // by share
+};
+
+uint32_t shareOf(uint64_t hash, uint32_t shares) { return static_cast<uint32_t>((hash >> 32) % shares); }
+
+CheckProblem numberFinding(const NumberSearch &search, const PendingNumber &n, CheckRule rule, const std::string &detail) {
+    const std::string text(n.number);
+    return CheckProblem{n.line, search.plan.sourceColumn[MemberNumberField], MemberNumberField, rule, text, text, detail};
+}
+
+// Whole numbers (cut = false), then their first 10 characters (cut = true;
+// a number an earlier line has is said once, as the same number).
+void searchShare(NumberSearch &search, uint32_t share, bool cut) {
+    NumberTable table;
+    reserveMemberNumbers(table, search.count / search.shares + 16);
+    std::vector<CheckProblem> &found = search.found[share];
+    size_t index = 0;
+    for (const auto &part : search.parts) {
+        for (const PendingNumber &n : part->run.numbers) {
+            const size_t at = index++;
+            if (!cut) {
+                if (shareOf(n.hash, search.shares) != share) continue;
+                const int64_t earlier = recordWholeNumber(table, n.number, n.hash, n.line);
+                if (earlier == 0) continue;
+                search.duplicate[at] = 1;
+                found.push_back(numberFinding(search, n, RuleDuplicateMemberNumber,
+                                              "the same member number as line " + std::to_string(earlier)));
+            } else {
+                if (n.number.size() < static_cast<size_t>(kMemberNumberKept) || search.duplicate[at] != 0 ||
+                    shareOf(n.cutHash, search.shares) != share) {
+                    continue;
+                }
+                const int64_t earlier = recordCutNumber(table, n.number, n.cutHash, n.line);
+                if (earlier == 0) continue;
+                found.push_back(numberFinding(search, n, RuleSameCutMemberNumber,
+                                              "cut to 10 characters, the member number of line " + std::to_string(earlier)));
             }
         }
     }
+}
+
+void searchShares(NumberSearch &search, bool cut) {
+    std::vector<std::thread> threads;
+    for (uint32_t share = 1; share < search.shares; ++share) {
+        threads.emplace_back([&search, share, cut] { searchShare(search, share, cut); });
+    }
+    searchShare(search, 0, cut);
+    for (std::thread &thread : threads) thread.join();
+}
+
+// Every member number against those of the lines before it; the warnings are
+// merged into the findings at their lines.
+void findSameMemberNumbers(const CheckPlan &plan, MemberCheck &whole, const std::vector<std::unique_ptr<Part>> &parts,
+                           int jobs) {
+    size_t count = 0;
+    for (const auto &part : parts) count += part->run.numbers.size();
+    const uint32_t shares = static_cast<uint32_t>(std::max(jobs, 1));
+    NumberSearch search{plan, parts, count, shares, std::vector<uint8_t>(count, 0),
+                        std::vector<std::vector<CheckProblem>>(shares)};
+    searchShares(search, false);
+    searchShares(search, true);
+    std::vector<CheckProblem> found;
+    for (std::vector<CheckProblem> &share : search.found) {
+        for (CheckProblem &problem : share) found.push_back(std::move(problem));
+    }
     if (found.empty()) return;
+    // in file order, the same number before the cut one: as for one share
+    std::sort(found.begin(), found.end(), [](const CheckProblem &a, const CheckProblem &b) {
+        return a.line != b.line ? a.line < b.line : a.rule < b.rule;
+    });
     for (const CheckProblem &problem : found) whole.summary.findings[problem.rule] += 1;
     std::vector<CheckProblem> merged;
     merged.reserve(whole.problems.size() + found.size());
@@ -703,7 +758,7 @@ void checkData(CheckPlan &plan, const char *bytes, int64_t size, int64_t dataSta
         expectedBegin = std::max(part.stop, part.begin);
         lineOffset += part.lines;
     }
-    findSameMemberNumbers(plan, whole, parts);
+    findSameMemberNumbers(plan, whole, parts, jobs);
 }
 
 } // namespace

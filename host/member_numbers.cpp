@@ -64,27 +64,20 @@ size_t slotsFor(size_t expected) {
 
 uint64_t memberNumberHash(std::string_view number) { return hashOf(number); }
 
-void reserveMemberNumbers(MemberNumberIndex &index, size_t expected) {
-    index.whole.slots.assign(slotsFor(expected), 0);
-    index.whole.entries.reserve(expected);
+uint64_t cutNumberHash(std::string_view number) { return hashOf(number.substr(0, kKeptCharacters)); }
+
+void reserveMemberNumbers(NumberTable &table, size_t expected) {
+    table.slots.assign(slotsFor(expected), 0);
+    table.entries.reserve(expected);
 }
 
-void prefetchMemberNumber(const MemberNumberIndex &index, uint64_t hash) {
-    if (index.whole.slots.empty()) return;
-    __builtin_prefetch(&index.whole.slots[static_cast<size_t>(hash) & (index.whole.slots.size() - 1)]);
+int64_t recordWholeNumber(NumberTable &table, std::string_view number, uint64_t hash, int64_t line) {
+    const NumberEntry &entry = recordKey(table, number, hash, number, line);
+    return entry.line != line ? entry.line : 0;
 }
 
-NumberSeen recordMemberNumber(MemberNumberIndex &index, std::string_view number, uint64_t hash, int64_t line) {
-    NumberSeen seen;
-    const NumberEntry &whole = recordKey(index.whole, number, hash, number, line);
-    if (whole.line != line) {
-        seen.sameNumberLine = whole.line;
-        return seen; // the same number: its cut is the same too
-    }
-    if (number.size() >= kKeptCharacters) {
-        const std::string_view cutKey = number.substr(0, kKeptCharacters);
-        const NumberEntry &cut = recordKey(index.cut, cutKey, hashOf(cutKey), number, line);
-        if (cut.line != line && cut.full != number) seen.sameCutLine = cut.line;
-    }
-    return seen;
+int64_t recordCutNumber(NumberTable &table, std::string_view number, uint64_t cutHash, int64_t line) {
+    if (number.size() < kKeptCharacters) return 0; // shorter numbers are kept whole
+    const NumberEntry &entry = recordKey(table, number.substr(0, kKeptCharacters), cutHash, number, line);
+    return entry.line != line && entry.full != number ? entry.line : 0;
 }

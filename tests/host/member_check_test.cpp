@@ -391,8 +391,16 @@ TEST(MemberCheck, PartsAndThreadsGiveTheSameCheck) {
     // about 2 MB of lines with mistakes: several parts
     std::string file = generatedLines(30000, 12);
     for (size_t at = 1000; at < file.size(); at += 7919) file[at] = "O-e,.\n"[at % 6];
+    // numbers seen before, and long numbers the cut makes one, in every part
+    for (int i = 0; i < 300; ++i) {
+        file += "M00000" + std::to_string(10 + i % 50) + ",P,70,M,,,,9000,S,,5,,,,\n";
+        file += "LONGMEMBERID" + std::to_string(i % 7) + ",P,70,M,,,,9000,S,,5,,,,\n";
+        file += generatedLines(40, 100 + i);
+    }
     const MemberCheck one = checked(exampleBasis(), file, 1);
     ASSERT_TRUE(one.hasErrors);
+    EXPECT_GT(one.summary.findings[RuleDuplicateMemberNumber], 300);
+    EXPECT_GT(one.summary.findings[RuleSameCutMemberNumber], 0);
     for (int jobs : {2, 3}) {
         const MemberCheck more = checked(exampleBasis(), file, jobs);
         EXPECT_TRUE(findingsOf(more) == findingsOf(one)) << jobs;
