@@ -405,7 +405,7 @@ Rejection readLibraryLineByRules(const LibraryLine &line, const LibraryLayout &l
 }
 
 Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
-                          uint32_t *fieldsRead) {
+                          uint32_t *fieldsRead, bool *plain) {
     // most lines are plain: read them in one pass; the others, and what a
     // plain pass began, by the rules from the start
     const LibraryMember carried = member;
@@ -413,6 +413,8 @@ Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, 
     uint32_t read = 0;
     Rejection rejection = NotRejected;
     const PlainOutcome outcome = readPlainLine(line, layout, member, rejection, read);
+    // a rejected line was left at its rejection: the fields after it were not looked at
+    if (plain != nullptr) *plain = outcome == PlainRead;
     if (outcome == NotPlain) {
         member = carried;
         return readLibraryLineByRules(line, layout, member, fieldsRead);

@@ -125,8 +125,9 @@ FieldReading readLibraryField(const LibraryLine &line, int32_t position, int32_t
 // A plain line (every number plain, every column ending at its delimiter,
 // a line feed after the last, shorter than the position limit) is read in
 // one pass over its fields; any other by the rules, character by character.
+// plain, when given, says whether the line was plain and read whole.
 Rejection readLibraryLine(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,
-                          uint32_t *fieldsRead = nullptr);
+                          uint32_t *fieldsRead = nullptr, bool *plain = nullptr);
 
 // Always by the rules, character by character.
 Rejection readLibraryLineByRules(const LibraryLine &line, const LibraryLayout &layout, LibraryMember &member,

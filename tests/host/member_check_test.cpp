@@ -232,6 +232,11 @@ TEST(MemberCheck, EveryKindOfStrictErrorIsFoundAtItsLineAndColumn) {
          "decimals in a whole number; the valuation would reject the line (age outside 15..119)"},
         {"M2,A,41,F,$50000,,,,M,,,,,,", 5, RuleCharacter, "the valuation would read 50000.00"},
         {"M2,A,41,F,50000,,,,M,,,,\"75\",,", 13, RuleQuoted, "a field in quotes"},
+        // lines the valuation reads in one pass, with what that pass does not see
+        {"\"M2\",A,41,F,50000,,,,M,,,,,,", 1, RuleQuoted, "a field in quotes"},
+        {"M2,A,41,F,.,,,,M,,,,,,", 5, RuleNoDigits, "no digits; the valuation would read 0.00"},
+        // a line the one pass leaves at its rejected age: the fields after it are checked all the same
+        {"M2,A,14,F,5O000,,,,M,,,,,,", 5, RuleLetter, "the valuation would read 5000.00"},
         {"M2,A,41,F,50000,,,,M,,,,,,,,,,,,,,,,,,,,LONGMEMBERNUMBER000000001,", 0, RuleLetter, ""}, // no finding: unused columns after the last field
         {"LONGMEMBERNUMBER000000001,A,41,F,50000,,,,M,,,,,,", 1, RuleTooWide, "25 characters where the field holds 20"},
         {"M2,ACTIVE,41,F,50000,,,,M,,,,,,", 2, RuleTooWide, "6 characters where the field holds 5"},
