@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "basis_values.h"
+#include "member_file_basis.h"
 
 const char *const kMemberFieldNames[kMemberFields + 1] = {
     "",                       // no field code 0
@@ -256,84 +257,6 @@ void readEconomic(BasisReader &reader, const toml::table &root, PlanBasis &basis
     readAgeTable(reader, *economic, "salary_scale", path, kSalaryScaleAges, kRate, basis.salaryScale);
 }
 
-void readMemberFile(BasisReader &reader, const toml::table &root, PlanBasis &basis) {
-    const toml::table *memberFile = readTable(reader, root, "member_file", "");
-    if (memberFile == nullptr) return;
-    const std::string path = "member_file";
-    checkKnownKeys(reader, *memberFile, path, {"delimiter", "columns", "status_codes"});
-
-    const char *delimiters[5] = {"", "tab", "comma", "semicolon", "space"};
-    const char delimiterChars[5] = {0, '\t', ',', ';', ' '};
-    std::string delimiter;
-    if (readText(reader, *memberFile, "delimiter", path, delimiter)) {
-        for (int code = 1; code <= 4; ++code) {
-            if (delimiter == delimiters[code]) basis.delimiterCode = code;
-        }
-        if (basis.delimiterCode == 0) {
-            reportProblem(reader, memberFile->get("delimiter"), path + ".delimiter",
-                          "\"" + delimiter + "\" is not a delimiter",
-                          "\"tab\", \"comma\", \"semicolon\" or \"space\"");
-        }
-    }
-
-    if (const toml::table *columns = readTable(reader, *memberFile, "columns", path)) {
-        const std::string sub = "member_file.columns";
-        checkKnownKeys(reader, *columns, sub,
-                       {kMemberFieldNames[1], kMemberFieldNames[2], kMemberFieldNames[3],
-                        kMemberFieldNames[4], kMemberFieldNames[5], kMemberFieldNames[6],
-                        kMemberFieldNames[7], kMemberFieldNames[8], kMemberFieldNames[9],
-                        kMemberFieldNames[10], kMemberFieldNames[11], kMemberFieldNames[12],
-                        kMemberFieldNames[13], kMemberFieldNames[14]});
-        for (int field = 1; field <= kMemberFields; ++field) {
-            const char *name = kMemberFieldNames[field];
-            // a member without status, age or sex could not be valued
-            const bool required = field == 2 || field == 3 || field == 4;
-            if (!columns->contains(name) && !required) continue;
-            int column = 0;
-            if (!readWhole(reader, *columns, name, sub, Range{1, kMaxColumn, true}, column)) continue;
-            for (int other = 1; other < field; ++other) {
-                if (basis.fieldColumn[other] == column) {
-                    reportProblem(reader, columns->get(name), joinKey(sub, name),
-                                  "column " + std::to_string(column) + " is already " +
-                                      kMemberFieldNames[other],
-                                  "a column of its own from 1 to 20");
-                }
-            }
-            basis.fieldColumn[field] = column;
-        }
-    }
-
-    if (const toml::table *codes = readTable(reader, *memberFile, "status_codes", path)) {
-        const std::string sub = "member_file.status_codes";
-        checkKnownKeys(reader, *codes, sub,
-                       {kStatusNames[1], kStatusNames[2], kStatusNames[3], kStatusNames[4],
-                        kStatusNames[5]});
-        const std::string allowed = "a text of up to 5 characters, without the delimiter, "
-                                    "different from the other codes";
-        for (int status = 1; status <= kStatuses; ++status) {
-            std::string code;
-            if (!readText(reader, *codes, kStatusNames[status], sub, code)) continue;
-            const toml::node *where = codes->get(kStatusNames[status]);
-            const std::string key = joinKey(sub, kStatusNames[status]);
-            const char delimiterChar = delimiterChars[basis.delimiterCode];
-            // the member file holds at most 5 characters of status
-            if (code.size() > 5) {
-                reportProblem(reader, where, key, "\"" + code + "\" is longer than 5 characters", allowed);
-            } else if (code.find_first_of(std::string("\n\r!") + delimiterChar) != std::string::npos) {
-                reportProblem(reader, where, key, "\"" + code + "\" holds a character the file cannot",
-                              allowed);
-            }
-            for (int other = 1; other < status; ++other) {
-                if (!code.empty() && basis.statusCodes[other] == code) {
-                    reportProblem(reader, where, key, "\"" + code + "\" is already " + kStatusNames[other],
-                                  allowed);
-                }
-            }
-            basis.statusCodes[status] = code;
-        }
-    }
-}
-
 // A by-age table whose ages start before the first retirement factor would
 // take a retiree's factor from outside the row.
 void checkRetirementAges(BasisReader &reader, const PlanBasis &basis) {
@@ -371,7 +294,7 @@ bool readBasisText(std::string_view text, const std::string &shownName,
     readPlan(reader, root, basis);
     readDecrements(reader, root, basis);
     readEconomic(reader, root, basis);
-    readMemberFile(reader, root, basis);
+    readMemberFileSection(reader, root, basis);
     checkRetirementAges(reader, basis);
     return errors.size() == errorsBefore;
 }

@@ -26,8 +26,17 @@ struct RunOptions {
     int jobs = 0; // pieces valued at once; 0: one per core
     bool force = false; // replace an --out that holds no run record
     std::vector<std::string> commandLine; // as typed, for the run record
+    bool acceptAsRead = false; // value lines with check errors as the library reads them
+    bool noCheck = false;      // hand the file to the engine as it is, without the check
+};
+
+struct CheckOptions {
+    std::string basisFile;
+    std::string memberFile;
+    std::string outputDirectory; // empty: write no files
 };
 
 int runValuationCommand(const RunOptions &options);
+int checkMembersCommand(const CheckOptions &options);
 int countMembersCommand(const std::string &memberFile);
 int generateMembersCommand(int64_t members, uint64_t seed, const std::string &outputFile);

@@ -31,13 +31,14 @@ int main(int argc, char **argv) {
 
     RunOptions runOptions;
     CLI::App *run = app.add_subcommand(
-        "run", "Read and check the basis, value every member and write the results: "
-               "member_counts.csv, decrement_counts.csv, benefit_cashflows.csv, the member listing, "
-               "the error log and run.json (the run's record), and a summary on the terminal. The "
-               "results are written into a temporary folder beside --out and put in its place whole "
-               "once all is written; a failed run leaves the earlier results untouched. Ctrl-C or "
-               "SIGTERM stops the run: the results of the lines before the stop are written, marked "
-               "as stopped.");
+        "run", "Read and check the basis, check the member file as talvek check does (with errors "
+               "nothing is valued), value every member and write the results: member_counts.csv, "
+               "decrement_counts.csv, benefit_cashflows.csv, the member listing, the error log, "
+               "data_summary.csv, data_check.csv and run.json (the run's record), and the data summary "
+               "and a summary of the results on the terminal. The results are written into a temporary "
+               "folder beside --out and put in its place whole once all is written; a failed run leaves "
+               "the earlier results untouched. Ctrl-C or SIGTERM stops the run: the results of the lines "
+               "before the stop are written, marked as stopped.");
     run->add_option("--basis", runOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")
         ->required();
     run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
@@ -51,9 +52,28 @@ int main(int argc, char **argv) {
                     "Threads that value the member file's pieces (default: one per core); the "
                     "results are the same bytes for any number of jobs")
         ->check(CLI::Range(1, 256));
+    run->add_flag("--accept-as-read", runOptions.acceptAsRead,
+                  "Value lines whose fields the check finds misreadable as the library reads them, "
+                  "instead of valuing nothing (the errors are still listed and written to data_check.csv)");
+    run->add_flag("--no-check", runOptions.noCheck,
+                  "Hand the member file to the valuation as it is, without the check, the data summary or "
+                  "a conversion (only for a file in the library's layout without a header row)");
     run->footer(std::string("Example:\n"
                             "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n\n") +
                 kExitStatusHelp);
+
+    CheckOptions checkOptions;
+    CLI::App *check = app.add_subcommand(
+        "check", "Check the member file against the basis's [member_file] without valuing: every field "
+                 "strictly (a number the valuation would read as another number is an error), the layout of "
+                 "every line, the plausibility of every member (warnings), then the data summary by status. "
+                 "Exit status 0 without errors, 2 with errors (talvek run would value nothing).");
+    check->add_option("--basis", checkOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")->required();
+    check->add_option("--members", checkOptions.memberFile, "Member file")->required();
+    check->add_option("--out", checkOptions.outputDirectory,
+                      "Directory for data_check.csv (every error and warning) and data_summary.csv");
+    check->footer("Example:\n"
+                  "  talvek check --basis examples/basis.toml --members examples/members.txt --out data");
 
     std::string countFile;
     CLI::App *count = app.add_subcommand(
@@ -84,6 +104,7 @@ int main(int argc, char **argv) {
         runOptions.commandLine.assign(argv, argv + argc);
         return runValuationCommand(runOptions);
     }
+    if (check->parsed()) return checkMembersCommand(checkOptions);
     if (count->parsed()) return countMembersCommand(countFile);
     return generateMembersCommand(members, seed, generatedFile);
 }

@@ -15,6 +15,7 @@ constexpr int kMaxRetirementAges = 21; // columns of one factor row
 constexpr int kMemberFields = 14;      // field codes 1..14 of the member file
 constexpr int kStatuses = 5;           // statuses 1..5
 constexpr int kMaxColumn = 20;         // the column map knows columns 1..20
+constexpr int kMaxSheetColumn = 255;   // a spreadsheet's columns, converted before the valuation
 
 // Values by consecutive whole ages, the first at firstAge.
 struct AgeTable {
@@ -80,6 +81,10 @@ struct PlanBasis {
 
     // member file
     int delimiterCode = 0;                        // 1 tab, 2 comma, 3 semicolon, 4 space
-    std::array<int, kMemberFields + 1> fieldColumn{}; // by field code 1..14; 0 = not in the file
+    std::array<int, kMemberFields + 1> fieldColumn{}; // by field code 1..14; 0 = not in the file or named
+    std::array<std::string, kMemberFields + 1> fieldHeader; // by field code: the header text naming its column
     std::array<std::string, kStatuses + 1> statusCodes; // by status 1..5
+    bool spreadsheetLayout = false; // written as spreadsheets write it: converted before the valuation
+    bool headerRow = false;         // the first line names the columns
+    char decimalSeparator = '.';    // '.' or ','
 };

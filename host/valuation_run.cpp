@@ -14,6 +14,7 @@
 #include "commands.h"
 #include "host_arrays.h"
 #include "member_file_check.h"
+#include "member_input.h"
 #include "progress_bar.h"
 #include "result_files.h"
 #include "results_folder.h"
@@ -68,6 +69,7 @@ struct PreparedRun {
     fs::path basisFile;
     fs::path memberFile;
     FileSnapshot memberBefore;
+    MemberInput input; // the checked (and converted) member lines; unused with --no-check
     ResultsFolder folder;
 };
 
@@ -86,6 +88,16 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
     std::string problem;
     if (!regularFileSnapshot(run.memberFile, "the member file", run.memberBefore, problem)) {
         std::fprintf(stderr, "talvek: %s: %s; nothing was run\n", options.memberFile.c_str(), problem.c_str());
+        return kExitRefused;
+    }
+    // the member data checked, and converted where needed, before anything is written
+    if (options.noCheck && !libraryReadsFileAsItIs(run.basis)) {
+        std::fprintf(stderr, "talvek: --no-check hands the member file to the valuation as it is, but the basis's "
+                             "[member_file] needs the check's conversion; nothing was run\n");
+        return kExitRefused;
+    }
+    if (!options.noCheck && prepareMemberInput(run.basis, run.memberFile, options.memberFile, options.acceptAsRead,
+                                               options.jobs, run.input) != kExitDone) {
         return kExitRefused;
     }
     const OutputChoice choice{options.outputDirectory, run.memberFile, run.basisFile, options.force};
@@ -116,12 +128,17 @@ RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const Talv
 }
 
 // The CSVs, the record, and the folder put in place. False with the problem.
-bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &record, std::string &problem) {
+bool finishResults(const RunOptions &options, PreparedRun &run, const HostArraySet &arrays, RunRecord &record,
+                   std::string &problem) {
     const std::string comment =
         record.complete ? std::string()
                         : "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
                               std::to_string(record.linesRead) + " lines of the member file; see run.json";
     if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
+    if (!options.noCheck && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
+        problem = "cannot write data_summary.csv and data_check.csv in " + run.folder.temporary.string();
+        return false;
+    }
     if (!sha256OfFile(run.basisFile, record.basis.sha256, record.basis.size, problem)) return false;
     if (!sha256OfFile(run.memberFile, record.members.sha256, record.members.size, problem)) return false;
     record.ended = utcNow();
@@ -165,6 +182,8 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     def.error_file = errorPath.c_str();
     def.assumptions = engineAssumptions(arrays);
     def.jobs = options.jobs; // 0: one per core
+    // the checked bytes in memory, not the file, unless --no-check
+    if (!options.noCheck) useCheckedMembers(run.input, def, arrays);
     int64_t memberLines = 0;
     talvek_count_line_reads(&def, &memberLines);
     def.member_total = memberLines;
@@ -198,7 +217,7 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     record.exitStatus = exitStatusOf(results, signalNumber);
     record.complete = results.stopped == 0;
     if (!record.complete) record.stoppedBy = stopNameOf(signalNumber);
-    if (!finishResults(run, arrays, record, problem)) {
+    if (!finishResults(options, run, arrays, record, problem)) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
                      run.folder.out.c_str());
         return kExitWriteFailed;

@@ -17,7 +17,7 @@ scripts/install-deps.sh time
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVEK_BUILD_TESTS=OFF \
   -DTALVEK_BUILD_BENCH=ON -DTALVEK_BUILD_HOST=ON >/dev/null
-cmake --build "$build" --target talvek basis_bench valuation_bench -j "$jobs" >/dev/null
+cmake --build "$build" --target talvek basis_bench valuation_bench member_check_bench -j "$jobs" >/dev/null
 talvek="$build/host/talvek"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -53,6 +53,11 @@ echo "== valuation alone (typical plan, spread of ages), members per second"
   awk '/items_per_second/ {split($NF, v, "="); printf "  %-22s %s\n", $1, v[2]}'
 
 echo
+echo "== member data check (100,000 generated members), lines per second; /1 one thread, /2 two"
+"$build/bench/member_check_bench" --benchmark_min_time=1 2>/dev/null |
+  awk '/items_per_second/ {split($NF, v, "="); printf "  %-40s %s\n", $1, v[2]}'
+
+echo
 echo "== end to end through talvek run (examples/basis.toml), $members-member portfolio"
 printf "  %-12s %9s %8s %10s %14s %10s\n" file members jobs seconds members/s "peak MiB"
 for name in in_service pensioners disabled deferred spouses mixed; do
@@ -85,6 +90,25 @@ echo "== side by side on the mixed portfolio (median of 7 pairs)"
 common="--basis examples/basis.toml --members $work/mixed.txt"
 side_by_side "jobs 2 against jobs 1: jobs 1 takes" "$talvek run --jobs 2 $common --out $work/o2" \
   "$talvek run --jobs 1 $common --out $work/o1"
+# the check and the conversion against a run without them: the portfolio as it
+# is, and saved as a spreadsheet saves it (header row, quoted member numbers,
+# semicolons, decimal commas, no delimiter after the last field, CRLF)
+awk -F, 'BEGIN { OFS = ";"; print "number;status;age;sex;salary;w1;w2;pension;marital;spouse;retired;bridge;part;average\r" }
+  { NF = NF - 1; for (i = 1; i <= NF; i++) gsub(/\./, ",", $i); $1 = "\"" $1 "\""; print $0 "\r" }' \
+  "$work/mixed.txt" > "$work/mixed.csv"
+sed -e '/^\[member_file\]/,/^\[member_file.columns\]/c\
+[member_file]\
+delimiter = "semicolon"\
+layout = "spreadsheet"\
+header = true\
+decimal_separator = "comma"\
+\
+[member_file.columns]' examples/basis.toml > "$work/sheet.toml"
+side_by_side "run with the check against --no-check: it takes" \
+  "$talvek run --no-check $common --out $work/n1" "$talvek run $common --out $work/c1"
+side_by_side "spreadsheet checked, converted, run: it takes" \
+  "$talvek run --no-check $common --out $work/n1" \
+  "$talvek run --basis $work/sheet.toml --members $work/mixed.csv --out $work/s1"
 if [ -n "${BASELINE_TALVEK:-}" ]; then
   side_by_side "this build against BASELINE_TALVEK, one job: the baseline takes" \
     "$talvek run --jobs 1 $common --out $work/o1" "$BASELINE_TALVEK run --jobs 1 $common --out $work/ob"

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
+
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "basis_file.h"
@@ -144,6 +146,55 @@ HostArraySet directRun(const fs::path &basis, const fs::path &members, const fs:
                         &refs[9], &refs[10], &refs[11], &refs[12], &refs[13], &refs[14], &refs[15]);
     fs::current_path(start);
     return a;
+}
+
+std::string withMemberFileSection(const std::string &basisText, const std::string &section) {
+    return basisText.substr(0, basisText.find("[member_file]")) + section;
+}
+
+std::string exampleBasisWithMemberFile(const std::string &section) {
+    return withMemberFileSection(readText(sourcePath("examples/basis.toml")), section);
+}
+
+std::string exampleMemberFile(const std::string &delimiter, const std::string &extraLines) {
+    const std::string example = readText(sourcePath("examples/basis.toml"));
+    const std::string columns = example.substr(example.find("[member_file.columns]"));
+    return "[member_file]\ndelimiter = \"" + delimiter + "\"\n" + extraLines + "\n" + columns;
+}
+
+PlanBasis basisFromText(const std::string &text) {
+    PlanBasis basis;
+    std::vector<std::string> errors;
+    const bool read = readBasisText(text, "test.toml", sourcePath("tests/host"), basis, errors);
+    std::string all;
+    for (const std::string &error : errors) all += error + "\n";
+    EXPECT_TRUE(read) << all;
+    return basis;
+}
+
+EngineRun runEngineOnBytes(const PlanBasis &basis, const std::string &bytes,
+                           const std::array<int32_t, kMemberFields + 1> &columns, int jobs) {
+    static int runs = 0;
+    const fs::path directory = freshDirectory("engine" + std::to_string(runs++));
+    static HostArraySet arrays; // large: kept off the stack
+    fillHostArrays(basis, arrays);
+    for (int field = 1; field <= kMemberFields; ++field) arrays.columnMap[field] = static_cast<int16_t>(columns[field]);
+    TalvekRunDef def = talvek_default_run_def();
+    def.member_bytes = bytes.data();
+    def.member_byte_count = static_cast<int64_t>(bytes.size());
+    const std::string listing = (directory / "listing.txt").string();
+    const std::string errors = (directory / "errors.txt").string();
+    def.listing_file = listing.c_str();
+    def.error_file = errors.c_str();
+    def.assumptions = engineAssumptions(arrays);
+    def.jobs = jobs;
+    EngineRun run;
+    run.results = std::make_unique<TalvekResults>();
+    run.status = talvek_run(&def, run.results.get());
+    run.listing = readText(listing);
+    run.errors = readText(errors);
+    fs::remove_all(directory);
+    return run;
 }
 
 std::vector<std::vector<std::string>> readCsv(const fs::path &path) {

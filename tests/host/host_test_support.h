@@ -2,7 +2,9 @@
 // directories, running the built `talvek`, and a direct call of the library.
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,31 @@ std::string smallMemberFile();
 // with descriptors of its own, inside directory.
 HostArraySet directRun(const std::filesystem::path &basis, const std::filesystem::path &members,
                        const std::filesystem::path &directory);
+
+// The basis text with its [member_file] tables (the last ones of the file)
+// replaced by `section`.
+std::string withMemberFileSection(const std::string &basisText, const std::string &section);
+
+// examples/basis.toml with another [member_file].
+std::string exampleBasisWithMemberFile(const std::string &section);
+
+// The [member_file] of examples/basis.toml with other lines in its head
+// (after the delimiter) and another delimiter.
+std::string exampleMemberFile(const std::string &delimiter, const std::string &extraLines);
+
+// A basis read from its text (the test fails where it is refused).
+PlanBasis basisFromText(const std::string &text);
+
+// One run of the engine on member bytes with the basis's assumptions and the
+// given column of each field; the listing and the error log as texts.
+struct EngineRun {
+    int32_t status = 0;
+    std::unique_ptr<TalvekResults> results;
+    std::string listing;
+    std::string errors;
+};
+EngineRun runEngineOnBytes(const PlanBasis &basis, const std::string &bytes,
+                           const std::array<int32_t, kMemberFields + 1> &columns, int jobs = 1);
 
 // A CSV file as rows of cells.
 std::vector<std::vector<std::string>> readCsv(const std::filesystem::path &path);

@@ -219,8 +219,11 @@ TEST_P(StoppedRun, StopSignalEndsTheRunWithItsResultsMarkedAsStopped) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), stop.exitStatus);
     const std::string summary = readText(work / "summary.txt");
-    EXPECT_EQ(summary.rfind(std::string("STOPPED: the run was stopped (") + stop.stoppedBy + ")", 0), 0u)
-        << summary;
+    // the first line of the results' summary, after the member data summary
+    const size_t stoppedAt = summary.find(std::string("STOPPED: the run was stopped (") + stop.stoppedBy + ")");
+    ASSERT_NE(stoppedAt, std::string::npos) << summary;
+    EXPECT_TRUE(stoppedAt == 0 || summary[stoppedAt - 1] == '\n') << summary;
+    EXPECT_LT(stoppedAt, summary.find("Valuation of ")) << summary;
     const size_t readAt = summary.find("  members read"); // the counts line, not the stop line
     ASSERT_NE(readAt, std::string::npos);
     const long read = std::strtol(summary.c_str() + readAt + 14, nullptr, 10);
