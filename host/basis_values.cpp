@@ -117,6 +117,10 @@ bool parseNumberText(const std::string &text, double &out) {
     return result.ec == std::errc() && result.ptr == body.data() + body.size();
 }
 
+// The oldest age a table file may name: well past any table's last age, so
+// that a wrong age gets a message of its own rather than an overflow.
+constexpr int kHighestFileAge = 1000;
+
 // Reads "age,value" lines of a table file into consecutive ages.
 bool readTableFile(BasisReader &reader, const toml::node &fileNode, const std::string &key,
                    const Range &values, AgeTable &out) {
@@ -154,6 +158,16 @@ bool readTableFile(BasisReader &reader, const toml::node &fileNode, const std::s
             ok = false;
             continue;
         }
+        // An age far outside any table (or not a number at all: nan, inf)
+        // cannot become an int; it is refused before the sequence is checked.
+        if (!std::isfinite(age) || age < 0.0 || age > kHighestFileAge) {
+            reportProblem(reader, &fileNode, where, "age " + formatNumber(age) + " is out of range",
+                          "ages from 0 to " + std::to_string(kHighestFileAge));
+            ok = false;
+            continue;
+        }
+        // a table holds one value per age from its first: at most
+        // kHighestFileAge + 1 of them, so the sum stays far inside an int
         const int expectedAge = out.firstAge + static_cast<int>(out.values.size());
         if (out.values.empty()) {
             out.firstAge = static_cast<int>(age);

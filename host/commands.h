@@ -1,21 +1,31 @@
-// The commands of `talvek`. Each returns the exit status: 0 done, 2 the
-// input was refused before anything was written, 1 a file could not be
-// written, 130 the run was stopped with Ctrl-C (its results are written).
+// The commands of `talvek`. Each returns the exit status: 0 done, every line
+// valued; 3 done, but lines were rejected or of unknown status (results
+// written); 2 nothing was valued because of the command, the basis or the
+// member file (or another run was writing --out); 1 a failure of the
+// machine (a file could not be written or read, the member file changed
+// during the run), earlier results untouched; 130 stopped by Ctrl-C, 143 by
+// SIGTERM (the results of the lines before the stop written whole, marked
+// as stopped).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int kExitDone = 0;
 constexpr int kExitWriteFailed = 1;
 constexpr int kExitRefused = 2;
+constexpr int kExitLinesRejected = 3;
 constexpr int kExitStopped = 130;
+constexpr int kExitTerminated = 143;
 
 struct RunOptions {
     std::string basisFile;
     std::string memberFile;
     std::string outputDirectory = "results";
     int jobs = 0; // pieces valued at once; 0: one per core
+    bool force = false; // replace an --out that holds no run record
+    std::vector<std::string> commandLine; // as typed, for the run record
     bool acceptAsRead = false; // value lines with check errors as the library reads them
     bool noCheck = false;      // hand the file to the engine as it is, without the check
 };

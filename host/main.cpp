@@ -3,25 +3,52 @@
 
 #include "commands.h"
 
+namespace {
+
+const char *const kExitStatusHelp =
+    "Exit status:\n"
+    "  0    every line of the member file was valued\n"
+    "  3    the run finished, but lines were rejected or had an unknown status (results\n"
+    "       written; the summary and errors.txt say how many)\n"
+    "  2    nothing was valued: the command, the basis or the member file was refused (errors\n"
+    "       of the member data check included, unless --accept-as-read), or\n"
+    "       another run is writing the same --out\n"
+    "  1    a failure of the machine (a file could not be written or read, disk full,\n"
+    "       permissions) or the member file changed during the run: the message names\n"
+    "       the file and the reason, and earlier results are untouched\n"
+    "  130  stopped by Ctrl-C, 143 stopped by SIGTERM: the results of the lines before\n"
+    "       the stop are written, marked as stopped (run.json \"complete\": false)";
+
+} // namespace
+
 int main(int argc, char **argv) {
     CLI::App app{"talvek: projects a pension plan's members year by year (people, events and "
                  "cash flows over 110 years) from a basis file and a member file."};
     app.require_subcommand(1);
-    app.footer("Example:\n"
-               "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n"
-               "Run 'talvek COMMAND --help' for the options of a command.");
+    app.footer(std::string("Example:\n"
+                           "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n"
+                           "Run 'talvek COMMAND --help' for the options of a command.\n\n") +
+               kExitStatusHelp);
 
     RunOptions runOptions;
     CLI::App *run = app.add_subcommand(
         "run", "Read and check the basis, check the member file as talvek check does (with errors "
                "nothing is valued), value every member and write the results: member_counts.csv, "
-               "decrement_counts.csv, benefit_cashflows.csv, the member listing and the error log, "
-               "data_summary.csv and data_check.csv, and the data summary and a summary of the results "
-               "on the terminal. Ctrl-C stops the run; the results so far are still written.");
+               "decrement_counts.csv, benefit_cashflows.csv, the member listing, the error log, "
+               "data_summary.csv, data_check.csv and run.json (the run's record), and the data summary and "
+               "a summary of the results on the terminal. The results are written into a temporary folder "
+               "beside --out and put in its place whole once all is written; a failed run leaves the "
+               "earlier results untouched. Ctrl-C or SIGTERM stops the run: the results of the lines "
+               "before the stop are written, marked as stopped.");
     run->add_option("--basis", runOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")
         ->required();
     run->add_option("--members", runOptions.memberFile, "Member file, one member per line")->required();
-    run->add_option("--out", runOptions.outputDirectory, "Directory for the results")->capture_default_str();
+    run->add_option("--out", runOptions.outputDirectory,
+                    "Folder for the results, replaced whole by each run; an existing folder must be "
+                    "one of talvek's (it holds run.json) and may not hold the member or basis file")
+        ->capture_default_str();
+    run->add_flag("--force", runOptions.force,
+                  "Replace an existing --out folder even though it holds no run.json");
     run->add_option("--jobs", runOptions.jobs,
                     "Threads that value the member file's pieces (default: one per core); the "
                     "results are the same bytes for any number of jobs")
@@ -32,8 +59,9 @@ int main(int argc, char **argv) {
     run->add_flag("--no-check", runOptions.noCheck,
                   "Hand the member file to the valuation as it is, without the check, the data summary or "
                   "a conversion (only for a file in the library's layout without a header row)");
-    run->footer("Example:\n"
-                "  talvek run --basis examples/basis.toml --members examples/members.txt --out results");
+    run->footer(std::string("Example:\n"
+                            "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n\n") +
+                kExitStatusHelp);
 
     CheckOptions checkOptions;
     CLI::App *check = app.add_subcommand(
@@ -73,7 +101,10 @@ int main(int argc, char **argv) {
         // help is not an error; a wrong command line is refused like bad input
         return app.exit(error) == 0 ? kExitDone : kExitRefused;
     }
-    if (run->parsed()) return runValuationCommand(runOptions);
+    if (run->parsed()) {
+        runOptions.commandLine.assign(argv, argv + argc);
+        return runValuationCommand(runOptions);
+    }
     if (check->parsed()) return checkMembersCommand(checkOptions);
     if (count->parsed()) return countMembersCommand(countFile);
     return generateMembersCommand(members, seed, generatedFile);

@@ -1,8 +1,12 @@
 #include "result_files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <string>
+
+#include <unistd.h>
 
 const char *const kMemberCountColumns[kMemberBlocks + 1] = {
     "",
@@ -72,11 +76,12 @@ const char *const kCashflowColumns[kCashflowBlocks + 1] = {
 };
 
 bool writeResultTable(const std::filesystem::path &path, const std::vector<double> &results,
-                      const char *const *columnNames, int blocks) {
+                      const char *const *columnNames, int blocks, const std::string &comment) {
     std::FILE *out = std::fopen(path.c_str(), "w");
     if (out == nullptr) return false;
     // one buffer for the whole file: 111 short rows
-    std::string text = "year";
+    std::string text = comment.empty() ? std::string() : "# " + comment + "\n";
+    text += "year";
     for (int block = 1; block <= blocks; ++block) text += std::string(",") + columnNames[block];
     text += '\n';
     char number[32];
@@ -89,18 +94,35 @@ bool writeResultTable(const std::filesystem::path &path, const std::vector<doubl
         }
         text += '\n';
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    return std::fclose(out) == 0 && written;
+    // written, flushed to the disk and closed, or false with errno saying why
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written) errno = reason;
+    return written && closed;
 }
 
-bool writeResultFiles(const std::filesystem::path &directory, const HostArraySet &arrays) {
-    bool ok = writeResultTable(directory / kMemberCountsFile, arrays.memberCounts, kMemberCountColumns,
-                               kMemberBlocks);
-    ok = writeResultTable(directory / kDecrementCountsFile, arrays.decrementCounts,
-                          kDecrementCountColumns, kDecrementBlocks) && ok;
-    ok = writeResultTable(directory / kCashflowsFile, arrays.benefitCashflows, kCashflowColumns,
-                          kCashflowBlocks) && ok;
-    return ok;
+bool writeResultFiles(const std::filesystem::path &directory, const HostArraySet &arrays,
+                      const std::string &comment, std::string &problem) {
+    const struct {
+        const char *name;
+        const std::vector<double> *results;
+        const char *const *columns;
+        int blocks;
+    } tables[] = {{kMemberCountsFile, &arrays.memberCounts, kMemberCountColumns, kMemberBlocks},
+                  {kDecrementCountsFile, &arrays.decrementCounts, kDecrementCountColumns, kDecrementBlocks},
+                  {kCashflowsFile, &arrays.benefitCashflows, kCashflowColumns, kCashflowBlocks}};
+    for (const auto &table : tables) {
+        const std::filesystem::path path = directory / table.name;
+        errno = 0;
+        if (!writeResultTable(path, *table.results, table.columns, table.blocks, comment)) {
+            problem = "cannot write " + path.string() + ": " +
+                      (errno != 0 ? std::strerror(errno) : "unknown reason");
+            return false;
+        }
+    }
+    return true;
 }
 
 int32_t countUnknownStatuses(const std::filesystem::path &errorLog) {
@@ -156,11 +178,14 @@ void summaryRow(const HostArraySet &a, int year, double (&row)[kSummaryColumnCou
 void writeSummary(std::FILE *out, const RunFacts &facts, const HostArraySet &arrays) {
     const std::string errorLog = (facts.outputDirectory / kErrorLogFile).string();
     const int32_t valued = facts.membersRead - facts.unknownStatuses;
+    // a stopped run says so before anything else
+    if (facts.stoppedByUser) {
+        std::fprintf(out, "STOPPED: the run was stopped (%s); the results cover only the lines read "
+                          "before the stop, and run.json says \"complete\": false\n",
+                     facts.stopSignal.c_str());
+    }
     std::fprintf(out, "Valuation of %s with the basis %s\n", facts.memberFile.c_str(),
                  facts.basisFile.c_str());
-    if (facts.stoppedByUser) {
-        std::fprintf(out, "run stopped by the user: the results cover the members read before the stop\n");
-    }
     std::fprintf(out, "  member lines      %9d\n", facts.memberLines);
     std::fprintf(out, "  members read      %9d   (valued %d, unknown status %d)\n", facts.membersRead,
                  valued, facts.unknownStatuses);

@@ -24,11 +24,17 @@ constexpr const char *kErrorLogFile = "errors.txt";
 // year 0..110, block k of year t taken from element 111k + t. Numbers are
 // written so that they read back to the same double. False when the file
 // cannot be written.
+// A comment, when given, comes first as a line "# comment". Each file is
+// flushed to the disk before it is closed. False when the file cannot be
+// written, with errno saying why.
 bool writeResultTable(const std::filesystem::path &path, const std::vector<double> &results,
-                      const char *const *columnNames, int blocks);
+                      const char *const *columnNames, int blocks, const std::string &comment = "");
 
-// Writes the three CSV files into directory; false when any cannot be written.
-bool writeResultFiles(const std::filesystem::path &directory, const HostArraySet &arrays);
+// Writes the three CSV files into directory, each starting with the comment
+// when one is given; false at the first that cannot be written, with the
+// file and the system's reason in problem.
+bool writeResultFiles(const std::filesystem::path &directory, const HostArraySet &arrays,
+                      const std::string &comment, std::string &problem);
 
 // What the summary reports besides the arrays.
 struct RunFacts {
@@ -40,6 +46,7 @@ struct RunFacts {
     int32_t errorCount = 0;       // field errors in the error log
     int32_t unknownStatuses = 0;  // members read whose status matched no code
     bool stoppedByUser = false;
+    std::string stopSignal;       // "Ctrl-C" or "SIGTERM" when stopped
 };
 
 // Lines of the error log that name an unknown status (they are not counted

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${1:-60}
 jobs=${JOBS:-$(nproc)}
-targets=(member_line_fuzz run_fuzz)
+targets=(member_line_fuzz run_fuzz talvek_run_fuzz)
 
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
 
@@ -40,7 +40,7 @@ for target in "${targets[@]}"; do
   # libFuzzer stops itself after max_total_time; timeout catches a hang of the
   # whole process.
   timeout --kill-after=30 $((seconds + 120)) "$build/tests/fuzz/$target" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -close_fd_mask=2 \
     -artifact_prefix="$build/artifacts/$target-" \
     "$corpus" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
   if [ "$status" -eq 0 ]; then

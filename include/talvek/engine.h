@@ -284,8 +284,9 @@ typedef struct TalvekAssumptions {
  * done so far and the total of the definition; a non-zero return stops the
  * run, which then keeps exactly the lines before the stop. With one job it
  * is asked before the line read whenever the members done reach a multiple
- * of 1000 (0 included); with more jobs about every 50 ms and whenever a
- * piece is joined. */
+ * of 1000 (0 included), and whenever the lines read, rejected or not, reach
+ * a multiple of 1000; with more jobs about every 50 ms and whenever a piece
+ * is joined. */
 typedef int32_t (*TalvekProgressFn)(void *user, int64_t members_done, int64_t member_total);
 
 typedef struct TalvekRunDef {

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr const char *kEngineVersion = "1.0.0";
+// With one job the progress callback is also asked every this many lines
+// read, so that a stop is heard in a stretch of rejected lines.
+constexpr int32_t kLinesPerCheck = 1000;
 
 void ignoreStart(void *) {}
 void ignoreEnd(void *) {}
@@ -115,6 +118,7 @@ int32_t runDefinition(const TalvekRunDef &def, TalvekResults &results) {
     request.pieceBytes = TALVEK_PIECE_BYTES;
     request.memberTotal = memberTotal;
     request.checkBase = 0;
+    request.linesPerCheck = kLinesPerCheck;
     request.hooks = RunHooks{&caller, ignoreStart, askCaller, ignoreEnd};
     request.memberCounts = results.member_counts;
     request.decrementCounts = results.decrement_counts;

@@ -119,15 +119,24 @@ void noteReadFailure(const EngineRequest &request, EngineOutcome &outcome) {
 struct SequentialCheck {
     const EngineRequest *request;
     int64_t membersBefore; // members done in the pieces already joined
+    int64_t linesBefore;   // lines read in the pieces already joined
 };
 
-bool sequentialStop(void *context, int64_t pieceMembersDone) {
+// Whether the lines read so far (this one not yet counted) are a multiple of
+// the request's lines per check; never when it asks for none.
+bool lineCountDue(const EngineRequest &request, int64_t linesRead) {
+    return request.linesPerCheck > 0 && linesRead > 0 && linesRead % request.linesPerCheck == 0;
+}
+
+bool sequentialStop(void *context, int64_t pieceMembersDone, int64_t pieceLineReads) {
     const SequentialCheck &check = *static_cast<const SequentialCheck *>(context);
     const int64_t done = check.membersBefore + pieceMembersDone;
     // the counter as the caller holds it, a 32-bit integer that wraps
     const int32_t counter = static_cast<int32_t>(static_cast<uint32_t>(check.request->checkBase) +
                                                  static_cast<uint32_t>(done));
-    if (counter % kMembersPerCheck != 0) return false;
+    if (counter % kMembersPerCheck != 0 &&
+        !lineCountDue(*check.request, check.linesBefore + pieceLineReads))
+        return false;
     const RunHooks &hooks = check.request->hooks;
     return hooks.check(hooks.context, int64_t{check.request->checkBase} + done, check.request->memberTotal);
 }
@@ -136,7 +145,7 @@ void runSequentially(const EngineRequest &request, const RunTables &tables, int6
                      EngineOutcome &outcome) {
     const int64_t pieces = pieceCount(size, request.pieceBytes);
     MemberIdentity carried{}; // the first line starts from an empty number and status
-    SequentialCheck check{&request, 0};
+    SequentialCheck check{&request, 0, 0};
     const LineCheck lineCheck{sequentialStop, &check};
     for (int64_t k = 0; k < pieces; ++k) {
         PieceBounds bounds{};
@@ -153,6 +162,7 @@ void runSequentially(const EngineRequest &request, const RunTables &tables, int6
         addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
         addCounters(piece, outcome);
         check.membersBefore += piece.membersDone;
+        check.linesBefore += piece.lineReads;
         carried = piece.identityAfter;
         if (piece.readFailed) {
             noteReadFailure(request, outcome);
@@ -203,7 +213,7 @@ struct WorkerCheck {
     PieceSlot *slot;
 };
 
-bool workerStop(void *context, int64_t pieceMembersDone) {
+bool workerStop(void *context, int64_t pieceMembersDone, int64_t) {
     WorkerCheck &check = *static_cast<WorkerCheck *>(context);
     check.slot->membersDone.store(pieceMembersDone, std::memory_order_relaxed);
     return check.pool->stop.load(std::memory_order_relaxed);

@@ -36,6 +36,10 @@ struct EngineRequest {
     // asked whenever checkBase + members done, as a 32-bit count, is a
     // multiple of 1000.
     int32_t checkBase;
+    // With one job the check is also asked whenever the lines read (rejected
+    // or not) reach a multiple of this, so that a stop is heard in a long
+    // stretch of rejected lines; 0: only the members-done rule above.
+    int32_t linesPerCheck;
     RunHooks hooks;
     // The run's results are added into these, piece after piece in file order.
     double *memberCounts;

@@ -50,7 +50,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
 
     while (readLine(*reader, line, kLineBufferSize) > 0) {
         // the line read just before a stop is neither parsed nor listed
-        if (check.stop(check.context, results.membersDone)) {
+        if (check.stop(check.context, results.membersDone, results.lineReads)) {
             results.stopped = true;
             break;
         }

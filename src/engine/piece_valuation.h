@@ -39,10 +39,11 @@ struct PieceResults {
     bool readFailed = false;     // the member file could not be read to the piece's end
 };
 
-// Asked before each line read is parsed, with the members done in the piece
-// so far; true stops the piece, and that line is neither parsed nor listed.
+// Asked before each line read is parsed, with the members done and the
+// lines read in the piece so far; true stops the piece, and that line is
+// neither parsed nor listed.
 struct LineCheck {
-    bool (*stop)(void *context, int64_t pieceMembersDone);
+    bool (*stop)(void *context, int64_t pieceMembersDone, int64_t pieceLineReads);
     void *context;
 };
 

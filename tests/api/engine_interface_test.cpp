@@ -163,6 +163,41 @@ TEST(EngineInterface, ProgressCallbackStopsTheRun) {
     }
 }
 
+// A stop is heard in a long stretch of rejected lines: besides the members
+// rule (members done 0, 1000, ...) the callback is asked every 1000 lines
+// read. 1001 good lines, then 5000 with an age of 130: the calls come before
+// line 1 (members 0), line 1001 (members 1000 and lines 1000: one call),
+// line 2001 and line 3001 (lines 2000, 3000); stopping at the 4th call keeps
+// exactly 3000 lines.
+TEST(EngineInterface, ProgressCallbackIsAskedInAStretchOfRejectedLines) {
+    PlausibleRun run("engine-rejected-stretch", 0);
+    MemberFields good = membersOfEveryStatus()[0];
+    MemberFields rejected = good;
+    rejected.age = 130;
+    run.members.clear();
+    for (int i = 0; i < 1001; ++i) run.members += memberLine(good);
+    for (int i = 0; i < 5000; ++i) run.members += memberLine(rejected);
+    struct Seen {
+        int calls = 0;
+        int stopAt = 0;
+    } seen;
+    run.def.progress = [](void *user, int64_t, int64_t) -> int32_t {
+        Seen &s = *static_cast<Seen *>(user);
+        return ++s.calls == s.stopAt ? 1 : 0;
+    };
+    run.def.progress_user = &seen;
+    ASSERT_EQ(run.runInMemory(1), TALVEK_OK);
+    EXPECT_EQ(seen.calls, 1 + 1 + 5); // lines 1, 1001, then 2001, 3001, 4001, 5001, 6001
+    EXPECT_EQ(run.results->line_reads, 6001);
+    EXPECT_EQ(run.results->members_done, 1001);
+    seen = Seen{};
+    seen.stopAt = 4;
+    ASSERT_EQ(run.runInMemory(1), TALVEK_STOPPED);
+    EXPECT_EQ(run.results->line_reads, 3000);
+    EXPECT_EQ(run.results->members_done, 1001);
+    EXPECT_EQ(run.results->error_count, 3000 - 1001);
+}
+
 // With the whole program in a comma locale, on several threads, the error
 // log's amounts keep their point.
 TEST(EngineInterface, ReportsIgnoreTheCallersLocale) {

@@ -128,6 +128,42 @@ TEST(BasisFile, TablesAndYearlyRatesMayComeFromFilesAndLists) {
     EXPECT_NE(allErrors(missing).find("cannot read the table file \"withdrawal.csv\""), std::string::npos);
 }
 
+// Ages of a table file that no int can hold (the largest int then one past
+// it, nan, inf, 1e300) or that lie below 0 are refused with a message each,
+// and reading them is defined behaviour (the sanitizer build checks that).
+TEST(BasisFile, TableFileAgesOutsideAnyTableAreRefused) {
+    const std::filesystem::path directory = freshDirectory("table-file-ages");
+    toml::table root = toml::parse(editedSmallBasis("economic.inflation", numbers(111, 0.02)));
+    root.at_path("decrements").as_table()->insert_or_assign(
+        "withdrawal_rates", toml::table{{"file", "withdrawal.csv"}});
+    std::ostringstream text;
+    text << root;
+    const struct {
+        const char *lines;
+        const char *expected;
+    } cases[] = {
+        {"2147483647,0.1\n2147483648,0.1\n", "line 1): age 2147483647 is out of range"},
+        {"20,0.1\n2147483648,0.1\n", "line 2): age 2147483648 is out of range"},
+        {"nan,0.1\n", "line 1): age nan is out of range"},
+        {"20,0.1\ninf,0.1\n", "line 2): age inf is out of range"},
+        {"1e300,0.1\n", "line 1): age 1e+300 is out of range"},
+        {"-1,0.1\n", "line 1): age -1 is out of range"},
+        {"1001,0.1\n", "line 1): age 1001 is out of range"},
+    };
+    for (const auto &c : cases) {
+        writeText(directory / "withdrawal.csv", c.lines);
+        const ReadOutcome outcome = readSmall(text.str(), directory);
+        EXPECT_FALSE(outcome.ok) << c.lines;
+        EXPECT_NE(allErrors(outcome).find(c.expected), std::string::npos) << allErrors(outcome);
+    }
+    // the edge of the accepted range is still read (and then refused by the
+    // table's own first-age rule, not by the file reader)
+    writeText(directory / "withdrawal.csv", "1000,0.1\n");
+    const std::string edge = allErrors(readSmall(text.str(), directory));
+    EXPECT_EQ(edge.find("line 1): age 1000"), std::string::npos) << edge;
+    EXPECT_NE(edge.find("first age 1000 is out of range"), std::string::npos) << edge;
+}
+
 // Each kind of bad value: the message names the file, the key and what is allowed.
 struct BadValue {
     std::string key;

@@ -80,7 +80,12 @@ TEST(TalvekCommand, SmallRunFromAnotherDirectoryKeepsEveryFileInTheOutputDirecto
     // relative paths, resolved from where the user stands
     const CommandResult result =
         runTalvek("run --jobs 1 --basis ../basis.toml --members ../members.txt --out ../res", work / "elsewhere");
-    ASSERT_EQ(result.status, 0) << result.err;
+    // one line rejected and one of unknown status: results written, status 3
+    ASSERT_EQ(result.status, 3) << result.err;
+    EXPECT_NE(result.err.find("1 line rejected and 1 member of unknown status; see " +
+                              (work / "res" / "errors.txt").string()),
+              std::string::npos)
+        << result.err;
     EXPECT_NE(result.out.find("member lines              8"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("members read              7   (valued 6, unknown status 1)"), std::string::npos)
         << result.out;
@@ -132,7 +137,9 @@ TEST(TalvekCommand, MissingMemberFileIsRefusedBeforeAnythingIsWritten) {
     const CommandResult result =
         runTalvek("run --basis " + smallBasisPath().string() + " --members absent.txt --out out", work);
     EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("absent.txt: the member file does not exist"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("absent.txt: the member file cannot be read: No such file or directory"),
+              std::string::npos)
+        << result.err;
     EXPECT_FALSE(fs::exists(work / "out"));
     const CommandResult count = runTalvek("count absent.txt", work);
     EXPECT_EQ(count.status, 2);
@@ -170,12 +177,21 @@ TEST(TalvekCommand, GenerateReproducesTheCommittedExampleMembers) {
     EXPECT_EQ(readText(work / "members.txt"), readText(sourcePath("examples/members.txt")));
 }
 
-class StoppedRun : public ::testing::TestWithParam<const char *> {};
+struct StopCase {
+    const char *jobs;
+    int signalNumber;
+    int exitStatus;
+    const char *stoppedBy;
+};
 
-// Ctrl-C, with one job (the pieces one after another) or two (on two
-// threads): the run stops at its next check and keeps the lines before it.
-TEST_P(StoppedRun, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
-    const char *jobs = GetParam();
+class StoppedRun : public ::testing::TestWithParam<StopCase> {};
+
+// Ctrl-C or SIGTERM, with one job (the pieces one after another) or two (on
+// two threads): the run stops at its next check, and the lines before it
+// are written whole into --out, marked as stopped at the top of the summary,
+// in each CSV's first line and in run.json; no temporary file stays.
+TEST_P(StoppedRun, StopSignalEndsTheRunWithItsResultsMarkedAsStopped) {
+    const StopCase stop = GetParam();
     const fs::path work = freshDirectory("stop");
     const int members = 300000;
     ASSERT_EQ(runTalvek("generate --members " + std::to_string(members) + " --seed 5 --out members.txt", work).status, 0);
@@ -187,39 +203,52 @@ TEST_P(StoppedRun, CtrlCStopsTheRunAndTheResultsSoFarAreWritten) {
         dup2(summary, 1);
         const std::string basis = sourcePath("examples/basis.toml").string();
         const std::string memberFile = (work / "members.txt").string();
-        execl(TALVEK_BINARY, "talvek", "run", "--jobs", jobs, "--basis", basis.c_str(), "--members",
+        execl(TALVEK_BINARY, "talvek", "run", "--jobs", stop.jobs, "--basis", basis.c_str(), "--members",
               memberFile.c_str(), "--out", out.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
-    // the listing is opened inside the run, once Ctrl-C is watched for
-    const fs::path listing = out / kListingFile;
+    // the listing is opened inside the run, in the temporary folder beside
+    // --out, once the stop signals are watched for
+    const fs::path listing = work / (".out.talvek-partial-" + std::to_string(child)) / kListingFile;
     auto started = [&] { return fs::exists(listing); };
     for (int wait = 0; wait < 3000 && !started(); ++wait) usleep(10000);
     ASSERT_TRUE(started());
-    kill(child, SIGINT);
+    kill(child, stop.signalNumber);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(WEXITSTATUS(status), stop.exitStatus);
     const std::string summary = readText(work / "summary.txt");
-    EXPECT_NE(summary.find("run stopped by the user"), std::string::npos) << summary;
+    EXPECT_EQ(summary.rfind(std::string("STOPPED: the run was stopped (") + stop.stoppedBy + ")", 0), 0u)
+        << summary;
     const size_t readAt = summary.find("  members read"); // the counts line, not the stop line
     ASSERT_NE(readAt, std::string::npos);
     const long read = std::strtol(summary.c_str() + readAt + 14, nullptr, 10);
     EXPECT_GT(read, 0);
     EXPECT_LT(read, members);
+    const std::string mark = std::string("# STOPPED by ") + stop.stoppedBy + ": these results cover only the first " +
+                             std::to_string(read) + " lines of the member file; see run.json\n";
     for (const char *file : {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile}) {
-        EXPECT_EQ(readCsv(out / file).size(), 112u) << file;
+        EXPECT_EQ(readText(out / file).rfind(mark, 0), 0u) << file;
+        EXPECT_EQ(readCsv(out / file).size(), 113u) << file; // the mark, the header, years 0..110
     }
+    const std::string record = readText(out / "run.json");
+    EXPECT_NE(record.find("\"complete\": false"), std::string::npos) << record;
+    EXPECT_NE(record.find(std::string("\"stopped_by\": \"") + stop.stoppedBy + "\""), std::string::npos) << record;
+    EXPECT_NE(record.find("\"exit_status\": " + std::to_string(stop.exitStatus)), std::string::npos) << record;
+    EXPECT_NE(record.find("\"lines_read\": " + std::to_string(read) + ","), std::string::npos) << record;
     // the listing holds exactly the lines read before the stop: the headers,
     // then one line per member read (every generated line is valid)
-    const std::string listed = readText(listing);
+    const std::string listed = readText(out / kListingFile);
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 2 + read);
-    for (const fs::directory_entry &entry : fs::directory_iterator(out))
-        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+    for (const fs::directory_entry &entry : fs::directory_iterator(work))
+        EXPECT_EQ(entry.path().filename().string().find(".talvek-"), std::string::npos) << entry.path();
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, StoppedRun, ::testing::Values("1", "2"));
+INSTANTIATE_TEST_SUITE_P(JobsAndSignals, StoppedRun,
+                         ::testing::Values(StopCase{"1", SIGINT, 130, "Ctrl-C"}, StopCase{"2", SIGINT, 130, "Ctrl-C"},
+                                           StopCase{"1", SIGTERM, 143, "SIGTERM"},
+                                           StopCase{"2", SIGTERM, 143, "SIGTERM"}));
 
 namespace {
 

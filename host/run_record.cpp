@@ -1,0 +1,91 @@
+#include "run_record.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include <unistd.h>
+
+namespace {
+
+// A JSON string: quotes, backslashes and control bytes escaped; other bytes
+// (paths may hold any) as they are.
+std::string quoted(const std::string &text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string fileObject(const RecordedFile &file) {
+    return "{\"path\": " + quoted(file.path) + ", \"size\": " + std::to_string(file.size) +
+           ", \"sha256\": " + quoted(file.sha256) + "}";
+}
+
+} // namespace
+
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+std::string runRecordText(const RunRecord &record) {
+    std::string command = "[";
+    for (size_t i = 0; i < record.commandLine.size(); ++i)
+        command += (i == 0 ? "" : ", ") + quoted(record.commandLine[i]);
+    command += "]";
+    std::string text = "{\n";
+    text += "  \"program\": \"talvek\",\n";
+    text += "  \"version\": " + quoted(record.version) + ",\n";
+    text += "  \"started\": " + quoted(record.started) + ",\n";
+    text += "  \"ended\": " + quoted(record.ended) + ",\n";
+    text += "  \"command_line\": " + command + ",\n";
+    text += "  \"basis_file\": " + fileObject(record.basis) + ",\n";
+    text += "  \"member_file\": " + fileObject(record.members) + ",\n";
+    text += "  \"valuation_year\": " + std::to_string(record.valuationYear) + ",\n";
+    text += "  \"jobs\": " + std::to_string(record.jobs) + ",\n";
+    text += "  \"lines_read\": " + std::to_string(record.linesRead) + ",\n";
+    text += "  \"members_valued\": " + std::to_string(record.membersValued) + ",\n";
+    text += "  \"rejected\": " + std::to_string(record.rejected) + ",\n";
+    text += "  \"skipped\": " + std::to_string(record.skipped) + ",\n";
+    text += "  \"errors\": " + std::to_string(record.errors) + ",\n";
+    text += "  \"exit_status\": " + std::to_string(record.exitStatus) + ",\n";
+    text += "  \"stopped_by\": " + (record.stoppedBy.empty() ? std::string("null") : quoted(record.stoppedBy)) +
+            ",\n";
+    text += std::string("  \"complete\": ") + (record.complete ? "true" : "false") + "\n";
+    return text + "}\n";
+}
+
+bool writeRunRecord(const std::filesystem::path &path, const RunRecord &record, std::string &problem) {
+    const std::string text = runRecordText(record);
+    std::FILE *out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        problem = "cannot create " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed) {
+        problem = "writing " + path.string() + " failed: " + std::strerror(written ? errno : reason);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+// run.json: the record of one run, written into the results folder last.
+// Its presence marks a folder as a results folder of talvek; "complete"
+// says whether every line of the member file was valued into the results.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct RecordedFile {
+    std::string path; // absolute
+    uint64_t size = 0;
+    std::string sha256;
+};
+
+struct RunRecord {
+    std::string version;
+    std::string started; // UTC, "YYYY-MM-DDTHH:MM:SSZ"
+    std::string ended;
+    std::vector<std::string> commandLine;
+    RecordedFile basis;
+    RecordedFile members;
+    int32_t valuationYear = 0;
+    int32_t jobs = 0;
+    int64_t linesRead = 0;
+    int64_t membersValued = 0;
+    int64_t rejected = 0; // lines with a field error
+    int64_t skipped = 0;  // members of an unknown status: read, not valued
+    int64_t errors = 0;   // error lines of the field checks (a line may have several)
+    int exitStatus = 0;
+    bool complete = false;
+    std::string stoppedBy; // "", "Ctrl-C" or "SIGTERM"
+};
+
+// The current time in the record's form.
+std::string utcNow();
+
+// The record as JSON text, one field a line.
+std::string runRecordText(const RunRecord &record);
+
+// Writes, flushes and closes path; false with the file and the reason in problem.
+bool writeRunRecord(const std::filesystem::path &path, const RunRecord &record, std::string &problem);

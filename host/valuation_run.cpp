@@ -1,0 +1,260 @@
+// `talvek run`: the basis and member file checked, the engine run into a
+// temporary folder beside --out, the results put in place whole, and the
+// run's record and summary.
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+
+#include "basis_file.h"
+#include "commands.h"
+#include "host_arrays.h"
+#include "member_file_check.h"
+#include "check_report.h"
+#include "data_summary.h"
+#include "member_input.h"
+#include "progress_bar.h"
+#include "result_files.h"
+#include "results_folder.h"
+#include "run_record.h"
+#include "sha256.h"
+#include "talvek/engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The signal that asked the run to stop, 0 while none has.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopRequest(int signalNumber) { stopSignal = signalNumber; }
+
+// Ctrl-C and SIGTERM both ask the run to stop: the engine's progress
+// callback hands the request on at its next check, and the results of the
+// lines before it are written whole, marked as stopped.
+void installStopHandlers() {
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = onStopRequest;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int32_t reportProgress(void *user, int64_t membersDone, int64_t memberTotal) {
+    drawProgressBar(*static_cast<ProgressBar *>(user), membersDone, memberTotal);
+    return stopSignal != 0 ? 1 : 0;
+}
+
+fs::path absoluteOf(const std::string &path) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    return error ? fs::path(path) : absolute.lexically_normal();
+}
+
+const char *stopNameOf(int signalNumber) { return signalNumber == SIGTERM ? "SIGTERM" : "Ctrl-C"; }
+
+// 0 every line valued; 3 lines rejected or of unknown status; 130 or 143 stopped.
+int exitStatusOf(const TalvekResults &results, int signalNumber) {
+    if (results.stopped != 0) return signalNumber == SIGTERM ? kExitTerminated : kExitStopped;
+    const int64_t rejected = results.line_reads - results.members_done;
+    return rejected > 0 || results.unknown_statuses > 0 ? kExitLinesRejected : kExitDone;
+}
+
+// Everything the run knows before the engine starts.
+struct PreparedRun {
+    PlanBasis basis;
+    fs::path basisFile;
+    fs::path memberFile;
+    FileSnapshot memberBefore;
+    ResultsFolder folder;
+    MemberInput input;    // the member file checked, and converted where needed (member_input.h)
+    bool checked = false; // false with --no-check: the engine reads the file itself
+};
+
+// The member data checked before anything is written (member_input.cpp): 0,
+// or the exit status of a refusal (its messages printed).
+int checkMemberData(const RunOptions &options, PreparedRun &run) {
+    if (options.noCheck) {
+        if (libraryReadsFileAsItIs(run.basis)) return 0;
+        std::fprintf(stderr, "talvek: --no-check hands the member file to the valuation as it is, but the basis's "
+                             "[member_file] needs the check's conversion; nothing was run\n");
+        return kExitRefused;
+    }
+    run.checked = true;
+    return prepareMemberInput(run.basis, run.memberFile, options.memberFile, options.acceptAsRead, options.jobs,
+                              run.input);
+}
+
+// The basis read, the member file and --out checked: 0, or the exit status
+// of a refusal (its messages printed).
+int prepareRun(const RunOptions &options, PreparedRun &run) {
+    std::vector<std::string> problems;
+    if (!readBasisFile(options.basisFile, options.basisFile, run.basis, problems)) {
+        for (const std::string &problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
+        std::fprintf(stderr, "talvek: the basis file %s was refused (%zu problem%s); nothing was run\n",
+                     options.basisFile.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
+        return kExitRefused;
+    }
+    run.basisFile = absoluteOf(options.basisFile);
+    run.memberFile = absoluteOf(options.memberFile);
+    std::string problem;
+    if (!regularFileSnapshot(run.memberFile, "the member file", run.memberBefore, problem)) {
+        std::fprintf(stderr, "talvek: %s: %s; nothing was run\n", options.memberFile.c_str(), problem.c_str());
+        return kExitRefused;
+    }
+    const OutputChoice choice{options.outputDirectory, run.memberFile, run.basisFile, options.force};
+    if (!chooseResultsFolder(choice, run.folder, problem)) {
+        std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
+        return kExitRefused;
+    }
+    return checkMemberData(options, run);
+}
+
+RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
+                   const std::string &started) {
+    RunRecord record;
+    record.version = talvek_version();
+    record.started = started;
+    record.commandLine = options.commandLine;
+    record.basis.path = run.basisFile.string();
+    record.members.path = run.memberFile.string();
+    record.valuationYear = run.basis.valuationYear;
+    // the threads the engine used: one per core when none were asked for
+    record.jobs = options.jobs > 0 ? options.jobs : static_cast<int32_t>(std::thread::hardware_concurrency());
+    record.linesRead = results.line_reads;
+    record.membersValued = results.members_done - results.unknown_statuses;
+    record.rejected = results.line_reads - results.members_done;
+    record.skipped = results.unknown_statuses;
+    record.errors = results.error_count;
+    return record;
+}
+
+// The CSVs, the record, and the folder put in place. False with the problem.
+bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &record, std::string &problem) {
+    const std::string comment =
+        record.complete ? std::string()
+                        : "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
+                              std::to_string(record.linesRead) + " lines of the member file; see run.json";
+    if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
+    if (run.checked && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
+        problem = "the data summary and data check files could not be written to " + run.folder.temporary.string();
+        return false;
+    }
+    if (!sha256OfFile(run.basisFile, record.basis.sha256, record.basis.size, problem)) return false;
+    if (!sha256OfFile(run.memberFile, record.members.sha256, record.members.size, problem)) return false;
+    record.ended = utcNow();
+    if (!writeRunRecord(run.folder.temporary / kRunRecordFile, record, problem)) return false;
+    return installResultsFolder(run.folder, problem);
+}
+
+// The summary of a run whose results are in place, and a line on standard
+// error when lines were rejected.
+void printSummary(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
+                  int64_t memberLines, const HostArraySet &arrays, const RunRecord &record) {
+    RunFacts facts;
+    facts.basisFile = options.basisFile;
+    facts.memberFile = options.memberFile;
+    facts.outputDirectory = run.folder.out;
+    facts.memberLines = static_cast<int32_t>(memberLines);
+    facts.membersRead = static_cast<int32_t>(results.members_done);
+    facts.errorCount = static_cast<int32_t>(results.error_count);
+    facts.unknownStatuses = static_cast<int32_t>(results.unknown_statuses);
+    facts.stoppedByUser = results.stopped != 0;
+    facts.stopSignal = record.stoppedBy;
+    writeSummary(stdout, facts, arrays);
+    if (run.checked) {
+        std::fprintf(stdout, "\n");
+        printDataSummary(stdout, run.input.check.summary, run.basis, options.memberFile);
+        std::fprintf(stdout, "\nThe data summary and every finding of the check in %s:\n  %s  %s\n",
+                     run.folder.out.string().c_str(), kDataSummaryFile, kDataCheckFile);
+    }
+    std::fflush(stdout);
+    if (record.exitStatus == kExitLinesRejected) {
+        std::fprintf(stderr, "talvek: %lld line%s rejected and %lld member%s of unknown status; see %s\n",
+                     static_cast<long long>(record.rejected), record.rejected == 1 ? "" : "s",
+                     static_cast<long long>(record.skipped), record.skipped == 1 ? "" : "s",
+                     (run.folder.out / kErrorLogFile).c_str());
+    }
+}
+
+int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::string &started) {
+    static HostArraySet arrays; // large: kept off the stack
+    fillHostArrays(run.basis, arrays);
+    const std::string memberPath = run.memberFile.string();
+    const std::string listingPath = (run.folder.temporary / kListingFile).string();
+    const std::string errorPath = (run.folder.temporary / kErrorLogFile).string();
+    TalvekRunDef def = talvek_default_run_def();
+    def.member_file = memberPath.c_str();
+    def.listing_file = listingPath.c_str();
+    def.error_file = errorPath.c_str();
+    def.assumptions = engineAssumptions(arrays);
+    def.jobs = options.jobs; // 0: one per core
+    if (run.checked) useCheckedMembers(run.input, def, arrays); // the checked bytes, in memory
+    int64_t memberLines = 0;
+    talvek_count_line_reads(&def, &memberLines);
+    def.member_total = memberLines;
+    ProgressBar bar;
+    def.progress = reportProgress;
+    def.progress_user = &bar;
+
+    startProgressBar(bar, memberLines);
+    static TalvekResults results; // large: kept off the stack
+    const int32_t status = talvek_run(&def, &results);
+    endProgressBar(bar, status == TALVEK_OK);
+    // a member file that changed is the cause of whatever else went wrong
+    // with reading it, so it is looked at first
+    FileSnapshot after;
+    std::string problem;
+    if (!regularFileSnapshot(run.memberFile, "the member file", after, problem) ||
+        !(problem = fileChange(run.memberBefore, after)).empty()) {
+        std::fprintf(stderr, "talvek: the member file %s changed during the run (%s): the results would not "
+                             "match it and were not written; the results in %s are untouched\n",
+                     memberPath.c_str(), problem.c_str(), run.folder.out.c_str());
+        return kExitWriteFailed;
+    }
+    if (status != TALVEK_OK && status != TALVEK_STOPPED) {
+        std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", results.message,
+                     run.folder.out.c_str());
+        return kExitWriteFailed;
+    }
+    takeResults(results, arrays);
+    const int signalNumber = stopSignal;
+    RunRecord record = recordOf(options, run, results, started);
+    record.exitStatus = exitStatusOf(results, signalNumber);
+    record.complete = results.stopped == 0;
+    if (!record.complete) record.stoppedBy = stopNameOf(signalNumber);
+    if (!finishResults(run, arrays, record, problem)) {
+        std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
+                     run.folder.out.c_str());
+        return kExitWriteFailed;
+    }
+
+    printSummary(options, run, results, memberLines, arrays, record);
+    return record.exitStatus;
+}
+
+} // namespace
+
+int runValuationCommand(const RunOptions &options) {
+    // a stop asked from here on ends the run cleanly, with nothing half-written
+    installStopHandlers();
+    const std::string started = utcNow();
+    static PreparedRun run; // holds the basis: kept off the stack
+    run = PreparedRun{};
+    const int refused = prepareRun(options, run);
+    if (refused != 0) return refused;
+    std::string problem;
+    if (!openResultsFolder(run.folder, problem)) {
+        std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
+        closeResultsFolder(run.folder);
+        return run.folder.busy ? kExitRefused : kExitWriteFailed;
+    }
+    const int status = valueIntoFolder(options, run, started);
+    closeResultsFolder(run.folder);
+    return status;
+}
