@@ -8,6 +8,7 @@
 #include "check_report.h"
 #include "commands.h"
 #include "data_summary.h"
+#include "member_file_check.h"
 #include "member_input.h"
 
 namespace fs = std::filesystem;
@@ -41,10 +42,16 @@ int checkMembersCommand(const CheckOptions &options) {
     if (!readCheckedBasis(options.basisFile, basis)) return kExitRefused;
     MemberInput input;
     std::string problem;
+    // a FIFO or a device would never end: regular files only
+    FileSnapshot snapshot;
+    if (!regularFileSnapshot(options.memberFile, "the member file", snapshot, problem)) {
+        std::fprintf(stderr, "talvek: %s: %s\n", options.memberFile.c_str(), problem.c_str());
+        return kExitRefused;
+    }
     if (!readWholeFile(options.memberFile, input.fileBytes, problem)) {
         std::fprintf(stderr, "talvek: %s: cannot read the member file (%s)\n", options.memberFile.c_str(),
                      problem.c_str());
-        return kExitRefused;
+        return kExitWriteFailed; // a failure of the machine, not of the data
     }
     checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check,
                      checkThreads(0));

@@ -10,7 +10,8 @@ const char *const kExitStatusHelp =
     "  0    every line of the member file was valued\n"
     "  3    the run finished, but lines were rejected or had an unknown status (results\n"
     "       written; the summary and errors.txt say how many)\n"
-    "  2    nothing was valued: the command, the basis or the member file was refused, or\n"
+    "  2    nothing was valued: the command, the basis or the member file was refused (errors\n"
+    "       of the member data check included, unless --accept-as-read), or\n"
     "       another run is writing the same --out\n"
     "  1    a failure of the machine (a file could not be written or read, disk full,\n"
     "       permissions) or the member file changed during the run: the message names\n"
@@ -34,10 +35,10 @@ int main(int argc, char **argv) {
         "run", "Read and check the basis, check the member file as talvek check does (with errors "
                "nothing is valued), value every member and write the results: member_counts.csv, "
                "decrement_counts.csv, benefit_cashflows.csv, the member listing, the error log, "
-               "data_summary.csv, data_check.csv and run.json (the run's record), and the data summary "
-               "and a summary of the results on the terminal. The results are written into a temporary "
-               "folder beside --out and put in its place whole once all is written; a failed run leaves "
-               "the earlier results untouched. Ctrl-C or SIGTERM stops the run: the results of the lines "
+               "data_summary.csv, data_check.csv and run.json (the run's record), and the data summary and "
+               "a summary of the results on the terminal. The results are written into a temporary folder "
+               "beside --out and put in its place whole once all is written; a failed run leaves the "
+               "earlier results untouched. Ctrl-C or SIGTERM stops the run: the results of the lines "
                "before the stop are written, marked as stopped.");
     run->add_option("--basis", runOptions.basisFile, "Basis file (TOML), see docs/basis-file.md")
         ->required();

@@ -45,7 +45,7 @@ int prepareMemberInput(const PlanBasis &basis, const std::filesystem::path &memb
     if (!readWholeFile(memberFile, input.fileBytes, problem)) {
         std::fprintf(stderr, "talvek: %s: cannot read the member file (%s); nothing was run\n", shownName.c_str(),
                      problem.c_str());
-        return 2;
+        return 1; // a failure of the machine, not of the data
     }
     checkMemberBytes(basis, input.fileBytes.data(), static_cast<int64_t>(input.fileBytes.size()), input.check,
                      checkThreads(jobs));
@@ -64,8 +64,6 @@ int prepareMemberInput(const PlanBasis &basis, const std::filesystem::path &memb
             return 2;
         }
     }
-    printDataSummary(stdout, check.summary, basis, shownName);
-    std::fprintf(stdout, "\n");
     return 0;
 }
 

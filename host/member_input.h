@@ -27,10 +27,11 @@ bool libraryReadsFileAsItIs(const PlanBasis &basis);
 // Threads for the check: jobs, or one per core when jobs is 0.
 int checkThreads(int jobs);
 
-// Reads and checks the member file for a run on `jobs` threads. Prints the errors (on
-// standard error) and the data summary (on standard output). Returns 0 when
-// the run can go on: no errors, or errors the user accepts as read; 2 when
-// the file cannot be read or has errors (the run values nothing).
+// Reads and checks the member file for a run on `jobs` threads. Prints the
+// errors on standard error (the run prints the data summary after its own).
+// Returns 0 when the run can go on: no errors, or errors the user accepts as
+// read; 2 when the file has errors (the run values nothing); 1 when it
+// cannot be read.
 int prepareMemberInput(const PlanBasis &basis, const std::filesystem::path &memberFile,
                        const std::string &shownName, bool acceptAsRead, int jobs, MemberInput &input);
 

@@ -14,6 +14,8 @@
 #include "commands.h"
 #include "host_arrays.h"
 #include "member_file_check.h"
+#include "check_report.h"
+#include "data_summary.h"
 #include "member_input.h"
 #include "progress_bar.h"
 #include "result_files.h"
@@ -69,9 +71,24 @@ struct PreparedRun {
     fs::path basisFile;
     fs::path memberFile;
     FileSnapshot memberBefore;
-    MemberInput input; // the checked (and converted) member lines; unused with --no-check
     ResultsFolder folder;
+    MemberInput input;    // the member file checked, and converted where needed (member_input.h)
+    bool checked = false; // false with --no-check: the engine reads the file itself
 };
+
+// The member data checked before anything is written (member_input.cpp): 0,
+// or the exit status of a refusal (its messages printed).
+int checkMemberData(const RunOptions &options, PreparedRun &run) {
+    if (options.noCheck) {
+        if (libraryReadsFileAsItIs(run.basis)) return 0;
+        std::fprintf(stderr, "talvek: --no-check hands the member file to the valuation as it is, but the basis's "
+                             "[member_file] needs the check's conversion; nothing was run\n");
+        return kExitRefused;
+    }
+    run.checked = true;
+    return prepareMemberInput(run.basis, run.memberFile, options.memberFile, options.acceptAsRead, options.jobs,
+                              run.input);
+}
 
 // The basis read, the member file and --out checked: 0, or the exit status
 // of a refusal (its messages printed).
@@ -90,22 +107,12 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
         std::fprintf(stderr, "talvek: %s: %s; nothing was run\n", options.memberFile.c_str(), problem.c_str());
         return kExitRefused;
     }
-    // the member data checked, and converted where needed, before anything is written
-    if (options.noCheck && !libraryReadsFileAsItIs(run.basis)) {
-        std::fprintf(stderr, "talvek: --no-check hands the member file to the valuation as it is, but the basis's "
-                             "[member_file] needs the check's conversion; nothing was run\n");
-        return kExitRefused;
-    }
-    if (!options.noCheck && prepareMemberInput(run.basis, run.memberFile, options.memberFile, options.acceptAsRead,
-                                               options.jobs, run.input) != kExitDone) {
-        return kExitRefused;
-    }
     const OutputChoice choice{options.outputDirectory, run.memberFile, run.basisFile, options.force};
     if (!chooseResultsFolder(choice, run.folder, problem)) {
         std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
         return kExitRefused;
     }
-    return 0;
+    return checkMemberData(options, run);
 }
 
 RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
@@ -128,15 +135,14 @@ RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const Talv
 }
 
 // The CSVs, the record, and the folder put in place. False with the problem.
-bool finishResults(const RunOptions &options, PreparedRun &run, const HostArraySet &arrays, RunRecord &record,
-                   std::string &problem) {
+bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &record, std::string &problem) {
     const std::string comment =
         record.complete ? std::string()
                         : "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
                               std::to_string(record.linesRead) + " lines of the member file; see run.json";
     if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
-    if (!options.noCheck && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
-        problem = "cannot write data_summary.csv and data_check.csv in " + run.folder.temporary.string();
+    if (run.checked && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
+        problem = "the data summary and data check files could not be written to " + run.folder.temporary.string();
         return false;
     }
     if (!sha256OfFile(run.basisFile, record.basis.sha256, record.basis.size, problem)) return false;
@@ -161,6 +167,12 @@ void printSummary(const RunOptions &options, const PreparedRun &run, const Talve
     facts.stoppedByUser = results.stopped != 0;
     facts.stopSignal = record.stoppedBy;
     writeSummary(stdout, facts, arrays);
+    if (run.checked) {
+        std::fprintf(stdout, "\n");
+        printDataSummary(stdout, run.input.check.summary, run.basis, options.memberFile);
+        std::fprintf(stdout, "\nThe data summary and every finding of the check in %s:\n  %s  %s\n",
+                     run.folder.out.string().c_str(), kDataSummaryFile, kDataCheckFile);
+    }
     std::fflush(stdout);
     if (record.exitStatus == kExitLinesRejected) {
         std::fprintf(stderr, "talvek: %lld line%s rejected and %lld member%s of unknown status; see %s\n",
@@ -182,8 +194,7 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     def.error_file = errorPath.c_str();
     def.assumptions = engineAssumptions(arrays);
     def.jobs = options.jobs; // 0: one per core
-    // the checked bytes in memory, not the file, unless --no-check
-    if (!options.noCheck) useCheckedMembers(run.input, def, arrays);
+    if (run.checked) useCheckedMembers(run.input, def, arrays); // the checked bytes, in memory
     int64_t memberLines = 0;
     talvek_count_line_reads(&def, &memberLines);
     def.member_total = memberLines;
@@ -217,7 +228,7 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     record.exitStatus = exitStatusOf(results, signalNumber);
     record.complete = results.stopped == 0;
     if (!record.complete) record.stoppedBy = stopNameOf(signalNumber);
-    if (!finishResults(options, run, arrays, record, problem)) {
+    if (!finishResults(run, arrays, record, problem)) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
                      run.folder.out.c_str());
         return kExitWriteFailed;
