@@ -192,8 +192,9 @@ void deferredExits(ActiveMemberState &state, const ActiveYear &year, double defe
         // by the retirement-rate table, like the members in service
         events.deferredDeaths = deferredAtStart * q * (1.0 - r / 2.0);
         events.deferredRetirements = deferredAtStart * r * (1.0 - q / 2.0);
-    } else if (year.ageReached == retirementAge) {
-        // everyone still deferred leaves deferment this year: half the year's deaths, the rest retire
+    } else if (year.ageReached >= retirementAge) {
+        // everyone still deferred at the start of a year that reaches the age,
+        // or starts past it, leaves deferment: half the year's deaths, the rest retire
         events.deferredDeaths = deferredAtStart * q / 2.0;
         events.deferredRetirements = deferredAtStart * (1.0 - q / 2.0);
     } else {
@@ -216,7 +217,8 @@ void defer(ActiveMemberState &state, const HostArrays &host, const ActiveYear &y
     const double deferredAtStart = state.deferredCount;
     const double retireesAtStart = state.deferredRetirees;
 
-    if (state.deferredRetireesInGuarantee > 0.0) {
+    const double inGuaranteeAtStart = state.deferredRetireesInGuarantee;
+    if (inGuaranteeAtStart > 0.0) {
         advanceRing(ring, p, year.laggedIndexation, year.laggedBridgeGrowth, q, qs);
     } else {
         clearLeavingSlot(ring);
@@ -251,10 +253,13 @@ void defer(ActiveMemberState &state, const HostArrays &host, const ActiveYear &y
 
     updateDeferredPension(state, year, deferredAtStart);
 
-    // Before this age no deferred member retires by the table; a fixed
-    // deferred retirement age below it would count retirements without a
-    // cohort, which the plan's parameters rule out.
-    if (year.ageReached > state.terms.firstDeferredCohortAge) {
+    // Before this age no deferred member retires by the table. Retirements at
+    // a fixed deferred retirement age below it form their cohort all the same,
+    // or they would stay inside the guarantee for ever, unpaid; and the
+    // cohorts and the pensioners past their guarantee are paid in every year
+    // that has any.
+    if (year.ageReached > state.terms.firstDeferredCohortAge || events.deferredRetirements != 0.0 ||
+        inGuaranteeAtStart > 0.0 || retireesAtStart != 0.0) {
         GuaranteeCohort &arriving = ring.slot[p];
         arriving.retiredNumber = events.deferredRetirements;
         arriving.survivingNumber = events.deferredRetirements;

@@ -173,7 +173,8 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
         const double retirementFactor = retirementFactorOf(basis, host, serviceBand, reached32);
 
         // 3. The cohorts move one slot on; a ring that holds nobody stays put.
-        if (state.retireesInGuarantee > 0.0) {
+        const double inGuaranteeAtStart = state.retireesInGuarantee;
+        if (inGuaranteeAtStart > 0.0) {
             advanceRingThrough(ring, p, 1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1] * rules.indexationShare,
                                1.0 + yearlyRates[TALVEK_YEARLY_INFLATION + u - 1],
                                1.0 + yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + u - 1], q, qs);
@@ -198,8 +199,9 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
         if (rules.retirementAge == 0) {
             deferredDeaths = deferredAtStart * q * (1.0 - r / 2.0);
             deferredRetirements = deferredAtStart * r * (1.0 - q / 2.0);
-        } else if (ageReached == rules.retirementAge) {
-            // everyone still deferred retires this year; half the year's deaths come first
+        } else if (ageReached >= rules.retirementAge) {
+            // everyone still deferred retires in the year the age is reached, or
+            // in year 1 when it was reached before; half the year's deaths come first
             deferredDeaths = deferredAtStart * q / 2.0;
             deferredRetirements = (1.0 - q / 2.0) * deferredAtStart;
         } else {
@@ -219,9 +221,11 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
         // 8. From the first retirement age on: the new cohort, the pensioner
         // averages and the year's pensions. A fixed retirement age below the
         // table's first age retires members earlier; their cohort is formed
-        // all the same, or they would stay inside the guarantee for ever.
+        // all the same, or they would stay inside the guarantee for ever, and
+        // the cohorts and pensioners are paid in every year that has any.
         const double stillRetired = retireesAtStart - retireeDeaths;
-        if (ageReached > int64_t{rules.firstRetirementAge} - 1 || deferredRetirements != 0.0) {
+        if (ageReached > int64_t{rules.firstRetirementAge} - 1 || deferredRetirements != 0.0 ||
+            inGuaranteeAtStart > 0.0 || retireesAtStart != 0.0) {
             const double newBridge = averageCeiling * rules.bridgeRate * bridgeServiceYears;
             GuaranteeCohort &arriving = ring.slot[p];
             arriving.indexedPension = retirementFactor * state.accruedIndexedPension;
