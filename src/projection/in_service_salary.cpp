@@ -32,14 +32,14 @@ double finalAverageSalary(const InService &state, int32_t U, double n, int32_t c
     double average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
-        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.projectedSalaryShare[j];
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.salary->projectedSalaryShare[j];
     } else if (cappedYears >= n) {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalaryShare[j];
-        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.pastSalaryShare[k];
+        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalaryShare[j];
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.salary->pastSalaryShare[k];
     } else {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / cappedYears;
+        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalary[j] / cappedYears;
         const int32_t pastYears = std::min(c, kLastPastSlot);
-        for (int32_t k = 1; k <= pastYears; ++k) average += state.pastSalary[k] / cappedYears;
+        for (int32_t k = 1; k <= pastYears; ++k) average += state.salary->pastSalary[k] / cappedYears;
     }
     return average;
 }
@@ -52,33 +52,33 @@ void projectSalaryHistory(InService &state, const PlanTerms &terms, const HostAr
     const double *rates = host.yearlyRates;
 
     // Back over the years that the final average may reach before the valuation date.
-    state.pastSalary[0] = member.annualSalary;
+    state.salary->pastSalary[0] = member.annualSalary;
     const int32_t pastYears = std::min(member.cappedServiceYears, kLastPastSlot);
     for (int32_t k = 1; k <= pastYears; ++k) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} - k));
-        state.pastSalary[k] = state.pastSalary[k - 1] / (1.0 + deflation);
-        state.pastSalary[k] = state.pastSalary[k] / (1.0 + scale);
+        state.salary->pastSalary[k] = state.salary->pastSalary[k - 1] / (1.0 + deflation);
+        state.salary->pastSalary[k] = state.salary->pastSalary[k] / (1.0 + scale);
     }
 
     // Forward to the last retirement age, and at least over year 1, whose
     // contribution every member pays a part of.
-    state.projectedSalary[0] = member.annualSalary;
+    state.salary->projectedSalary[0] = member.annualSalary;
     const int32_t futureYears =
         std::min(std::max(member.yearsToLastRetirementAge, 1), kLastProjectedSlot);
     for (int32_t t = 1; t <= futureYears; ++t) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} + t - 1));
-        state.projectedSalary[t] =
-            (1.0 + rates[t]) * state.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
-        state.projectedSalary[t] = state.projectedSalary[t] * (1.0 + scale);
+        state.salary->projectedSalary[t] =
+            (1.0 + rates[t]) * state.salary->projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
+        state.salary->projectedSalary[t] = state.salary->projectedSalary[t] * (1.0 + scale);
     }
     shareSalaryHistory(state, terms.averagingYears);
 }
 
 void shareSalaryHistory(InService &state, double n) {
     // each salary over the averaging years, as the full-period averages add it
-    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.pastSalaryShare[k] = state.pastSalary[k] / n;
+    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.salary->pastSalaryShare[k] = state.salary->pastSalary[k] / n;
     for (int32_t t = 0; t < kProjectedSalarySlots; ++t)
-        state.projectedSalaryShare[t] = state.projectedSalary[t] / n;
+        state.salary->projectedSalaryShare[t] = state.salary->projectedSalary[t] / n;
 }
 
 // Contributions of year U on the members in service at mid-year, the mean
@@ -87,7 +87,7 @@ void shareSalaryHistory(InService &state, double n) {
 void addContributions(const InService &state, const PlanTerms &terms, const Basis &basis,
                       const YearRates &year, double inServiceAtStart, bool male, const Results &results) {
     const int32_t U = year.year;
-    const double salary = state.projectedSalary[U];
+    const double salary = state.salary->projectedSalary[U];
     const double ceiling = basis.salaryCeiling[U];
     const double capped = std::min(salary, ceiling);
     const double excess = std::max(salary - ceiling, 0.0);

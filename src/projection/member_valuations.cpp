@@ -47,17 +47,23 @@ Survivors deferredSurvivorsOf(bool male) {
                        Payment::deferredSpousePension, male, Keeping::averaged);
 }
 
-Retirees retireesOf(Origin origin, Keeping keeping) {
-    Retirees retirees{};
+// Pensioners of one origin, nobody yet; set in place, the ring is large.
+void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
+    resetRing(*retirees.cohorts); // the ring is the record's own
+    retirees.inGuarantee = 0.0;
+    retirees.count = 0.0;
+    retirees.spouseSurvival = 0.0;
+    retirees.pension = PensionAmounts{};
+    retirees.bridge = 0.0;
+    retirees.previousBridge = 0.0;
+    retirees.lastCohortSlot = 0;
     retirees.origin = origin;
     retirees.keeping = keeping;
-    return retirees;
 }
 
-// The projection of a member: the record, its sex, its order.
-void beginProjection(MemberProjection &p, const MemberRecord &member, bool male, Order order) {
+// The projection of a member: its ages and sex, the rates its years need.
+void beginProjection(MemberProjection &p, const MemberRecord &member, bool male) {
     p.ages = MemberAges{member.age, member.spouseAge, male};
-    p.order = order;
     p.needs = YearNeeds{};
     p.needs.member = true;
     p.needs.spouse = true;
@@ -73,10 +79,10 @@ constexpr Reach kSurvivingSpouseReach{false, false, false, false, false, true, f
 
 // Years U = 1 .. projectionYears - 1, each with the steps of the status's
 // populations made one piece of code.
-template <Reach reach>
+template <Reach reach, Order order>
 [[gnu::flatten]] void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
                               int32_t projectionYears) {
-    for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach>(p, inputs, member, U);
+    for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach, order>(p, inputs, member, U);
 }
 
 } // namespace
@@ -84,25 +90,43 @@ template <Reach reach>
 // Status 1: one member in service, who reaches every population.
 void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
+    SalaryHistory salary{};
+    GuaranteeRing serviceCohorts, deferredCohorts;
+    InService inService{};
+    inService.salary = &salary;
+    Disabled disabled{};
+    Deferred deferred{};
+    Retirees serviceRetirees, deferredRetirees;
+    Survivors serviceSurvivors, disabledSurvivors, deferredSurvivors;
     MemberProjection p{};
-    projectSalaryHistory(p.inService, context.terms, *context.host, member);
+    p.inService = &inService;
+    p.disabled = &disabled;
+    p.deferred = &deferred;
+    p.serviceRetirees = &serviceRetirees;
+    p.deferredRetirees = &deferredRetirees;
+    p.serviceSurvivors = &serviceSurvivors;
+    p.disabledSurvivors = &disabledSurvivors;
+    p.deferredSurvivors = &deferredSurvivors;
+    serviceRetirees.cohorts = &serviceCohorts;
+    deferredRetirees.cohorts = &deferredCohorts;
+    projectSalaryHistory((*p.inService), context.terms, *context.host, member);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
 
-    beginProjection(p, member, male, Order::inService);
+    beginProjection(p, member, male);
     p.needs = YearNeeds{true, true, true, true, true, true};
-    p.inService.count = 1.0;
-    p.inService.wholeServiceYears = member.wholeServiceYears;
-    p.disabled.spouseSurvival = 1.0;
-    p.deferred.serviceYears = member.wholeServiceYears;
-    p.serviceRetirees = retireesOf(Origin::service, Keeping::averaged);
-    p.deferredRetirees = retireesOf(Origin::deferment, Keeping::averaged);
-    p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::averaged);
-    p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::averaged);
-    p.deferredSurvivors = deferredSurvivorsOf(!male);
+    (*p.inService).count = 1.0;
+    (*p.inService).wholeServiceYears = member.wholeServiceYears;
+    (*p.disabled).spouseSurvival = 1.0;
+    (*p.deferred).serviceYears = member.wholeServiceYears;
+    startRetirees((*p.serviceRetirees), Origin::service, Keeping::averaged);
+    startRetirees((*p.deferredRetirees), Origin::deferment, Keeping::averaged);
+    (*p.serviceSurvivors) = serviceSurvivorsOf(!male, Keeping::averaged);
+    (*p.disabledSurvivors) = disabledSurvivorsOf(!male, Keeping::averaged);
+    (*p.deferredSurvivors) = deferredSurvivorsOf(!male);
     countPeople(inputs.results, People::inService, male, 0, 1.0);
     // the result blocks and the mortality tables hold years up to 110 only
-    project<kInServiceReach>(p, inputs, member, std::min(member.projectionYears, kProjectionSlots));
+    project<kInServiceReach, Order::inService>(p, inputs, member, std::min(member.projectionYears, kProjectionSlots));
 }
 
 namespace {
@@ -116,8 +140,8 @@ bool hasSpouse(char maritalStatus) {
 // P - yearsRetired; one past it is paid for life, with f to the spouse.
 void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanTerms &terms,
                     const Results &results) {
-    Retirees &retirees = p.serviceRetirees;
-    Survivors &survivors = p.serviceSurvivors;
+    Retirees &retirees = (*p.serviceRetirees);
+    Survivors &survivors = (*p.serviceSurvivors);
     const double spouse = hasSpouse(member.maritalStatus) ? 1.0 : 0.0;
     const double indexed = member.currentPension * member.guaranteedFraction;
     const double nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
@@ -132,7 +156,7 @@ void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanT
             static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
         retirees.inGuarantee = 1.0;
         countPeople(results, People::serviceRetireesInGuarantee, p.ages.male, 0, 1.0);
-        GuaranteeCohort &pensioner = retirees.cohorts.slot[retirees.lastCohortSlot];
+        GuaranteeCohort &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
         pensioner = GuaranteeCohort{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
         return;
     }
@@ -153,13 +177,19 @@ void valuePensioner(const ValuationContext &context, const MemberRecord &member)
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
+    Retirees pensioner;
+    GuaranteeRing ring;
+    pensioner.cohorts = &ring;
+    Survivors spouse;
     MemberProjection p;
-    beginProjection(p, member, male, Order::laterState);
-    p.serviceRetirees = retireesOf(Origin::service, Keeping::ownLife);
+    p.serviceRetirees = &pensioner;
+    p.serviceSurvivors = &spouse;
+    beginProjection(p, member, male);
+    startRetirees((*p.serviceRetirees), Origin::service, Keeping::ownLife);
     p.needs.bridges = true;
-    p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::ownLife);
+    (*p.serviceSurvivors) = serviceSurvivorsOf(!male, Keeping::ownLife);
     startPensioner(p, member, context.terms, inputs.results);
-    project<kPensionerReach>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    project<kPensionerReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
 // Status 3: a disability pensioner, whose spouse is paid f of its pension.
@@ -167,20 +197,24 @@ void valueDisabilityPensioner(const ValuationContext &context, const MemberRecor
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
+    Disabled disabled;
+    Survivors spouse;
     MemberProjection p;
-    beginProjection(p, member, male, Order::laterState);
+    p.disabled = &disabled;
+    p.disabledSurvivors = &spouse;
+    beginProjection(p, member, male);
     p.needs.member = false; // a disabled life dies at the loaded age only
     p.needs.disabled = true;
-    p.disabled = Disabled{};
-    p.disabled.count = 1.0;
-    p.disabled.spouseSurvival = 1.0;
-    p.disabled.keeping = Keeping::ownLife;
-    p.disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
-    p.disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
-    p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::ownLife);
-    p.disabledSurvivors.shareOfPensioner = true;
+    (*p.disabled) = Disabled{};
+    (*p.disabled).count = 1.0;
+    (*p.disabled).spouseSurvival = 1.0;
+    (*p.disabled).keeping = Keeping::ownLife;
+    (*p.disabled).pension.indexed = member.currentPension * member.guaranteedFraction;
+    (*p.disabled).pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
+    (*p.disabledSurvivors) = disabledSurvivorsOf(!male, Keeping::ownLife);
+    (*p.disabledSurvivors).shareOfPensioner = true;
     countPeople(inputs.results, People::disabled, male, 0, 1.0);
-    project<kDisabledReach>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    project<kDisabledReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
 namespace {
@@ -220,18 +254,26 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
 // Status 4: a deferred member, with the pensioner and spouse it becomes.
 void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
+    Deferred deferred;
+    Retirees pensioner;
+    GuaranteeRing ring;
+    pensioner.cohorts = &ring;
+    Survivors spouse;
     MemberProjection p;
-    startDeferred(p.deferred, member, context.terms, *context.basis);
+    p.deferred = &deferred;
+    p.deferredRetirees = &pensioner;
+    p.deferredSurvivors = &spouse;
+    startDeferred((*p.deferred), member, context.terms, *context.basis);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    beginProjection(p, member, male, Order::laterState);
+    beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
-    p.deferredRetirees = retireesOf(Origin::deferment, Keeping::averaged);
-    p.deferredSurvivors = deferredSurvivorsOf(!male);
+    startRetirees((*p.deferredRetirees), Origin::deferment, Keeping::averaged);
+    (*p.deferredSurvivors) = deferredSurvivorsOf(!male);
     countPeople(inputs.results, People::deferred, male, 0, 1.0);
     const int64_t youngerAge = std::min(member.age, member.spouseAge);
-    project<kDeferredReach>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
+    project<kDeferredReach, Order::laterState>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
 }
 
 // Status 5: a spouse in payment, who dies at its own mortality; its pension
@@ -241,10 +283,11 @@ void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &m
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
+    Survivors spouse;
     MemberProjection p;
-    beginProjection(p, member, male, Order::laterState);
+    p.serviceSurvivors = &spouse;
+    beginProjection(p, member, male);
     p.needs.spouse = false;
-    Survivors &spouse = p.serviceSurvivors;
     spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
                          Payment::serviceSpousePension, male, Keeping::ownLife);
     spouse.survivorIsMember = true;
@@ -253,5 +296,5 @@ void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &m
     spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
     spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
     countPeople(inputs.results, People::serviceSurvivors, male, 0, 1.0);
-    project<kSurvivingSpouseReach>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }

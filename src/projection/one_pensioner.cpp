@@ -62,9 +62,9 @@ void guaranteeYearOfOnePensioner(Retirees &retirees, Survivors &survivors, YearE
                                  const Results &results) {
     const int32_t U = year.year;
     const int32_t p = terms.guaranteeSlots;
-    advanceRing(retirees.cohorts, retirees.lastCohortSlot, year.laggedIndexation, year.laggedBridgeGrowth,
+    advanceRing(*retirees.cohorts, retirees.lastCohortSlot, year.laggedIndexation, year.laggedBridgeGrowth,
                 Order::laterState, year.memberMortality, year.spouseMortality);
-    const GuaranteeCohort &leaving = retirees.cohorts.slot[0];
+    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
 
     retirees.inGuarantee = retirees.inGuarantee - leaving.retiredNumber;
     countPeople(results, People::serviceRetireesInGuarantee, male, U, retirees.inGuarantee);
@@ -75,9 +75,9 @@ void guaranteeYearOfOnePensioner(Retirees &retirees, Survivors &survivors, YearE
     events.serviceRetireeDeaths = 0.0;
     countEvents(results, Event::guaranteeDeathsService, U, guaranteeDeaths);
     spouseOfTheGuarantee(survivors, leaving, guaranteeDeaths, terms, U, results);
-    addPayment(results, Payment::servicePension, male, U, guaranteedYearPayments(retirees.cohorts, p));
+    addPayment(results, Payment::servicePension, male, U, guaranteedYearPayments(*retirees.cohorts, p));
     addPayment(results, Payment::bridgePension, male, U,
-               guaranteedYearBridges(retirees.cohorts, p, year.inBridgeWindow));
+               guaranteedYearBridges(*retirees.cohorts, p, year.inBridgeWindow));
 
     retirees.pension.indexed = leaving.indexedPension;
     retirees.pension.nonIndexed = leaving.nonIndexedPension;

@@ -38,13 +38,17 @@ enum class Keeping {
 
 // Members in service, with the salary, the accrued pensions and the factor
 // of an exit in the current year.
-struct InService {
-    double count;
-    int32_t wholeServiceYears; // at the valuation date
+struct SalaryHistory {
     double pastSalary[kPastSalarySlots];        // slot k: k years back
     double projectedSalary[kProjectedSalarySlots];
     double pastSalaryShare[kPastSalarySlots];   // the same divided by the averaging years
     double projectedSalaryShare[kProjectedSalarySlots];
+};
+
+struct InService {
+    double count;
+    int32_t wholeServiceYears; // at the valuation date
+    SalaryHistory *salary;     // held apart, as the ring of the pensioners
     double finalAverageSalary;
     double averageCeiling;           // the salary ceiling averaged like the salary
     double accruedIndexedPension;    // for past service with the guarantee
@@ -77,7 +81,7 @@ enum class Origin { service, deferment };
 // Old-age pensioners of one origin: the cohorts inside their guarantee
 // period and the pensioners past it, with their bridge pensions.
 struct Retirees {
-    GuaranteeRing cohorts;
+    GuaranteeRing *cohorts; // held apart: the large ring would keep the counts in memory
     double inGuarantee;    // everyone of the cohorts in the ring, alive or not
     double count;          // past the guarantee, alive
     double spouseSurvival; // probability that a pensioner's spouse is alive, average
@@ -138,17 +142,17 @@ struct Reach {
 // reaches are set and stepped.
 struct MemberProjection {
     MemberAges ages;
-    Order order;
     YearNeeds needs;
-    int32_t pastServiceYears; // capped whole years of past service (ceiling averages)
-    InService inService;
-    Disabled disabled;
-    Deferred deferred;
-    Retirees serviceRetirees;
-    Retirees deferredRetirees;
-    Survivors serviceSurvivors;
-    Survivors disabledSurvivors;
-    Survivors deferredSurvivors;
+    // the populations, each its own record (only those of the status exist;
+    // held apart, the small ones stay in registers through the year's loop)
+    InService *inService;
+    Disabled *disabled;
+    Deferred *deferred;
+    Retirees *serviceRetirees;
+    Retirees *deferredRetirees;
+    Survivors *serviceSurvivors;
+    Survivors *disabledSurvivors;
+    Survivors *deferredSurvivors;
     YearEvents events;
 };
 

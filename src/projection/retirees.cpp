@@ -45,8 +45,8 @@ void payBridges(Retirees &retirees, const RetireeYear &moved, const PlanTerms &t
                 const YearRates &year, Order order, bool male, const Results &results) {
     retirees.previousBridge = retirees.bridge;
     if (!year.inBridgeWindow) return;
-    const GuaranteeCohort &leaving = retirees.cohorts.slot[0];
-    double paid = guaranteedBridgePayments(retirees.cohorts, terms.guaranteeSlots, order);
+    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
+    double paid = guaranteedBridgePayments(*retirees.cohorts, terms.guaranteeSlots, order);
     const double kept = moved.atStart - moved.deaths;
     if (retirees.count > 0.0) {
         retirees.bridge = (grownBridge(retirees.bridge * kept, year.bridgeGrowth, order) +
@@ -73,12 +73,12 @@ RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events
     const double q = year.memberMortality;
     const double qs = year.spouseMortality;
     if (retirees.inGuarantee > 0.0) {
-        advanceRing(retirees.cohorts, terms.guaranteeSlots, year.laggedIndexation, year.laggedBridgeGrowth,
+        advanceRing(*retirees.cohorts, terms.guaranteeSlots, year.laggedIndexation, year.laggedBridgeGrowth,
                     order, q, qs);
     } else {
-        clearLeavingSlot(retirees.cohorts);
+        clearLeavingSlot(*retirees.cohorts);
     }
-    const GuaranteeCohort &leaving = retirees.cohorts.slot[0];
+    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
     const RetireeYear moved{retirees.count, retirees.count * q};
     setEvents(events, retirees.origin, moved.deaths, leaving.retiredNumber - leaving.survivingNumber);
     countEvents(results, names.deaths, U, moved.deaths);
@@ -111,7 +111,7 @@ void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, c
                            const PlanTerms &terms, const YearRates &year, Order order, bool male,
                            const Results &results) {
     const int32_t p = terms.guaranteeSlots;
-    GuaranteeCohort &arriving = retirees.cohorts.slot[p];
+    GuaranteeCohort &arriving = retirees.cohorts->slot[p];
     arriving.indexedPension = arrivals.indexedPension;
     arriving.nonIndexedPension = arrivals.nonIndexedPension;
     arriving.bridgePension = arrivals.bridgePension;
@@ -119,11 +119,11 @@ void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, c
     arriving.survivingNumber = arrivals.number;
     arriving.spouseSurvival = 1.0;
 
-    const GuaranteeCohort &leaving = retirees.cohorts.slot[0];
+    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
     averagePensions(retirees.pension, moved.atStart - moved.deaths, retirees.count, year.laggedIndexation,
                     leaving.indexedPension * leaving.survivingNumber,
                     leaving.nonIndexedPension * leaving.survivingNumber);
-    const double guaranteed = guaranteedPensionPayments(retirees.cohorts, p);
+    const double guaranteed = guaranteedPensionPayments(*retirees.cohorts, p);
     const double life = midYearPayment(retirees.pension, moved.atStart, retirees.count);
     addPayment(results, namesOf(retirees.origin).pension, male, year.year, guaranteed + life);
     payBridges(retirees, moved, terms, year, order, male, results);
@@ -137,7 +137,7 @@ SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEve
     const bool service = retirees.origin == Origin::service;
     const double deaths = service ? events.serviceRetireeDeaths : events.deferredRetireeDeaths;
     const double guaranteeDeaths = service ? events.guaranteeDeathsService : events.guaranteeDeathsDeferred;
-    const GuaranteeCohort &leaving = retirees.cohorts.slot[0];
+    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
     const double f = terms.spouseFraction;
     SurvivorEntrants entrants = noSurvivorEntrants();
     entrants.any = true;

@@ -14,19 +14,20 @@
 void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
                        const YearRates &year);
 SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
-                                     bool &spousesStepped);
+                                     Order order, bool &spousesStepped);
 // fromService: the member was in service at the valuation date and feeds
 // the population from service.
 void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
                       bool fromService);
 void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
-                   const YearRates &year, bool fromService);
+                   const YearRates &year, Order order, bool fromService);
 void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
                  bool fromService);
 
-// The year of a member that reaches the populations of `reach` (fixed for
-// each status, so that each status's year holds only its own steps).
-template <Reach reach>
+// The year of a member that reaches the populations of `reach` in the
+// given order (both fixed for each status, so that each status's year holds
+// only its own steps).
+template <Reach reach, Order order>
 void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member, int32_t U) {
     const PlanTerms &terms = *in.terms;
     const YearRates year = ratesOfYear(p.ages, p.needs, terms, *in.basis, *in.host, U);
@@ -34,22 +35,22 @@ void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecor
     SurvivorEntrants serviceSpouses = noSurvivorEntrants();
     bool serviceSpousesStepped = false;
     if constexpr (reach.serviceRetirees) {                                          // c
-        serviceSpouses = stepServiceRetirees(p, in, year, serviceSpousesStepped);
+        serviceSpouses = stepServiceRetirees(p, in, year, order, serviceSpousesStepped);
     }
     if constexpr (reach.disabled) stepDisabledYear(p, in, year, reach.inService);               // d
-    if constexpr (reach.deferred) stepDeferment(p, in, member, year, reach.inService);           // e
+    if constexpr (reach.deferred) stepDeferment(p, in, member, year, order, reach.inService);           // e
     if constexpr (reach.serviceSurvivors) {                                         // f
         if (!serviceSpousesStepped) {
-            stepSurvivors(p.serviceSurvivors, serviceSpouses, terms, year, p.order, in.results);
+            stepSurvivors((*p.serviceSurvivors), serviceSpouses, terms, year, order, in.results);
         }
     }
     if constexpr (reach.disabledSurvivors) {                                        // g
-        stepSurvivors(p.disabledSurvivors, disabledSurvivorEntrants(p.disabled, p.events, terms), terms, year,
-                      p.order, in.results);
+        stepSurvivors((*p.disabledSurvivors), disabledSurvivorEntrants((*p.disabled), p.events, terms), terms, year,
+                      order, in.results);
     }
     if constexpr (reach.deferredSurvivors) {                                        // h
-        stepSurvivors(p.deferredSurvivors, retireeSurvivorEntrants(p.deferredRetirees, p.events, terms, p.order),
-                      terms, year, p.order, in.results);
+        stepSurvivors((*p.deferredSurvivors), retireeSurvivorEntrants((*p.deferredRetirees), p.events, terms, order),
+                      terms, year, order, in.results);
     }
     if constexpr (reach.deferred) payLumpSums(p, in, year, reach.inService);                  // i
 }

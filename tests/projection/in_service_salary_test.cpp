@@ -15,17 +15,19 @@ namespace {
 // values, so that every slot read shows in the averages.
 struct AverageCase {
     ActivePlan plan;
+    SalaryHistory stateHistory{};
     InService state{};
     PlanTerms terms{};
     MemberRecord member{};
 
     AverageCase(double averagingYears, int cappedServiceYears) {
+        state.salary = &stateHistory;
         for (int j = 0; j < kProjectedSalarySlots; ++j) {
-            state.projectedSalary[j] = 1000.0 + 37.0 * j;
+            state.salary->projectedSalary[j] = 1000.0 + 37.0 * j;
             plan.basis->salaryCeiling[j] = 5000.0 + 11.0 * j;
         }
         for (int k = 0; k < kPastSalarySlots; ++k) {
-            state.pastSalary[k] = 900.0 - 7.0 * k;
+            state.salary->pastSalary[k] = 900.0 - 7.0 * k;
             plan.basis->pastSalaryCeiling[k] = 4000.0 - 3.0 * k;
         }
         terms.averagingYears = averagingYears;
@@ -41,8 +43,8 @@ struct AverageCase {
         const HostArrays arrays = plan.host.arrays();
         computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     }
-    double salary(int j) const { return state.projectedSalary[j]; }
-    double past(int k) const { return state.pastSalary[k]; }
+    double salary(int j) const { return state.salary->projectedSalary[j]; }
+    double past(int k) const { return state.salary->pastSalary[k]; }
     double ceiling(int j) const { return plan.basis->salaryCeiling[j]; }
     double pastCeiling(int k) const { return plan.basis->pastSalaryCeiling[k]; }
 };
@@ -92,7 +94,9 @@ TEST(InServiceSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
 TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
     ActivePlan plan;
     plan.host.planParameters[5] = 5;
+    SalaryHistory stateHistory{};
     InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'M', 38, 0, plan); // no past service at all
     member.cappedServiceYears = 5;
     const HostArrays arrays = plan.host.arrays();
@@ -116,7 +120,9 @@ TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
 
 TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     ActivePlan plan;
+    SalaryHistory stateHistory{};
     InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'F', 42, 8, plan);
     member.annualSalary = 130000.0; // above the flat ceiling of 100000
     member.serviceWithoutGuarantee = 2 * kTestWeeksPerYear;
@@ -156,47 +162,55 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     plan.host.salaryScale[93] = 0.05;
     plan.host.yearlyRates[1] = 0.03;
     plan.host.yearlyRates[112] = 0.01;
+    SalaryHistory stateHistory{};
     InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(21, 'M', 20, 3, plan);
     member.yearsToLastRetirementAge = 2;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
     projectSalaryHistory(state, terms, arrays, member);
 
-    EXPECT_EQ(state.pastSalary[0], kTestSalary);
-    EXPECT_NEAR(state.pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
-    EXPECT_NEAR(state.pastSalary[2], state.pastSalary[1] / 1.02 / 1.07, 1e-9); // age 19: below it
-    EXPECT_EQ(state.pastSalary[4], 0.0); // only capped service years are computed
-    EXPECT_NEAR(state.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.01, 1e-9);
-    EXPECT_NEAR(state.projectedSalary[2], state.projectedSalary[1] * 1.01, 1e-9);
-    EXPECT_EQ(state.projectedSalary[3], 0.0); // beyond the last retirement age
+    EXPECT_EQ(state.salary->pastSalary[0], kTestSalary);
+    EXPECT_NEAR(state.salary->pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
+    EXPECT_NEAR(state.salary->pastSalary[2], state.salary->pastSalary[1] / 1.02 / 1.07, 1e-9); // age 19: below it
+    EXPECT_EQ(state.salary->pastSalary[4], 0.0); // only capped service years are computed
+    EXPECT_NEAR(state.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.01, 1e-9);
+    EXPECT_NEAR(state.salary->projectedSalary[2], state.salary->projectedSalary[1] * 1.01, 1e-9);
+    EXPECT_EQ(state.salary->projectedSalary[3], 0.0); // beyond the last retirement age
 
     // a member past the last retirement age still projects year 1; the
     // scale above its last age reads element 93
+    SalaryHistory lateHistory{};
     InService late{};
+    late.salary = &lateHistory;
     member.age = 70;
     member.yearsToLastRetirementAge = -4;
     projectSalaryHistory(late, terms, arrays, member);
-    EXPECT_NEAR(late.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
-    EXPECT_EQ(late.projectedSalary[2], 0.0);
+    EXPECT_NEAR(late.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
+    EXPECT_EQ(late.salary->projectedSalary[2], 0.0);
 
     // a projection longer than the vector stops at its last slot
+    SalaryHistory longerHistory{};
     InService longer{};
+    longer.salary = &longerHistory;
     member.age = 10;
     member.yearsToLastRetirementAge = 1000;
     member.cappedServiceYears = 1000;
     projectSalaryHistory(longer, terms, arrays, member);
-    EXPECT_GT(longer.projectedSalary[110], 0.0);
-    EXPECT_GT(longer.pastSalary[59], 0.0);
+    EXPECT_GT(longer.salary->projectedSalary[110], 0.0);
+    EXPECT_GT(longer.salary->pastSalary[59], 0.0);
 }
 
 TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     ActivePlan plan;
+    SalaryHistory stateHistory{};
     InService state{};
+    state.salary = &stateHistory;
     PlanTerms terms{};
     terms.cappedContributionRate = 0.05 + 0.03;
     terms.excessContributionRate = 0.08 + 0.04;
-    state.projectedSalary[3] = 120000.0;
+    state.salary->projectedSalary[3] = 120000.0;
     state.count = 0.8;
     const HostArrays arrays = plan.host.arrays();
     const Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
@@ -209,7 +223,7 @@ TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     EXPECT_EQ(plan.paid(cashflows::kContributionsMale, 3), 0.0);
 
     // below the ceiling only the lower rates apply
-    state.projectedSalary[4] = 60000.0;
+    state.salary->projectedSalary[4] = 60000.0;
     year.year = 4;
     addContributions(state, terms, *plan.basis, year, 1.0, false, results);
     EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 4), 0.9 * 60000.0 * 0.08, 1e-9);
