@@ -88,7 +88,7 @@ template <Reach reach, Order order>
 } // namespace
 
 // Status 1: one member in service, who reaches every population.
-void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     SalaryHistory salary{};
     GuaranteeRing serviceCohorts, deferredCohorts;
@@ -114,7 +114,7 @@ void valueActiveMember(const ValuationContext &context, const MemberRecord &memb
     if (!male && !isFemale(member.sex)) return;
 
     beginProjection(p, member, male);
-    p.needs = YearNeeds{true, true, true, true, true, true};
+    p.needs = YearNeeds{true, true, true, true, true, true, true};
     (*p.inService).count = 1.0;
     (*p.inService).wholeServiceYears = member.wholeServiceYears;
     (*p.disabled).spouseSurvival = 1.0;
@@ -173,7 +173,7 @@ void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanT
 } // namespace
 
 // Status 2: a pensioner, with its spouse.
-void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
@@ -193,7 +193,7 @@ void valuePensioner(const ValuationContext &context, const MemberRecord &member)
 }
 
 // Status 3: a disability pensioner, whose spouse is paid f of its pension.
-void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
@@ -252,7 +252,7 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
 } // namespace
 
 // Status 4: a deferred member, with the pensioner and spouse it becomes.
-void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     Deferred deferred;
     Retirees pensioner;
@@ -269,6 +269,7 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
     beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
+    p.needs.averagedBridges = true;
     startRetirees((*p.deferredRetirees), Origin::deferment, Keeping::averaged);
     (*p.deferredSurvivors) = deferredSurvivorsOf(!male);
     countPeople(inputs.results, People::deferred, male, 0, 1.0);
@@ -279,7 +280,7 @@ void valueDeferredMember(const ValuationContext &context, const MemberRecord &me
 // Status 5: a spouse in payment, who dies at its own mortality; its pension
 // is indexed with the rate of the year itself and its deaths are counted
 // with those of the disabled pensioners' spouses.
-void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;

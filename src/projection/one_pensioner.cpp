@@ -117,6 +117,8 @@ SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, 
 
     SurvivorEntrants entrants = noSurvivorEntrants();
     entrants.any = true;
+    entrants.ofDeaths.deaths = events.serviceRetireeDeaths;
+    entrants.ofDeaths.survival = retirees.spouseSurvival;
     entrants.ofDeaths.number = events.serviceRetireeDeaths * retirees.spouseSurvival;
     entrants.sharesBridge = true;
     entrants.bridgeAtStart = retirees.previousBridge;

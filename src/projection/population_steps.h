@@ -23,10 +23,14 @@ struct CohortArrivals {
     double bridgePension;     // per head
 };
 
-// One group of new surviving spouses: their number and what they bring.
+// One group of new surviving spouses: the pensioners' deaths they follow,
+// the probability that the spouse is alive, their number (the product), and
+// the pensioners' per-head amounts, of which they take f.
 struct NewSurvivors {
-    double number;
-    double indexed;    // in all, for averaged survivors
+    double deaths;
+    double survival;
+    double number;     // deaths x survival
+    double indexed;    // per head of the pensioners who died
     double nonIndexed;
 };
 
@@ -44,7 +48,7 @@ struct SurvivorEntrants {
 // A group of nobody, and entrants of nobody. Every field is set one by one:
 // these are built in every member-year, where clearing a whole record costs
 // more than the year's arithmetic.
-inline NewSurvivors noNewSurvivors() { return NewSurvivors{0.0, 0.0, 0.0}; }
+inline NewSurvivors noNewSurvivors() { return NewSurvivors{0.0, 0.0, 0.0, 0.0, 0.0}; }
 inline SurvivorEntrants noSurvivorEntrants() {
     SurvivorEntrants entrants;
     entrants.any = false;
@@ -96,8 +100,7 @@ RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events
 void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, const RetireeYear &moved,
                            const PlanTerms &terms, const YearRates &year, Order order, bool male,
                            const Results &results);
-SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events,
-                                         const PlanTerms &terms, Order order);
+SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events);
 
 // One pensioner valued from the valuation date (one_pensioner.cpp): a year
 // inside its guarantee, which also counts and pays its spouse when the
@@ -111,5 +114,4 @@ SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, 
 // Surviving spouses of one kind.
 void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const PlanTerms &terms,
                    const YearRates &year, Order order, const Results &results);
-SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events,
-                                          const PlanTerms &terms);
+SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events);

@@ -132,29 +132,18 @@ void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, c
 // The spouses the year's deaths leave: of the pensioners past the guarantee
 // (deaths x s among them) and of the cohort whose guarantee ended (its dead
 // x slot 0 spouse), each with f of the pension the pensioner had.
-SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events,
-                                         const PlanTerms &terms, Order order) {
+SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events) {
     const bool service = retirees.origin == Origin::service;
     const double deaths = service ? events.serviceRetireeDeaths : events.deferredRetireeDeaths;
     const double guaranteeDeaths = service ? events.guaranteeDeathsService : events.guaranteeDeathsDeferred;
     const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
-    const double f = terms.spouseFraction;
     SurvivorEntrants entrants = noSurvivorEntrants();
     entrants.any = true;
     entrants.ofGuaranteeToo = true;
-    entrants.ofDeaths.number = deaths * retirees.spouseSurvival;
-    entrants.ofGuarantee.number = guaranteeDeaths * leaving.spouseSurvival;
-    if (order == Order::inService) {
-        entrants.ofDeaths.indexed = retirees.pension.indexed * f * deaths * retirees.spouseSurvival;
-        entrants.ofDeaths.nonIndexed = retirees.pension.nonIndexed * f * deaths * retirees.spouseSurvival;
-        entrants.ofGuarantee.indexed = leaving.indexedPension * f * guaranteeDeaths * leaving.spouseSurvival;
-        entrants.ofGuarantee.nonIndexed =
-            leaving.nonIndexedPension * f * guaranteeDeaths * leaving.spouseSurvival;
-    } else {
-        entrants.ofDeaths.indexed = retirees.pension.indexed * f * entrants.ofDeaths.number;
-        entrants.ofDeaths.nonIndexed = retirees.pension.nonIndexed * f * entrants.ofDeaths.number;
-        entrants.ofGuarantee.indexed = leaving.indexedPension * f * entrants.ofGuarantee.number;
-        entrants.ofGuarantee.nonIndexed = leaving.nonIndexedPension * f * entrants.ofGuarantee.number;
-    }
+    entrants.ofDeaths = NewSurvivors{deaths, retirees.spouseSurvival, deaths * retirees.spouseSurvival,
+                                     retirees.pension.indexed, retirees.pension.nonIndexed};
+    entrants.ofGuarantee = NewSurvivors{guaranteeDeaths, leaving.spouseSurvival,
+                                        guaranteeDeaths * leaving.spouseSurvival, leaving.indexedPension,
+                                        leaving.nonIndexedPension};
     return entrants;
 }

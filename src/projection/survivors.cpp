@@ -23,13 +23,21 @@ double survivorsAfter(double atStart, const SurvivorEntrants &entrants, double d
     return count - deaths + atStart;
 }
 
+// What a group of new spouses brings, f of the pensioners' amount: in the
+// order of members in service ((amount x f) x deaths) x survival, in that of
+// a later state (amount x f) x number.
+double brought(double amount, const NewSurvivors &group, double f, Order order) {
+    if (order == Order::inService) return amount * f * group.deaths * group.survival;
+    return amount * f * group.number;
+}
+
 // Averaged spouses, S1 != 0, K = S0 - deaths:
 //   indexed    = (kept + brought of the guarantee + brought of the deaths) / S1
 //   nonIndexed = (nonIndexed x K + the same) / S1
 // where the kept indexed amount is indexed x I'(U) x K for spouses of
 // old-age pensioners and indexed x K x I(U) for spouses of the disabled.
 void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
-                             const YearRates &year) {
+                             const YearRates &year, double f, Order order) {
     PensionAmounts &amounts = survivors.pension;
     if (survivors.count == 0.0) {
         amounts.indexed = 0.0;
@@ -43,22 +51,23 @@ void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entra
                          : amounts.indexed * kept * year.indexation;
     double nonIndexed = amounts.nonIndexed * kept;
     if (entrants.ofGuaranteeToo) {
-        indexed = indexed + entrants.ofGuarantee.indexed;
-        nonIndexed = nonIndexed + entrants.ofGuarantee.nonIndexed;
+        indexed = indexed + brought(entrants.ofGuarantee.indexed, entrants.ofGuarantee, f, order);
+        nonIndexed = nonIndexed + brought(entrants.ofGuarantee.nonIndexed, entrants.ofGuarantee, f, order);
     }
-    amounts.indexed = (indexed + entrants.ofDeaths.indexed) / survivors.count;
-    amounts.nonIndexed = (nonIndexed + entrants.ofDeaths.nonIndexed) / survivors.count;
+    amounts.indexed = (indexed + brought(entrants.ofDeaths.indexed, entrants.ofDeaths, f, order)) / survivors.count;
+    amounts.nonIndexed =
+        (nonIndexed + brought(entrants.ofDeaths.nonIndexed, entrants.ofDeaths, f, order)) / survivors.count;
 }
 
 // The spouses' per-head pension a year on, by how the population keeps it:
 // averaged with the new spouses', a life's own indexed by the rate of year U
 // or U - 1, or the disabled pensioner's own amounts, of which f is paid.
 void updateSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
-                            const YearRates &year) {
+                            const YearRates &year, double f, Order order) {
     if (survivors.shareOfPensioner) {
         survivors.pension = *entrants.pensionerAmounts;
     } else if (survivors.keeping == Keeping::averaged) {
-        averageSurvivorPensions(survivors, entrants, kept, year);
+        averageSurvivorPensions(survivors, entrants, kept, year, f, order);
     } else {
         indexOwnPensions(survivors.pension, survivors.indexedWithYearRate ? year.indexation
                                                                           : year.laggedIndexation);
@@ -92,7 +101,7 @@ void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const
     const double atStart = survivors.count;
     const double deaths = atStart * mortality;
     survivors.count = survivorsAfter(atStart, entrants, deaths, order);
-    updateSurvivorPensions(survivors, entrants, atStart - deaths, year);
+    updateSurvivorPensions(survivors, entrants, atStart - deaths, year, terms.spouseFraction, order);
     countEvents(results, survivors.deaths, U, deaths);
     countPeople(results, survivors.people, survivors.male, U, survivors.count);
     if (entrants.sharesBridge && year.inBridgeWindow) {
@@ -106,15 +115,12 @@ void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const
 // The spouses of the year's disabled deaths, alive with the probability s
 // from the valuation date, each with f of the disability pension as updated
 // this year.
-SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events,
-                                          const PlanTerms &terms) {
-    const double f = terms.spouseFraction;
+SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events) {
     SurvivorEntrants entrants = noSurvivorEntrants();
     entrants.any = true;
-    entrants.ofDeaths.number = events.disabledDeaths * disabled.spouseSurvival;
-    entrants.ofDeaths.indexed = disabled.pension.indexed * f * events.disabledDeaths * disabled.spouseSurvival;
-    entrants.ofDeaths.nonIndexed =
-        disabled.pension.nonIndexed * f * events.disabledDeaths * disabled.spouseSurvival;
+    entrants.ofDeaths = NewSurvivors{events.disabledDeaths, disabled.spouseSurvival,
+                                     events.disabledDeaths * disabled.spouseSurvival, disabled.pension.indexed,
+                                     disabled.pension.nonIndexed};
     entrants.pensionerAmounts = &disabled.pension;
     return entrants;
 }

@@ -45,14 +45,9 @@ YearRates ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const Plan
     year.disablement = needs.service ? disablementRateOf(basis, host, saturate(x)) : 0.0;
     year.indexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U] * terms.indexationShare;
     year.laggedIndexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U - 1] * terms.indexationShare;
-    if (needs.bridges) {
-        year.bridgeGrowth = growthOfYear(rates, U);
-        year.laggedBridgeGrowth = growthOfYear(rates, U - 1);
-        year.inBridgeWindow = insideBridgeAges(terms.bridgeStartAge, terms.bridgeEndAge, year.ageReached);
-    } else {
-        year.bridgeGrowth = BridgeGrowth{1.0, 1.0, 1.0};
-        year.laggedBridgeGrowth = year.bridgeGrowth;
-        year.inBridgeWindow = false;
-    }
+    year.bridgeGrowth = needs.averagedBridges ? growthOfYear(rates, U) : BridgeGrowth{1.0, 1.0, 1.0};
+    year.laggedBridgeGrowth = needs.bridges ? growthOfYear(rates, U - 1) : BridgeGrowth{1.0, 1.0, 1.0};
+    year.inBridgeWindow =
+        needs.bridges && insideBridgeAges(terms.bridgeStartAge, terms.bridgeEndAge, year.ageReached);
     return year;
 }

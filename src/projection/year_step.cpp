@@ -44,7 +44,7 @@ SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs
         p.events.serviceRetireeDeaths = 0.0;
         p.events.guaranteeDeathsService = 0.0;
     }
-    return retireeSurvivorEntrants(retirees, p.events, terms, order);
+    return retireeSurvivorEntrants(retirees, p.events);
 }
 
 // d. Disability pensioners, fed by the year's disablements when the member is in service.

@@ -45,11 +45,11 @@ void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecor
         }
     }
     if constexpr (reach.disabledSurvivors) {                                        // g
-        stepSurvivors((*p.disabledSurvivors), disabledSurvivorEntrants((*p.disabled), p.events, terms), terms, year,
+        stepSurvivors((*p.disabledSurvivors), disabledSurvivorEntrants((*p.disabled), p.events), terms, year,
                       order, in.results);
     }
     if constexpr (reach.deferredSurvivors) {                                        // h
-        stepSurvivors((*p.deferredSurvivors), retireeSurvivorEntrants((*p.deferredRetirees), p.events, terms, order),
+        stepSurvivors((*p.deferredSurvivors), retireeSurvivorEntrants((*p.deferredRetirees), p.events),
                       terms, year, order, in.results);
     }
     if constexpr (reach.deferred) payLumpSums(p, in, year, reach.inService);                  // i

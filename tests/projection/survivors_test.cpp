@@ -46,9 +46,9 @@ struct SurvivorYear {
 SurvivorEntrants newSpouses(double ofDeaths, double ofGuarantee) {
     SurvivorEntrants entrants = noSurvivorEntrants();
     entrants.any = true;
-    entrants.ofDeaths = NewSurvivors{ofDeaths, 0.0, 0.0};
+    entrants.ofDeaths = NewSurvivors{ofDeaths, 1.0, ofDeaths, 0.0, 0.0};
     entrants.ofGuaranteeToo = true;
-    entrants.ofGuarantee = NewSurvivors{ofGuarantee, 0.0, 0.0};
+    entrants.ofGuarantee = NewSurvivors{ofGuarantee / 0.5, 0.5, ofGuarantee, 0.0, 0.0};
     return entrants;
 }
 
@@ -77,13 +77,13 @@ TEST(SurvivorYear, NewSpousesJoinAndAreAveraged) {
     for (Order order : {Order::inService, Order::laterState}) {
         SurvivorYear s(SurvivorKind::ofRetirees);
         SurvivorEntrants entrants = newSpouses(0.2, 0.3);
-        entrants.ofDeaths.indexed = 0.2 * 300.0;
-        entrants.ofDeaths.nonIndexed = 0.2 * 30.0;
-        entrants.ofGuarantee.indexed = 0.3 * 500.0;
+        entrants.ofDeaths.indexed = 300.0; // per head of the pensioners, of which f = 0.6
+        entrants.ofDeaths.nonIndexed = 30.0;
+        entrants.ofGuarantee.indexed = 500.0;
         s.step(entrants, order);
         EXPECT_NEAR(s.survivors.count, 1.0 + 0.2 + 0.3 - 0.1, 1e-15);
-        EXPECT_NEAR(s.survivors.pension.indexed, (100.0 * 1.1 * 0.9 + 60.0 + 150.0) / 1.4, 1e-12);
-        EXPECT_NEAR(s.survivors.pension.nonIndexed, (40.0 * 0.9 + 6.0) / 1.4, 1e-12);
+        EXPECT_NEAR(s.survivors.pension.indexed, (100.0 * 1.1 * 0.9 + 0.2 * 180.0 + 0.3 * 300.0) / 1.4, 1e-12);
+        EXPECT_NEAR(s.survivors.pension.nonIndexed, (40.0 * 0.9 + 0.2 * 18.0) / 1.4, 1e-12);
         EXPECT_NEAR(s.members(members::kServiceSurvivorsFemale), 1.4, 1e-15);
     }
 }
@@ -100,7 +100,7 @@ TEST(SurvivorYear, SpousesOfDisabledDeathsTakeTheirShareOfTheDisabilityPension) 
     disabled.pension.nonIndexed = 500.0;
     YearEvents events{};
     events.disabledDeaths = 0.2;
-    s.step(disabledSurvivorEntrants(disabled, events, s.terms), Order::inService);
+    s.step(disabledSurvivorEntrants(disabled, events), Order::inService);
     EXPECT_DOUBLE_EQ(s.survivors.count, 0.18);
     EXPECT_DOUBLE_EQ(s.survivors.pension.indexed, 600.0);
     EXPECT_DOUBLE_EQ(s.survivors.pension.nonIndexed, 300.0);
@@ -118,7 +118,7 @@ TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
     disabled.pension = PensionAmounts{1200.0, 500.0, 1000.0, 500.0}; // indexed this year from 1000
     YearEvents events{};
     events.disabledDeaths = 0.5;
-    s.step(disabledSurvivorEntrants(disabled, events, s.terms), Order::laterState);
+    s.step(disabledSurvivorEntrants(disabled, events), Order::laterState);
     EXPECT_DOUBLE_EQ(s.survivors.count, 0.5 - 0.1 + 1.0);
     EXPECT_NEAR(s.paid(cashflows::kDisabledSpousePensionFemale),
                 (0.5 * 1.0 * 1500.0 + 0.5 * 1.4 * 1700.0) * 0.6, 1e-9);
@@ -127,7 +127,7 @@ TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
     none.survivors.shareOfPensioner = true;
     none.year.spouseMortality = 1.0; // the spouse dies, nobody new
     events.disabledDeaths = 0.0;
-    none.step(disabledSurvivorEntrants(disabled, events, none.terms), Order::laterState);
+    none.step(disabledSurvivorEntrants(disabled, events), Order::laterState);
     EXPECT_EQ(none.survivors.count, 0.0);
     EXPECT_EQ(none.paid(cashflows::kDisabledSpousePensionFemale), 0.0);
 }
