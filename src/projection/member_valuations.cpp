@@ -61,12 +61,21 @@ void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
     retirees.keeping = keeping;
 }
 
-// The projection of a member: its ages and sex, the rates its years need.
+// The projection of a member: its ages and sex, the rates its years need,
+// and no population yet; each status gives it those it reaches.
 void beginProjection(MemberProjection &p, const MemberRecord &member, bool male) {
     p.ages = MemberAges{member.age, member.spouseAge, male};
     p.needs = YearNeeds{};
     p.needs.member = true;
     p.needs.spouse = true;
+    p.inService = nullptr;
+    p.disabled = nullptr;
+    p.deferred = nullptr;
+    p.serviceRetirees = nullptr;
+    p.deferredRetirees = nullptr;
+    p.serviceSurvivors = nullptr;
+    p.disabledSurvivors = nullptr;
+    p.deferredSurvivors = nullptr;
     p.events = YearEvents{};
 }
 
@@ -77,28 +86,55 @@ constexpr Reach kDisabledReach{false, true, false, false, false, false, true, fa
 constexpr Reach kDeferredReach{false, false, true, false, true, false, false, true};
 constexpr Reach kSurvivingSpouseReach{false, false, false, false, false, true, false, false};
 
-// Years U = 1 .. projectionYears - 1, each with the steps of the status's
-// populations made one piece of code.
+// Years U = 1 .. projectionYears - 1. Each status's valuation is flattened
+// into one function with its starting state, so that what its populations
+// are is known through the loop and only their steps are there.
 template <Reach reach, Order order>
-[[gnu::flatten]] void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
-                              int32_t projectionYears) {
+void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
+             int32_t projectionYears) {
     for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach, order>(p, inputs, member, U);
+}
+
+// One member in service at the valuation date: everyone else is nobody yet,
+// every amount starts at zero.
+void startInService(MemberProjection &p, const MemberRecord &member, bool male) {
+    p.inService->count = 1.0;
+    p.inService->wholeServiceYears = member.wholeServiceYears;
+    *p.disabled = Disabled{};
+    p.disabled->spouseSurvival = 1.0;
+    *p.deferred = Deferred{};
+    p.deferred->serviceYears = member.wholeServiceYears;
+    startRetirees(*p.serviceRetirees, Origin::service, Keeping::averaged);
+    startRetirees(*p.deferredRetirees, Origin::deferment, Keeping::averaged);
+    *p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::averaged);
+    *p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::averaged);
+    *p.deferredSurvivors = deferredSurvivorsOf(!male);
+    p.needs = YearNeeds{true, true, true, true, true, true, true};
 }
 
 } // namespace
 
-// Status 1: one member in service, who reaches every population.
+// Status 1: one member in service, who reaches every population. The salary
+// history is projected whatever the sex.
 [[gnu::flatten]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
+    // each population its own record, so that the compiler keeps the year's
+    // counts and amounts apart from the large ring and salary history
     SalaryHistory salary{};
-    GuaranteeRing serviceCohorts, deferredCohorts;
     InService inService{};
     inService.salary = &salary;
-    Disabled disabled{};
-    Deferred deferred{};
+    projectSalaryHistory(inService, context.terms, *context.host, member);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    GuaranteeRing serviceCohorts, deferredCohorts;
+    Disabled disabled;
+    Deferred deferred;
     Retirees serviceRetirees, deferredRetirees;
+    serviceRetirees.cohorts = &serviceCohorts;
+    deferredRetirees.cohorts = &deferredCohorts;
     Survivors serviceSurvivors, disabledSurvivors, deferredSurvivors;
-    MemberProjection p{};
+    MemberProjection p;
+    beginProjection(p, member, male);
     p.inService = &inService;
     p.disabled = &disabled;
     p.deferred = &deferred;
@@ -107,26 +143,11 @@ template <Reach reach, Order order>
     p.serviceSurvivors = &serviceSurvivors;
     p.disabledSurvivors = &disabledSurvivors;
     p.deferredSurvivors = &deferredSurvivors;
-    serviceRetirees.cohorts = &serviceCohorts;
-    deferredRetirees.cohorts = &deferredCohorts;
-    projectSalaryHistory((*p.inService), context.terms, *context.host, member);
-    const bool male = isMale(member.sex);
-    if (!male && !isFemale(member.sex)) return;
-
-    beginProjection(p, member, male);
-    p.needs = YearNeeds{true, true, true, true, true, true, true};
-    (*p.inService).count = 1.0;
-    (*p.inService).wholeServiceYears = member.wholeServiceYears;
-    (*p.disabled).spouseSurvival = 1.0;
-    (*p.deferred).serviceYears = member.wholeServiceYears;
-    startRetirees((*p.serviceRetirees), Origin::service, Keeping::averaged);
-    startRetirees((*p.deferredRetirees), Origin::deferment, Keeping::averaged);
-    (*p.serviceSurvivors) = serviceSurvivorsOf(!male, Keeping::averaged);
-    (*p.disabledSurvivors) = disabledSurvivorsOf(!male, Keeping::averaged);
-    (*p.deferredSurvivors) = deferredSurvivorsOf(!male);
+    startInService(p, member, male);
     countPeople(inputs.results, People::inService, male, 0, 1.0);
     // the result blocks and the mortality tables hold years up to 110 only
-    project<kInServiceReach, Order::inService>(p, inputs, member, std::min(member.projectionYears, kProjectionSlots));
+    project<kInServiceReach, Order::inService>(p, inputs, member,
+                                               std::min(member.projectionYears, kProjectionSlots));
 }
 
 namespace {
@@ -138,10 +159,8 @@ bool hasSpouse(char maritalStatus) {
 
 // A pension inside its guarantee period is its ring's only cohort, in slot
 // P - yearsRetired; one past it is paid for life, with f to the spouse.
-void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanTerms &terms,
-                    const Results &results) {
-    Retirees &retirees = (*p.serviceRetirees);
-    Survivors &survivors = (*p.serviceSurvivors);
+void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord &member, bool male,
+                    const PlanTerms &terms, const Results &results) {
     const double spouse = hasSpouse(member.maritalStatus) ? 1.0 : 0.0;
     const double indexed = member.currentPension * member.guaranteedFraction;
     const double nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
@@ -155,13 +174,13 @@ void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanT
         retirees.lastCohortSlot =
             static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
         retirees.inGuarantee = 1.0;
-        countPeople(results, People::serviceRetireesInGuarantee, p.ages.male, 0, 1.0);
+        countPeople(results, People::serviceRetireesInGuarantee, male, 0, 1.0);
         GuaranteeCohort &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
         pensioner = GuaranteeCohort{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
         return;
     }
     retirees.count = 1.0;
-    countPeople(results, People::serviceRetirees, p.ages.male, 0, 1.0);
+    countPeople(results, People::serviceRetirees, male, 0, 1.0);
     retirees.pension.indexed = indexed;
     retirees.pension.nonIndexed = nonIndexed;
     retirees.bridge = member.bridgePension;
@@ -177,18 +196,17 @@ void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanT
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Retirees pensioner;
     GuaranteeRing ring;
+    Retirees pensioner;
     pensioner.cohorts = &ring;
-    Survivors spouse;
+    startRetirees(pensioner, Origin::service, Keeping::ownLife);
+    Survivors spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
+    startPensioner(pensioner, spouse, member, male, context.terms, inputs.results);
     MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.bridges = true;
     p.serviceRetirees = &pensioner;
     p.serviceSurvivors = &spouse;
-    beginProjection(p, member, male);
-    startRetirees((*p.serviceRetirees), Origin::service, Keeping::ownLife);
-    p.needs.bridges = true;
-    (*p.serviceSurvivors) = serviceSurvivorsOf(!male, Keeping::ownLife);
-    startPensioner(p, member, context.terms, inputs.results);
     project<kPensionerReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
@@ -197,23 +215,21 @@ void startPensioner(MemberProjection &p, const MemberRecord &member, const PlanT
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Disabled disabled;
-    Survivors spouse;
+    Disabled disabled{};
+    disabled.count = 1.0;
+    disabled.spouseSurvival = 1.0;
+    disabled.keeping = Keeping::ownLife;
+    disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
+    disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
+    Survivors spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
+    spouse.shareOfPensioner = true;
+    countPeople(inputs.results, People::disabled, male, 0, 1.0);
     MemberProjection p;
-    p.disabled = &disabled;
-    p.disabledSurvivors = &spouse;
     beginProjection(p, member, male);
     p.needs.member = false; // a disabled life dies at the loaded age only
     p.needs.disabled = true;
-    (*p.disabled) = Disabled{};
-    (*p.disabled).count = 1.0;
-    (*p.disabled).spouseSurvival = 1.0;
-    (*p.disabled).keeping = Keeping::ownLife;
-    (*p.disabled).pension.indexed = member.currentPension * member.guaranteedFraction;
-    (*p.disabled).pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
-    (*p.disabledSurvivors) = disabledSurvivorsOf(!male, Keeping::ownLife);
-    (*p.disabledSurvivors).shareOfPensioner = true;
-    countPeople(inputs.results, People::disabled, male, 0, 1.0);
+    p.disabled = &disabled;
+    p.disabledSurvivors = &spouse;
     project<kDisabledReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
@@ -255,24 +271,23 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
 [[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     Deferred deferred;
-    Retirees pensioner;
-    GuaranteeRing ring;
-    pensioner.cohorts = &ring;
-    Survivors spouse;
-    MemberProjection p;
-    p.deferred = &deferred;
-    p.deferredRetirees = &pensioner;
-    p.deferredSurvivors = &spouse;
-    startDeferred((*p.deferred), member, context.terms, *context.basis);
+    startDeferred(deferred, member, context.terms, *context.basis);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
+    GuaranteeRing ring;
+    Retirees pensioner;
+    pensioner.cohorts = &ring;
+    startRetirees(pensioner, Origin::deferment, Keeping::averaged);
+    Survivors spouse = deferredSurvivorsOf(!male);
+    countPeople(inputs.results, People::deferred, male, 0, 1.0);
+    MemberProjection p;
     beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
     p.needs.averagedBridges = true;
-    startRetirees((*p.deferredRetirees), Origin::deferment, Keeping::averaged);
-    (*p.deferredSurvivors) = deferredSurvivorsOf(!male);
-    countPeople(inputs.results, People::deferred, male, 0, 1.0);
+    p.deferred = &deferred;
+    p.deferredRetirees = &pensioner;
+    p.deferredSurvivors = &spouse;
     const int64_t youngerAge = std::min(member.age, member.spouseAge);
     project<kDeferredReach, Order::laterState>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
 }
@@ -284,18 +299,18 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Survivors spouse;
-    MemberProjection p;
-    p.serviceSurvivors = &spouse;
-    beginProjection(p, member, male);
-    p.needs.spouse = false;
-    spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
-                         Payment::serviceSpousePension, male, Keeping::ownLife);
+    Survivors spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
+                                   Payment::serviceSpousePension, male, Keeping::ownLife);
     spouse.survivorIsMember = true;
     spouse.indexedWithYearRate = true;
     spouse.count = 1.0;
     spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
     spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
     countPeople(inputs.results, People::serviceSurvivors, male, 0, 1.0);
-    project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.spouse = false;
+    p.serviceSurvivors = &spouse;
+    project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member,
+                                                      boundedProjectionYears(member.projectionYears));
 }

@@ -6,15 +6,15 @@
 
 void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
                        const YearRates &year) {
-    InService &inService = (*p.inService);
+    InService &inService = *p.inService;
     const double atStart = inService.count;
     decrementInService(inService, p.events, *in.terms, year, p.ages.male, in.results);           // a
     addContributions(inService, *in.terms, *in.basis, year, atStart, p.ages.male, in.results);    // b
     computeExitAmounts(inService, *in.terms, *in.basis, *in.host, member, year);                  // b
     // the deferred of the year retire and die at the service reached in service
-    (*p.deferred).serviceBand = inService.serviceBand;
-    (*p.deferred).retirementFactor = inService.retirementFactor;
-    (*p.deferred).averageCeiling = inService.averageCeiling;
+    p.deferred->serviceBand = inService.serviceBand;
+    p.deferred->retirementFactor = inService.retirementFactor;
+    p.deferred->averageCeiling = inService.averageCeiling;
 }
 
 // c. Members in service retire from the year in which the age reached passes
@@ -24,12 +24,12 @@ void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const Me
 // counts and pays its spouse. Gives the spouses the year leaves.
 SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in,
                                      const YearRates &year, Order order, bool &spousesStepped) {
-    Retirees &retirees = (*p.serviceRetirees);
+    Retirees &retirees = *p.serviceRetirees;
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
     if (retirees.keeping == Keeping::ownLife) {
         if (retirees.inGuarantee > 0.0) {
-            guaranteeYearOfOnePensioner(retirees, (*p.serviceSurvivors), p.events, terms, year, male, in.results);
+            guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male, in.results);
             spousesStepped = true;
             return noSurvivorEntrants();
         }
@@ -38,7 +38,7 @@ SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs
     if (year.ageReached > terms.firstRetirementRateAge) {
         const RetireeYear moved =
             moveRetirees(retirees, p.events.serviceRetirements, p.events, terms, year, order, male, in.results);
-        receiveAndPayRetirees(retirees, serviceRetirementArrivals((*p.inService), p.events, terms, year), moved,
+        receiveAndPayRetirees(retirees, serviceRetirementArrivals(*p.inService, p.events, terms, year), moved,
                               terms, year, order, male, in.results);
     } else {
         p.events.serviceRetireeDeaths = 0.0;
@@ -50,8 +50,8 @@ SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs
 // d. Disability pensioners, fed by the year's disablements when the member is in service.
 void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
                       bool fromService) {
-    const Entrants entrants = fromService ? disablementEntrants((*p.inService), p.events) : noEntrants();
-    stepDisabled((*p.disabled), entrants, p.events, year, p.ages.male, in.results);
+    const Entrants entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants();
+    stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
 }
 
 namespace {
@@ -74,16 +74,16 @@ void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const Member
                    const YearRates &year, Order order, bool fromService) {
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    const Entrants leavers = fromService ? deferredLeavers((*p.inService), p.events, year) : noEntrants();
-    stepDeferred((*p.deferred), leavers, p.events, terms, year, order, male, in.results);
+    const Entrants leavers = fromService ? deferredLeavers(*p.inService, p.events, year) : noEntrants();
+    stepDeferred(*p.deferred, leavers, p.events, terms, year, order, male, in.results);
 
-    Retirees &retirees = (*p.deferredRetirees);
+    Retirees &retirees = *p.deferredRetirees;
     const bool formsCohort = formsDeferredCohort(retirees, p.events, terms, year);
     const RetireeYear moved =
         moveRetirees(retirees, p.events.deferredRetirements, p.events, terms, year, order, male, in.results);
     if (!formsCohort) return;
-    if ((*p.deferred).keeping == Keeping::ownLife) ownDeferredExitAmounts((*p.deferred), in, member, year);
-    receiveAndPayRetirees(retirees, deferredRetirementArrivals((*p.deferred), p.events, terms, year), moved,
+    if (p.deferred->keeping == Keeping::ownLife) ownDeferredExitAmounts(*p.deferred, in, member, year);
+    receiveAndPayRetirees(retirees, deferredRetirementArrivals(*p.deferred, p.events, terms, year), moved,
                           terms, year, order, male, in.results);
 }
 
@@ -97,7 +97,7 @@ void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const Member
 void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
                  bool fromService) {
     const bool male = p.ages.male;
-    const Deferred &deferred = (*p.deferred);
+    const Deferred &deferred = *p.deferred;
     const double indexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
                                                      male ? MaleIndexed : FemaleIndexed);
     const double nonIndexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
@@ -110,7 +110,7 @@ void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const Ye
         addPayment(in.results, Payment::lumpSum, male, year.year, deathValues);
         return;
     }
-    const InService &inService = (*p.inService);
+    const InService &inService = *p.inService;
     const double transferValues = (inService.accruedIndexedPension * indexedValue +
                                    inService.accruedNonIndexedPension * nonIndexedValue) *
                                   p.events.transferWithdrawals;

@@ -41,15 +41,15 @@ void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecor
     if constexpr (reach.deferred) stepDeferment(p, in, member, year, order, reach.inService);           // e
     if constexpr (reach.serviceSurvivors) {                                         // f
         if (!serviceSpousesStepped) {
-            stepSurvivors((*p.serviceSurvivors), serviceSpouses, terms, year, order, in.results);
+            stepSurvivors(*p.serviceSurvivors, serviceSpouses, terms, year, order, in.results);
         }
     }
     if constexpr (reach.disabledSurvivors) {                                        // g
-        stepSurvivors((*p.disabledSurvivors), disabledSurvivorEntrants((*p.disabled), p.events), terms, year,
+        stepSurvivors(*p.disabledSurvivors, disabledSurvivorEntrants(*p.disabled, p.events), terms, year,
                       order, in.results);
     }
     if constexpr (reach.deferredSurvivors) {                                        // h
-        stepSurvivors((*p.deferredSurvivors), retireeSurvivorEntrants((*p.deferredRetirees), p.events),
+        stepSurvivors(*p.deferredSurvivors, retireeSurvivorEntrants(*p.deferredRetirees, p.events),
                       terms, year, order, in.results);
     }
     if constexpr (reach.deferred) payLumpSums(p, in, year, reach.inService);                  // i
