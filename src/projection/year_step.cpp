@@ -4,6 +4,8 @@
 #include "basis/basis_lookups.h"
 #include "projection/population_steps.h"
 
+// a, b. The members in service: their decrements, contributions and the
+// amounts of an exit this year.
 void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
                        const YearRates &year) {
     InService &inService = *p.inService;
@@ -11,7 +13,8 @@ void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const Me
     decrementInService(inService, p.events, *in.terms, year, p.ages.male, in.results);           // a
     addContributions(inService, *in.terms, *in.basis, year, atStart, p.ages.male, in.results);    // b
     computeExitAmounts(inService, *in.terms, *in.basis, *in.host, member, year);                  // b
-    // the deferred of the year retire and die at the service reached in service
+    // a member in service values the retirements and lump sums of its
+    // deferred leavers at its own band, factor and ceiling average of the year
     p.deferred->serviceBand = inService.serviceBand;
     p.deferred->retirementFactor = inService.retirementFactor;
     p.deferred->averageCeiling = inService.averageCeiling;
