@@ -57,10 +57,10 @@ void averageDeferredPension(Deferred &deferred, const Entrants &leavers, const Y
 // deferred at the valuation date. One life deferred at the valuation date
 // keeps its own pension: fixed in year 1, then indexed at the start of each
 // year by the rate of the year before, I'(U).
-void stepDeferred(Deferred &deferred, Keeping keeping, const Entrants &leavers, YearEvents &events,
-                  const PlanTerms &terms, const YearRates &year, Order order, bool male, const Results &results) {
+void stepDeferred(Deferred &deferred, const Entrants &leavers, YearEvents &events, const PlanTerms &terms,
+                  const YearRates &year, Order order, bool male, const Results &results) {
     const int32_t U = year.year;
-    if (keeping == Keeping::ownLife && U > 1) {
+    if (deferred.keeping == Keeping::ownLife && U > 1) {
         deferred.indexedPension = deferred.indexedPension * year.laggedIndexation;
     }
     const double atStart = deferred.count;
@@ -73,7 +73,7 @@ void stepDeferred(Deferred &deferred, Keeping keeping, const Entrants &leavers, 
         deferred.count = atStart - (events.deferredDeaths + events.deferredRetirements);
     }
     countPeople(results, People::deferred, male, U, deferred.count);
-    if (keeping == Keeping::averaged) {
+    if (deferred.keeping == Keeping::averaged) {
         averageDeferredPension(deferred, leavers, year,
                                atStart - events.deferredDeaths - events.deferredRetirements);
     }
@@ -94,14 +94,14 @@ bool formsDeferredCohort(const Retirees &retirees, const YearEvents &events, con
 // the bridge ages, on their average service (a real, at most 10 years); a
 // member deferred at the valuation date carries one whenever it retires, on
 // its whole years of service at most 10, paid only inside the bridge ages.
-CohortArrivals deferredRetirementArrivals(const Deferred &deferred, Keeping keeping, const YearEvents &events,
+CohortArrivals deferredRetirementArrivals(const Deferred &deferred, const YearEvents &events,
                                           const PlanTerms &terms, const YearRates &year) {
     CohortArrivals arrivals;
     arrivals.number = events.deferredRetirements;
     arrivals.bridgePension = 0.0;
     arrivals.indexedPension = deferred.retirementFactor * deferred.indexedPension;
     arrivals.nonIndexedPension = deferred.retirementFactor * deferred.nonIndexedPension;
-    if (keeping == Keeping::ownLife) {
+    if (deferred.keeping == Keeping::ownLife) {
         arrivals.bridgePension = deferred.averageCeiling * terms.bridgeRate * deferred.bridgeServiceYears;
     } else if (year.inBridgeWindow) {
         arrivals.bridgePension =

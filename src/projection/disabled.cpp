@@ -12,7 +12,7 @@
 // D0 - deaths indexed by I(U): averaged with the entrants' accrued pensions
 // when the disabled come from service, the life's own pension otherwise.
 // Paid mid-year: 0.5 D0 (start amounts) + 0.5 D1 (end amounts).
-void stepDisabled(Disabled &disabled, Keeping keeping, const Entrants &entrants, YearEvents &events,
+void stepDisabled(Disabled &disabled, const Entrants &entrants, YearEvents &events,
                   const YearRates &year, bool male, const Results &results) {
     const double atStart = disabled.count;
     const double deaths = atStart * year.disabledMortality;
@@ -20,7 +20,7 @@ void stepDisabled(Disabled &disabled, Keeping keeping, const Entrants &entrants,
     events.disabledDeaths = deaths;
     disabled.spouseSurvival = disabled.spouseSurvival * (1.0 - year.spouseMortality);
     disabled.count = atEnd;
-    if (keeping == Keeping::averaged) {
+    if (disabled.keeping == Keeping::averaged) {
         averagePensions(disabled.pension, atStart - deaths, atEnd, year.indexation, entrants.indexed,
                         entrants.nonIndexed);
     } else {

@@ -21,30 +21,34 @@ ProjectionInputs inputsOf(const ValuationContext &context) {
                             Results{host.memberCounts, host.decrementCounts, host.benefitCashflows}};
 }
 
-// Spouses in payment of one kind, nobody yet, of the given sex.
-Survivors survivorsOf(People people, Event deaths, Payment payment, bool male) {
+// Spouses in payment of one kind, of the given sex.
+Survivors survivorsOf(SurvivorKind kind, People people, Event deaths, Payment payment, bool male,
+                      Keeping keeping) {
     Survivors survivors{};
+    survivors.kind = kind;
     survivors.people = people;
     survivors.deaths = deaths;
     survivors.payment = payment;
     survivors.male = male;
+    survivors.keeping = keeping;
     return survivors;
 }
 
-Survivors serviceSurvivorsOf(bool male) {
-    return survivorsOf(People::serviceSurvivors, Event::serviceSurvivorDeaths, Payment::serviceSpousePension, male);
+Survivors serviceSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::serviceSurvivorDeaths,
+                       Payment::serviceSpousePension, male, keeping);
 }
-Survivors disabledSurvivorsOf(bool male) {
-    return survivorsOf(People::disabledSurvivors, Event::disabledSurvivorDeaths, Payment::disabledSpousePension,
-                       male);
+Survivors disabledSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf(SurvivorKind::ofDisabled, People::disabledSurvivors, Event::disabledSurvivorDeaths,
+                       Payment::disabledSpousePension, male, keeping);
 }
 Survivors deferredSurvivorsOf(bool male) {
-    return survivorsOf(People::deferredSurvivors, Event::deferredSurvivorDeaths, Payment::deferredSpousePension,
-                       male);
+    return survivorsOf(SurvivorKind::ofRetirees, People::deferredSurvivors, Event::deferredSurvivorDeaths,
+                       Payment::deferredSpousePension, male, Keeping::averaged);
 }
 
 // Pensioners of one origin, nobody yet; set in place, the ring is large.
-void startRetirees(Retirees &retirees, Origin origin) {
+void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
     resetRing(*retirees.cohorts); // the ring is the record's own
     retirees.inGuarantee = 0.0;
     retirees.count = 0.0;
@@ -54,6 +58,7 @@ void startRetirees(Retirees &retirees, Origin origin) {
     retirees.previousBridge = 0.0;
     retirees.lastCohortSlot = 0;
     retirees.origin = origin;
+    retirees.keeping = keeping;
 }
 
 // The projection of a member: its ages and sex, the rates its years need,
@@ -74,44 +79,20 @@ void beginProjection(MemberProjection &p, const MemberRecord &member, bool male)
     p.events = YearEvents{};
 }
 
-// What each status is: the populations it reaches, its order, how each of
-// them keeps its amounts.
-constexpr SurvivorRules kAveragedSpousesOfRetirees{SurvivorKind::ofRetirees, Keeping::averaged, false, false, false};
-constexpr SurvivorRules kAveragedSpousesOfDisabled{SurvivorKind::ofDisabled, Keeping::averaged, false, false, false};
-constexpr SurvivorRules kNoSpouses{};
-
-constexpr StatusShape kInService{
-    Reach{true, true, true, true, true, true, true, true}, Order::inService,
-    Keeping::averaged, Keeping::averaged, Keeping::averaged,
-    kAveragedSpousesOfRetirees, kAveragedSpousesOfDisabled, kAveragedSpousesOfRetirees};
-// one pensioner and its spouse, each followed as one life
-constexpr StatusShape kPensioner{
-    Reach{false, false, false, true, false, true, false, false}, Order::laterState,
-    Keeping::averaged, Keeping::averaged, Keeping::ownLife,
-    SurvivorRules{SurvivorKind::ofRetirees, Keeping::ownLife, false, false, false}, kNoSpouses, kNoSpouses};
-// one disabled life, whose spouse is paid f of its own pension
-constexpr StatusShape kDisabilityPensioner{
-    Reach{false, true, false, false, false, false, true, false}, Order::laterState,
-    Keeping::ownLife, Keeping::averaged, Keeping::averaged,
-    kNoSpouses, SurvivorRules{SurvivorKind::ofDisabled, Keeping::ownLife, false, false, true}, kNoSpouses};
-// one deferred life, whose cohorts and spouses are averaged
-constexpr StatusShape kDeferredMember{
-    Reach{false, false, true, false, true, false, false, true}, Order::laterState,
-    Keeping::averaged, Keeping::ownLife, Keeping::averaged,
-    kNoSpouses, kNoSpouses, kAveragedSpousesOfRetirees};
-// one spouse in payment: its own mortality, indexed by the rate of year U
-constexpr StatusShape kSurvivingSpouse{
-    Reach{false, false, false, false, false, true, false, false}, Order::laterState,
-    Keeping::averaged, Keeping::averaged, Keeping::averaged,
-    SurvivorRules{SurvivorKind::ofRetirees, Keeping::ownLife, true, true, false}, kNoSpouses, kNoSpouses};
+// The populations each status reaches.
+constexpr Reach kInServiceReach{true, true, true, true, true, true, true, true};
+constexpr Reach kPensionerReach{false, false, false, true, false, true, false, false};
+constexpr Reach kDisabledReach{false, true, false, false, false, false, true, false};
+constexpr Reach kDeferredReach{false, false, true, false, true, false, false, true};
+constexpr Reach kSurvivingSpouseReach{false, false, false, false, false, true, false, false};
 
 // Years U = 1 .. projectionYears - 1. Each status's valuation is flattened
 // into one function with its starting state, so that what its populations
 // are is known through the loop and only their steps are there.
-template <StatusShape shape>
+template <Reach reach, Order order>
 void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
              int32_t projectionYears) {
-    for (int32_t U = 1; U < projectionYears; ++U) stepYear<shape>(p, inputs, member, U);
+    for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach, order>(p, inputs, member, U);
 }
 
 // One member in service at the valuation date: everyone else is nobody yet,
@@ -123,19 +104,19 @@ void startInService(MemberProjection &p, const MemberRecord &member, bool male) 
     p.disabled->spouseSurvival = 1.0;
     *p.deferred = Deferred{};
     p.deferred->serviceYears = member.wholeServiceYears;
-    startRetirees(*p.serviceRetirees, Origin::service);
-    startRetirees(*p.deferredRetirees, Origin::deferment);
-    *p.serviceSurvivors = serviceSurvivorsOf(!male);
-    *p.disabledSurvivors = disabledSurvivorsOf(!male);
+    startRetirees(*p.serviceRetirees, Origin::service, Keeping::averaged);
+    startRetirees(*p.deferredRetirees, Origin::deferment, Keeping::averaged);
+    *p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::averaged);
+    *p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::averaged);
     *p.deferredSurvivors = deferredSurvivorsOf(!male);
-    p.needs = YearNeeds{true, true, true, true, true, true};
+    p.needs = YearNeeds{true, true, true, true, true, true, true};
 }
 
 } // namespace
 
 // Status 1: one member in service, who reaches every population. The salary
 // history is projected whatever the sex.
-[[gnu::flatten, gnu::noinline]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     // each population its own record, so that the compiler keeps the year's
     // counts and amounts apart from the large ring and salary history
@@ -165,7 +146,7 @@ void startInService(MemberProjection &p, const MemberRecord &member, bool male) 
     startInService(p, member, male);
     countPeople(inputs.results, People::inService, male, 0, 1.0);
     // the result blocks and the mortality tables hold years up to 110 only
-    project<kInService>(p, inputs, member,
+    project<kInServiceReach, Order::inService>(p, inputs, member,
                                                std::min(member.projectionYears, kProjectionSlots));
 }
 
@@ -211,35 +192,37 @@ void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord
 } // namespace
 
 // Status 2: a pensioner, with its spouse.
-[[gnu::flatten, gnu::noinline]] void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
     GuaranteeRing ring;
     Retirees pensioner;
     pensioner.cohorts = &ring;
-    startRetirees(pensioner, Origin::service);
-    Survivors spouse = serviceSurvivorsOf(!male);
+    startRetirees(pensioner, Origin::service, Keeping::ownLife);
+    Survivors spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
     startPensioner(pensioner, spouse, member, male, context.terms, inputs.results);
     MemberProjection p;
     beginProjection(p, member, male);
     p.needs.bridges = true;
     p.serviceRetirees = &pensioner;
     p.serviceSurvivors = &spouse;
-    project<kPensioner>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    project<kPensionerReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
 // Status 3: a disability pensioner, whose spouse is paid f of its pension.
-[[gnu::flatten, gnu::noinline]] void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
     Disabled disabled{};
     disabled.count = 1.0;
     disabled.spouseSurvival = 1.0;
+    disabled.keeping = Keeping::ownLife;
     disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
     disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
-    Survivors spouse = disabledSurvivorsOf(!male);
+    Survivors spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
+    spouse.shareOfPensioner = true;
     countPeople(inputs.results, People::disabled, male, 0, 1.0);
     MemberProjection p;
     beginProjection(p, member, male);
@@ -247,7 +230,7 @@ void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord
     p.needs.disabled = true;
     p.disabled = &disabled;
     p.disabledSurvivors = &spouse;
-    project<kDisabilityPensioner>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+    project<kDisabledReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
 namespace {
@@ -275,6 +258,7 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     const double accrualBase = lower * terms.lowerAccrualRate + upper * terms.upperAccrualRate;
     deferred = Deferred{};
     deferred.count = 1.0;
+    deferred.keeping = Keeping::ownLife;
     deferred.indexedPension = accrualBase * member.serviceWithGuarantee / kWeeksPerYear;
     deferred.nonIndexedPension = accrualBase * (member.serviceWithoutGuarantee / kWeeksPerYear);
     deferred.serviceBand = locateServiceBand(basis, member.wholeServiceYears);
@@ -284,7 +268,7 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
 } // namespace
 
 // Status 4: a deferred member, with the pensioner and spouse it becomes.
-[[gnu::flatten, gnu::noinline]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     Deferred deferred;
     startDeferred(deferred, member, context.terms, *context.basis);
@@ -293,29 +277,32 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     GuaranteeRing ring;
     Retirees pensioner;
     pensioner.cohorts = &ring;
-    startRetirees(pensioner, Origin::deferment);
+    startRetirees(pensioner, Origin::deferment, Keeping::averaged);
     Survivors spouse = deferredSurvivorsOf(!male);
     countPeople(inputs.results, People::deferred, male, 0, 1.0);
     MemberProjection p;
     beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
+    p.needs.averagedBridges = true;
     p.deferred = &deferred;
     p.deferredRetirees = &pensioner;
     p.deferredSurvivors = &spouse;
     const int64_t youngerAge = std::min(member.age, member.spouseAge);
-    project<kDeferredMember>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
+    project<kDeferredReach, Order::laterState>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
 }
 
 // Status 5: a spouse in payment, who dies at its own mortality; its pension
 // is indexed with the rate of the year itself and its deaths are counted
 // with those of the disabled pensioners' spouses.
-[[gnu::flatten, gnu::noinline]] void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
+[[gnu::flatten]] void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Survivors spouse =
-        survivorsOf(People::serviceSurvivors, Event::disabledSurvivorDeaths, Payment::serviceSpousePension, male);
+    Survivors spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
+                                   Payment::serviceSpousePension, male, Keeping::ownLife);
+    spouse.survivorIsMember = true;
+    spouse.indexedWithYearRate = true;
     spouse.count = 1.0;
     spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
     spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
@@ -324,6 +311,6 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     beginProjection(p, member, male);
     p.needs.spouse = false;
     p.serviceSurvivors = &spouse;
-    project<kSurvivingSpouse>(p, inputs, member,
+    project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member,
                                                       boundedProjectionYears(member.projectionYears));
 }

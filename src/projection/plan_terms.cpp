@@ -27,13 +27,5 @@ PlanTerms readPlanTerms(const HostArrays &host) {
     terms.excessContributionRate =
         plan[TALVEK_PLAN_MEMBER_RATE_ABOVE_CEILING] + plan[TALVEK_PLAN_EMPLOYER_RATE_ABOVE_CEILING];
     terms.salaryCarryBackRate = host.economicParameters[TALVEK_ECONOMIC_CARRY_BACK_RATE];
-    const double *rates = host.yearlyRates;
-    for (int32_t t = 0; t < kProjectionSlots; ++t) {
-        terms.indexation[t] = 1.0 + rates[TALVEK_YEARLY_INFLATION + t] * terms.indexationShare;
-        BridgeGrowth &growth = terms.bridgeGrowth[t];
-        growth.inflation = 1.0 + rates[TALVEK_YEARLY_INFLATION + t];
-        growth.secondRate = 1.0 + rates[TALVEK_YEARLY_SALARY_GROWTH + t];
-        growth.both = growth.inflation * growth.secondRate;
-    }
     return terms;
 }

@@ -4,9 +4,7 @@
 
 #include <cstdint>
 
-#include "basis/basis.h"
 #include "core/host_arrays.h"
-#include "projection/recursion_order.h"
 
 struct PlanTerms {
     int32_t guaranteeSlots;         // P = trunc(guaranteePeriod), kept inside the ring: 0..19
@@ -28,11 +26,6 @@ struct PlanTerms {
     double cappedContributionRate;  // member's and employer's rates up to the ceiling
     double excessContributionRate;  // member's and employer's rates above it
     double salaryCarryBackRate;     // deflates the salary into the years before the valuation
-
-    // The yearly factors these terms give with the yearly rates, worked out
-    // once per run, for t = 0 .. 110:
-    double indexation[kProjectionSlots];         // I(t) = 1 + i1(t) x indexationShare
-    BridgeGrowth bridgeGrowth[kProjectionSlots]; // W(t) = (1 + i1(t)) x (1 + i2(t))
 };
 
 PlanTerms readPlanTerms(const HostArrays &host);

@@ -79,15 +79,15 @@ Entrants disablementEntrants(const InService &inService, const YearEvents &event
 Entrants deferredLeavers(const InService &inService, const YearEvents &events, const YearRates &year);
 
 // Disability pensioners.
-void stepDisabled(Disabled &disabled, Keeping keeping, const Entrants &entrants, YearEvents &events,
+void stepDisabled(Disabled &disabled, const Entrants &entrants, YearEvents &events,
                   const YearRates &year, bool male, const Results &results);
 
 // Deferred members.
-void stepDeferred(Deferred &deferred, Keeping keeping, const Entrants &leavers, YearEvents &events,
-                  const PlanTerms &terms, const YearRates &year, Order order, bool male, const Results &results);
+void stepDeferred(Deferred &deferred, const Entrants &leavers, YearEvents &events, const PlanTerms &terms,
+                  const YearRates &year, Order order, bool male, const Results &results);
 bool formsDeferredCohort(const Retirees &retirees, const YearEvents &events, const PlanTerms &terms,
                          const YearRates &year);
-CohortArrivals deferredRetirementArrivals(const Deferred &deferred, Keeping keeping, const YearEvents &events,
+CohortArrivals deferredRetirementArrivals(const Deferred &deferred, const YearEvents &events,
                                           const PlanTerms &terms, const YearRates &year);
 
 // Old-age pensioners of one origin fed by cohorts (retirees.cpp).
@@ -112,6 +112,6 @@ SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, 
                                         bool male, const Results &results);
 
 // Surviving spouses of one kind.
-void stepSurvivors(Survivors &survivors, const SurvivorRules &rules, const SurvivorEntrants &entrants,
-                   const PlanTerms &terms, const YearRates &year, Order order, const Results &results);
+void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const PlanTerms &terms,
+                   const YearRates &year, Order order, const Results &results);
 SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events);

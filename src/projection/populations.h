@@ -61,6 +61,7 @@ struct Disabled {
     double count;
     PensionAmounts pension;
     double spouseSurvival; // probability that the spouse is alive, from the valuation date
+    Keeping keeping;
 };
 
 struct Deferred {
@@ -72,6 +73,7 @@ struct Deferred {
     int32_t serviceBand;      // row of the transfer values and retirement factors
     double retirementFactor;  // of the band and the age reached, this year
     double averageCeiling;    // this year's, for the bridges of those who retire
+    Keeping keeping;
 };
 
 enum class Origin { service, deferment };
@@ -88,24 +90,21 @@ struct Retirees {
     double previousBridge; // per head at the start of this year's step
     int32_t lastCohortSlot; // one life: the slot it started in; the ring moves up to it
     Origin origin;
+    Keeping keeping;
 };
 
 enum class SurvivorKind { ofRetirees, ofDisabled };
-
-// How spouses in payment of one kind are followed; fixed for each status.
-struct SurvivorRules {
-    SurvivorKind kind;
-    Keeping keeping;
-    bool survivorIsMember;    // a spouse in payment at the valuation date: the member's own mortality
-    bool indexedWithYearRate; // one life indexed with the rate of year U, not U - 1
-    bool shareOfPensioner;    // one disabled life's spouses: paid f of the pensioner's amounts
-};
 
 // Surviving spouses in payment of one kind of pensioner.
 struct Survivors {
     double count;
     PensionAmounts pension;
-    bool male; // the survivors' sex: the pensioner's spouse's
+    bool male;                // the survivors' sex: the pensioner's spouse's
+    bool survivorIsMember;    // a spouse in payment at the valuation date: the member's own mortality
+    bool indexedWithYearRate; // one life indexed with the rate of year U, not U - 1
+    bool shareOfPensioner;    // one disabled life's spouses: paid f of the pensioner's amounts
+    SurvivorKind kind;
+    Keeping keeping;
     People people;
     Event deaths;
     Payment payment;
@@ -127,7 +126,7 @@ struct YearEvents {
     double guaranteeDeathsDeferred;
 };
 
-// The populations a member can reach.
+// The populations a member can reach: fixed for each status.
 struct Reach {
     bool inService;
     bool disabled;
@@ -137,19 +136,6 @@ struct Reach {
     bool serviceSurvivors;
     bool disabledSurvivors;
     bool deferredSurvivors;
-};
-
-// What a status's projection is, fixed for the status: the populations it
-// reaches, the order of its arithmetic, how each population keeps its amounts.
-struct StatusShape {
-    Reach reach;
-    Order order;
-    Keeping disabled;
-    Keeping deferred;
-    Keeping serviceRetirees; // one pensioner (status 2), or cohorts fed by service
-    SurvivorRules serviceSurvivors;
-    SurvivorRules disabledSurvivors;
-    SurvivorRules deferredSurvivors;
 };
 
 // Everything one member's projection holds; only the populations its status

@@ -36,8 +36,8 @@ double brought(double amount, const NewSurvivors &group, double f, Order order) 
 //   nonIndexed = (nonIndexed x K + the same) / S1
 // where the kept indexed amount is indexed x I'(U) x K for spouses of
 // old-age pensioners and indexed x K x I(U) for spouses of the disabled.
-void averageSurvivorPensions(Survivors &survivors, SurvivorKind kind, const SurvivorEntrants &entrants,
-                             double kept, const YearRates &year, double f, Order order) {
+void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
+                             const YearRates &year, double f, Order order) {
     PensionAmounts &amounts = survivors.pension;
     if (survivors.count == 0.0) {
         amounts.indexed = 0.0;
@@ -46,7 +46,7 @@ void averageSurvivorPensions(Survivors &survivors, SurvivorKind kind, const Surv
     }
     amounts.previousIndexed = amounts.indexed;
     amounts.previousNonIndexed = amounts.nonIndexed;
-    double indexed = kind == SurvivorKind::ofRetirees
+    double indexed = survivors.kind == SurvivorKind::ofRetirees
                          ? amounts.indexed * year.laggedIndexation * kept
                          : amounts.indexed * kept * year.indexation;
     double nonIndexed = amounts.nonIndexed * kept;
@@ -62,24 +62,25 @@ void averageSurvivorPensions(Survivors &survivors, SurvivorKind kind, const Surv
 // The spouses' per-head pension a year on, by how the population keeps it:
 // averaged with the new spouses', a life's own indexed by the rate of year U
 // or U - 1, or the disabled pensioner's own amounts, of which f is paid.
-void updateSurvivorPensions(Survivors &survivors, const SurvivorRules &rules, const SurvivorEntrants &entrants,
-                            double kept, const YearRates &year, double f, Order order) {
-    if (rules.shareOfPensioner) {
+void updateSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
+                            const YearRates &year, double f, Order order) {
+    if (survivors.shareOfPensioner) {
         survivors.pension = *entrants.pensionerAmounts;
-    } else if (rules.keeping == Keeping::averaged) {
-        averageSurvivorPensions(survivors, rules.kind, entrants, kept, year, f, order);
+    } else if (survivors.keeping == Keeping::averaged) {
+        averageSurvivorPensions(survivors, entrants, kept, year, f, order);
     } else {
-        indexOwnPensions(survivors.pension, rules.indexedWithYearRate ? year.indexation : year.laggedIndexation);
+        indexOwnPensions(survivors.pension, survivors.indexedWithYearRate ? year.indexation
+                                                                          : year.laggedIndexation);
     }
 }
 
 // The pensions of the year at mid-year, 0.5 S0 (start amounts) + 0.5 S1
 // (end amounts). A disabled life's spouses are paid f of that, and nothing
 // in a year that ends with no spouse at all.
-void paySurvivors(const Survivors &survivors, bool shareOfPensioner, double atStart, const PlanTerms &terms,
-                  int32_t U, const Results &results) {
+void paySurvivors(const Survivors &survivors, double atStart, const PlanTerms &terms, int32_t U,
+                  const Results &results) {
     const double paid = midYearPayment(survivors.pension, atStart, survivors.count);
-    if (!shareOfPensioner) {
+    if (!survivors.shareOfPensioner) {
         addPayment(results, survivors.payment, survivors.male, U, paid);
     } else if (survivors.count != 0.0) {
         addPayment(results, survivors.payment, survivors.male, U, paid * terms.spouseFraction);
@@ -93,14 +94,14 @@ void paySurvivors(const Survivors &survivors, bool shareOfPensioner, double atSt
 // amounts are updated and the year is paid. A spouse widowed this year is
 // not exposed to the spouse's mortality again: the year is inside the
 // survival already.
-void stepSurvivors(Survivors &survivors, const SurvivorRules &rules, const SurvivorEntrants &entrants,
-                   const PlanTerms &terms, const YearRates &year, Order order, const Results &results) {
+void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const PlanTerms &terms,
+                   const YearRates &year, Order order, const Results &results) {
     const int32_t U = year.year;
-    const double mortality = rules.survivorIsMember ? year.memberMortality : year.spouseMortality;
+    const double mortality = survivors.survivorIsMember ? year.memberMortality : year.spouseMortality;
     const double atStart = survivors.count;
     const double deaths = atStart * mortality;
     survivors.count = survivorsAfter(atStart, entrants, deaths, order);
-    updateSurvivorPensions(survivors, rules, entrants, atStart - deaths, year, terms.spouseFraction, order);
+    updateSurvivorPensions(survivors, entrants, atStart - deaths, year, terms.spouseFraction, order);
     countEvents(results, survivors.deaths, U, deaths);
     countPeople(results, survivors.people, survivors.male, U, survivors.count);
     if (entrants.sharesBridge && year.inBridgeWindow) {
@@ -108,7 +109,7 @@ void stepSurvivors(Survivors &survivors, const SurvivorRules &rules, const Survi
                    (atStart * 0.5 * entrants.bridgeAtStart + survivors.count * 0.5 * entrants.bridge) *
                        terms.spouseFraction);
     }
-    paySurvivors(survivors, rules.shareOfPensioner, atStart, terms, U, results);
+    paySurvivors(survivors, atStart, terms, U, results);
 }
 
 // The spouses of the year's disabled deaths, alive with the probability s

@@ -14,6 +14,14 @@ int32_t saturate(int64_t value) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+BridgeGrowth growthOfYear(const double *rates, int32_t t) {
+    BridgeGrowth growth;
+    growth.inflation = 1.0 + rates[TALVEK_YEARLY_INFLATION + t];
+    growth.secondRate = 1.0 + rates[TALVEK_YEARLY_SALARY_GROWTH + t];
+    growth.both = growth.inflation * growth.secondRate;
+    return growth;
+}
+
 } // namespace
 
 // Mortality reads give 1 above age 120 (for the loaded age of the disabled
@@ -22,6 +30,7 @@ YearRates ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const Plan
                       const Basis &basis, const HostArrays &host, int32_t U) {
     const int64_t x = int64_t{ages.age} + U - 1;
     const MortalityTable &own = memberTable(basis, ages.male);
+    const double *rates = host.yearlyRates;
 
     // every field is set: a cleared record would cost more than the year
     YearRates year;
@@ -34,10 +43,10 @@ YearRates ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const Plan
     year.retirement = needs.retirement ? retirementRateOf(basis, host, saturate(x)) : 0.0;
     year.withdrawal = needs.service ? withdrawalRateOf(basis, host, saturate(x)) : 0.0;
     year.disablement = needs.service ? disablementRateOf(basis, host, saturate(x)) : 0.0;
-    year.indexation = terms.indexation[U];
-    year.laggedIndexation = terms.indexation[U - 1];
-    year.bridgeGrowth = terms.bridgeGrowth[U];
-    year.laggedBridgeGrowth = terms.bridgeGrowth[U - 1];
+    year.indexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U] * terms.indexationShare;
+    year.laggedIndexation = 1.0 + rates[TALVEK_YEARLY_INFLATION + U - 1] * terms.indexationShare;
+    year.bridgeGrowth = needs.averagedBridges ? growthOfYear(rates, U) : BridgeGrowth{1.0, 1.0, 1.0};
+    year.laggedBridgeGrowth = needs.bridges ? growthOfYear(rates, U - 1) : BridgeGrowth{1.0, 1.0, 1.0};
     year.inBridgeWindow =
         needs.bridges && insideBridgeAges(terms.bridgeStartAge, terms.bridgeEndAge, year.ageReached);
     return year;

@@ -34,7 +34,8 @@ struct YearNeeds {
     bool disabled;     // a disabled life's mortality
     bool retirement;   // the retirement rate (in service and in deferment)
     bool service;      // the withdrawal and disablement rates
-    bool bridges;      // the window of bridge ages
+    bool bridges;      // the window of bridge ages and the growth of the cohorts' bridges, W'(U)
+    bool averagedBridges; // the growth of the pensioners' average bridge, W(U)
 };
 
 struct MemberAges {

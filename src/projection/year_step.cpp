@@ -26,11 +26,11 @@ void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const Me
 // valuation date is stepped as one life; inside its guarantee the same step
 // counts and pays its spouse. Gives the spouses the year leaves.
 SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in,
-                                     const YearRates &year, Order order, Keeping keeping, bool &spousesStepped) {
+                                     const YearRates &year, Order order, bool &spousesStepped) {
     Retirees &retirees = *p.serviceRetirees;
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    if (keeping == Keeping::ownLife) {
+    if (retirees.keeping == Keeping::ownLife) {
         if (retirees.inGuarantee > 0.0) {
             guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male, in.results);
             spousesStepped = true;
@@ -52,9 +52,9 @@ SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs
 
 // d. Disability pensioners, fed by the year's disablements when the member is in service.
 void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
-                      bool fromService, Keeping keeping) {
+                      bool fromService) {
     const Entrants entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants();
-    stepDisabled(*p.disabled, keeping, entrants, p.events, year, p.ages.male, in.results);
+    stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
 }
 
 namespace {
@@ -74,19 +74,19 @@ void ownDeferredExitAmounts(Deferred &deferred, const ProjectionInputs &in, cons
 // pensioners they become: the ring moves whatever the age; the year's
 // retirements form a cohort and the year is paid as formsDeferredCohort says.
 void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
-                   const YearRates &year, Order order, bool fromService, Keeping keeping) {
+                   const YearRates &year, Order order, bool fromService) {
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
     const Entrants leavers = fromService ? deferredLeavers(*p.inService, p.events, year) : noEntrants();
-    stepDeferred(*p.deferred, keeping, leavers, p.events, terms, year, order, male, in.results);
+    stepDeferred(*p.deferred, leavers, p.events, terms, year, order, male, in.results);
 
     Retirees &retirees = *p.deferredRetirees;
     const bool formsCohort = formsDeferredCohort(retirees, p.events, terms, year);
     const RetireeYear moved =
         moveRetirees(retirees, p.events.deferredRetirements, p.events, terms, year, order, male, in.results);
     if (!formsCohort) return;
-    if (keeping == Keeping::ownLife) ownDeferredExitAmounts(*p.deferred, in, member, year);
-    receiveAndPayRetirees(retirees, deferredRetirementArrivals(*p.deferred, keeping, p.events, terms, year), moved,
+    if (p.deferred->keeping == Keeping::ownLife) ownDeferredExitAmounts(*p.deferred, in, member, year);
+    receiveAndPayRetirees(retirees, deferredRetirementArrivals(*p.deferred, p.events, terms, year), moved,
                           terms, year, order, male, in.results);
 }
 

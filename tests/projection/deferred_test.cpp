@@ -18,7 +18,6 @@ struct DeferredYear {
     YearRates year{};
     YearEvents events{};
     Deferred deferred{};
-    Keeping keeping = Keeping::averaged;
 
     DeferredYear() {
         year.year = 3;
@@ -32,7 +31,7 @@ struct DeferredYear {
         deferred.serviceYears = 10.0;
     }
     void step(const Entrants &leavers, Order order) {
-        stepDeferred(deferred, keeping, leavers, events, terms, year, order, true, results);
+        stepDeferred(deferred, leavers, events, terms, year, order, true, results);
     }
     double members(int block) const { return host.memberCounts[block + year.year]; }
     double counted(int block) const { return host.decrementCounts[block + year.year]; }
@@ -124,7 +123,7 @@ TEST(DeferredYear, EmptyDefermentStillRaisesTheIndexedAmountByTheRateOfTheYear) 
 // and indexed at the start of each later year by the rate of the year before.
 TEST(DeferredYear, OneLifeIsIndexedFromItsSecondYearOn) {
     DeferredYear d;
-    d.keeping = Keeping::ownLife;
+    d.deferred.keeping = Keeping::ownLife;
     d.year.year = 1;
     d.step(noEntrants(), Order::laterState);
     EXPECT_EQ(d.deferred.indexedPension, 100.0);
@@ -144,18 +143,18 @@ TEST(DeferredYear, RetirementsBringTheFactoredPensionAndABridge) {
     d.terms.bridgeRate = 0.01;
     // leavers from service: a bridge only inside the bridge ages, on at most 10 years
     d.year.inBridgeWindow = false;
-    CohortArrivals arrivals = deferredRetirementArrivals(d.deferred, d.keeping, d.events, d.terms, d.year);
+    CohortArrivals arrivals = deferredRetirementArrivals(d.deferred, d.events, d.terms, d.year);
     EXPECT_EQ(arrivals.number, 0.4);
     EXPECT_DOUBLE_EQ(arrivals.indexedPension, 90.0);
     EXPECT_DOUBLE_EQ(arrivals.nonIndexedPension, 45.0);
     EXPECT_EQ(arrivals.bridgePension, 0.0);
     d.year.inBridgeWindow = true;
-    arrivals = deferredRetirementArrivals(d.deferred, d.keeping, d.events, d.terms, d.year);
+    arrivals = deferredRetirementArrivals(d.deferred, d.events, d.terms, d.year);
     EXPECT_DOUBLE_EQ(arrivals.bridgePension, 1000.0 * 0.01 * 10.0);
     // one life deferred at the valuation date: on its own whole years, in any year
-    d.keeping = Keeping::ownLife;
+    d.deferred.keeping = Keeping::ownLife;
     d.year.inBridgeWindow = false;
-    arrivals = deferredRetirementArrivals(d.deferred, d.keeping, d.events, d.terms, d.year);
+    arrivals = deferredRetirementArrivals(d.deferred, d.events, d.terms, d.year);
     EXPECT_DOUBLE_EQ(arrivals.bridgePension, 1000.0 * 0.01 * 7.0);
 }
 

@@ -121,7 +121,7 @@ TEST(DisabledYear, EntrantsAreAveragedAndOneLifeIsIndexed) {
     fromService.count = 0.5;
     fromService.spouseSurvival = 1.0;
     fromService.pension = PensionAmounts{100.0, 40.0, 0.0, 0.0};
-    stepDisabled(fromService, Keeping::averaged, Entrants{0.1, 0.1 * 300.0, 0.1 * 60.0, 0.0}, events, year, false, results);
+    stepDisabled(fromService, Entrants{0.1, 0.1 * 300.0, 0.1 * 60.0, 0.0}, events, year, false, results);
     EXPECT_DOUBLE_EQ(events.disabledDeaths, 0.1);
     EXPECT_DOUBLE_EQ(fromService.count, 0.5);
     EXPECT_DOUBLE_EQ(fromService.spouseSurvival, 0.5);
@@ -131,9 +131,10 @@ TEST(DisabledYear, EntrantsAreAveragedAndOneLifeIsIndexed) {
                 0.5 * 0.5 * 140.0 + 0.5 * 0.5 * (160.0 + 44.0), 1e-12);
 
     Disabled oneLife{};
+    oneLife.keeping = Keeping::ownLife;
     oneLife.count = 1.0;
     oneLife.pension = PensionAmounts{100.0, 40.0, 0.0, 0.0};
-    stepDisabled(oneLife, Keeping::ownLife, noEntrants(), events, year, true, results);
+    stepDisabled(oneLife, noEntrants(), events, year, true, results);
     EXPECT_DOUBLE_EQ(oneLife.count, 0.8);
     EXPECT_DOUBLE_EQ(oneLife.pension.indexed, 125.0);
     EXPECT_NEAR(host.benefitCashflows[cashflows::kDisabilityPensionMale + 2], 0.5 * 140.0 + 0.5 * 0.8 * 165.0,

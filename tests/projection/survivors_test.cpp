@@ -16,7 +16,6 @@ struct SurvivorYear {
     PlanTerms terms{};
     YearRates year{};
     Survivors survivors{};
-    SurvivorRules rules{};
 
     SurvivorYear(SurvivorKind kind) {
         terms.spouseFraction = 0.6;
@@ -25,7 +24,7 @@ struct SurvivorYear {
         year.spouseMortality = 0.1;
         year.indexation = 1.2;
         year.laggedIndexation = 1.1;
-        rules.kind = kind;
+        survivors.kind = kind;
         survivors.male = false; // widows of men
         survivors.people = kind == SurvivorKind::ofRetirees ? People::serviceSurvivors : People::disabledSurvivors;
         survivors.deaths =
@@ -37,7 +36,7 @@ struct SurvivorYear {
         survivors.pension.nonIndexed = 40.0;
     }
     void step(const SurvivorEntrants &entrants, Order order) {
-        stepSurvivors(survivors, rules, entrants, terms, year, order, results);
+        stepSurvivors(survivors, entrants, terms, year, order, results);
     }
     double members(int block) const { return host.memberCounts[block + year.year]; }
     double events(int block) const { return host.decrementCounts[block + year.year]; }
@@ -112,8 +111,8 @@ TEST(SurvivorYear, SpousesOfDisabledDeathsTakeTheirShareOfTheDisabilityPension) 
 // nothing in a year that ends with no spouse.
 TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
     SurvivorYear s(SurvivorKind::ofDisabled);
-    s.rules.shareOfPensioner = true;
-    s.rules.keeping = Keeping::ownLife;
+    s.survivors.shareOfPensioner = true;
+    s.survivors.keeping = Keeping::ownLife;
     Disabled disabled{};
     disabled.spouseSurvival = 1.0;
     disabled.pension = PensionAmounts{1200.0, 500.0, 1000.0, 500.0}; // indexed this year from 1000
@@ -125,7 +124,7 @@ TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
                 (0.5 * 1.0 * 1500.0 + 0.5 * 1.4 * 1700.0) * 0.6, 1e-9);
 
     SurvivorYear none(SurvivorKind::ofDisabled);
-    none.rules.shareOfPensioner = true;
+    none.survivors.shareOfPensioner = true;
     none.year.spouseMortality = 1.0; // the spouse dies, nobody new
     events.disabledDeaths = 0.0;
     none.step(disabledSurvivorEntrants(disabled, events), Order::laterState);
@@ -137,9 +136,9 @@ TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
 // indexed by the rate of year U, its deaths with the disabled's spouses'.
 TEST(SurvivorYear, SpouseInPaymentDiesAtItsOwnMortality) {
     SurvivorYear s(SurvivorKind::ofRetirees);
-    s.rules.survivorIsMember = true;
-    s.rules.indexedWithYearRate = true;
-    s.rules.keeping = Keeping::ownLife;
+    s.survivors.survivorIsMember = true;
+    s.survivors.indexedWithYearRate = true;
+    s.survivors.keeping = Keeping::ownLife;
     s.survivors.male = true;
     s.survivors.deaths = Event::disabledSurvivorDeaths;
     s.step(noSurvivorEntrants(), Order::laterState);
@@ -155,7 +154,7 @@ TEST(SurvivorYear, SpouseInPaymentDiesAtItsOwnMortality) {
 TEST(SurvivorYear, OnePensionersSpouseSharesItsBridgeInsideTheAges) {
     for (bool inside : {false, true}) {
         SurvivorYear s(SurvivorKind::ofRetirees);
-        s.rules.keeping = Keeping::ownLife;
+        s.survivors.keeping = Keeping::ownLife;
         s.year.inBridgeWindow = inside;
         SurvivorEntrants entrants = noSurvivorEntrants();
         entrants.any = true;
