@@ -35,7 +35,7 @@ MemberRecord typicalMember() {
 
 void ActiveMemberValuation(benchmark::State &state) {
     BenchPlan plan;
-    const ValuationContext context{plan.basis.get(), &plan.host};
+    const ValuationContext context = valuationContext(plan.basis.get(), &plan.host);
     const MemberRecord member = typicalMember();
     for (auto _ : state) {
         valueActiveMember(context, member);

@@ -63,7 +63,7 @@ MemberRecord benchMember(int status, int i) {
 
 void valueBatch(benchmark::State &state, int status) {
     BenchPlan plan;
-    const ValuationContext context{plan.basis.get(), &plan.host};
+    const ValuationContext context = valuationContext(plan.basis.get(), &plan.host);
     std::vector<MemberRecord> members;
     for (int i = 0; i < kMembersPerBatch; ++i) members.push_back(benchMember(status, i));
     void (*value)(const ValuationContext &, const MemberRecord &) =

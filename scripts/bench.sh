@@ -5,8 +5,10 @@
 # listing and error log included) and for the valuation alone, and peak
 # memory; then two jobs against one, and (with BASELINE_TALVEK=path to
 # another build's talvek) one job of this build against one of that build,
-# both measured in turn, run after run. Usage: scripts/bench.sh [MEMBERS]
-# (default 100000)
+# for the mixed portfolio and for each status's file, both measured in turn,
+# run after run; with BASELINE_VALUATION_BENCH=path to another build's
+# valuation_bench, the valuation alone of both builds, run in turn, best of
+# three. Usage: scripts/bench.sh [MEMBERS] (default 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -76,8 +78,11 @@ side_by_side() { # label, command A, command B
   local ratios=()
   for _ in 1 2 3 4 5 6 7; do
     local a b
-    a=$( { /usr/bin/time -f "%e" bash -c "$2" >/dev/null 2>&1; } 2>&1 | tail -1)
-    b=$( { /usr/bin/time -f "%e" bash -c "$3" >/dev/null 2>&1; } 2>&1 | tail -1)
+    # the times go to a file: the commands' own output is thrown away
+    /usr/bin/time -f "%e" -o "$work/pair" bash -c "$2" >/dev/null 2>&1
+    a=$(tail -1 "$work/pair")
+    /usr/bin/time -f "%e" -o "$work/pair" bash -c "$3" >/dev/null 2>&1
+    b=$(tail -1 "$work/pair")
     ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", (a > 0 ? b / a : 0) }')")
   done
   local median
@@ -112,4 +117,27 @@ side_by_side "spreadsheet checked, converted, run: it takes" \
 if [ -n "${BASELINE_TALVEK:-}" ]; then
   side_by_side "this build against BASELINE_TALVEK, one job: the baseline takes" \
     "$talvek run --jobs 1 $common --out $work/o1" "$BASELINE_TALVEK run --jobs 1 $common --out $work/ob"
+  for name in in_service pensioners disabled deferred spouses; do
+    each="--basis examples/basis.toml --members $work/$name.txt"
+    side_by_side "  $name alone: the baseline takes" \
+      "$talvek run --jobs 1 $each --out $work/o1" "$BASELINE_TALVEK run --jobs 1 $each --out $work/ob"
+  done
+fi
+
+# The valuation alone of both builds, in turn: members per second, best of three.
+if [ -n "${BASELINE_VALUATION_BENCH:-}" ]; then
+  echo
+  echo "== valuation alone, this build against BASELINE_VALUATION_BENCH (best of three, in turn)"
+  for _ in 1 2 3; do
+    for which in this baseline; do
+      bench="$build/bench/valuation_bench"
+      [ "$which" = baseline ] && bench="$BASELINE_VALUATION_BENCH"
+      "$bench" --benchmark_min_time=0.5 2>/dev/null |
+        awk -v w="$which" '/items_per_second/ { v = $NF; sub("items_per_second=", "", v); m = 1;
+          if (v ~ /k\/s/) m = 1e3; if (v ~ /M\/s/) m = 1e6; sub(/[kM]\/s/, "", v); print w, $1, v * m }'
+    done
+  done > "$work/valuation"
+  awk '{ key = $2; if ($3 > best[$1, key]) best[$1, key] = $3; names[key] = 1 }
+       END { for (k in names) printf "  %-22s %12.0f %12.0f   ratio %.2f\n", k, best["this", k],
+             best["baseline", k], best["this", k] / best["baseline", k] }' "$work/valuation" | sort
 fi

@@ -442,7 +442,8 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
     buildBasis(*basis, request);
     RunTables tables{basis.get(), request.assumptions,
                      makeLineLayout(request.delimiterCode, request.assumptions.columnMap),
-                     makeStatusTable(request.assumptions.statusCodes)};
+                     makeStatusTable(request.assumptions.statusCodes),
+                     readPlanTerms(request.assumptions)};
 
     Reports reports{};
     // Without both reports there is nowhere to account for the lines: the

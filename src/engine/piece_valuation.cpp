@@ -35,7 +35,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     host.memberCounts = results.arrays->memberCounts;
     host.decrementCounts = results.arrays->decrementCounts;
     host.benefitCashflows = results.arrays->benefitCashflows;
-    const ValuationContext context{tables.basis, &host};
+    const ValuationContext context{tables.basis, &host, tables.terms};
     ErrorLog log{errors, &results.errorCount};
 
     if (!openSourceRange(*reader, source, bounds.firstByte, bounds.endByte - bounds.firstByte)) {

@@ -12,6 +12,7 @@
 #include "engine/piece_plan.h"
 #include "input/member_parser.h"
 #include "input/member_status.h"
+#include "projection/plan_terms.h"
 
 // What every piece of a run reads and nobody changes.
 struct RunTables {
@@ -19,6 +20,7 @@ struct RunTables {
     HostArrays assumptions; // the result pointers are those of each piece
     LineLayout layout;      // delimiter and column map
     StatusTable statusTable;
+    PlanTerms terms;        // the plan's terms, read once
 };
 
 // A piece's three result arrays, zero until its members are added.

@@ -1,7 +1,5 @@
 #include "projection/guarantee_cohort.h"
 
-#include <cmath>
-
 int32_t guaranteeSlots(double guaranteePeriod) {
     // NaN and negative periods give no guaranteed years; longer ones than the
     // ring holds are cut to its length.
@@ -14,22 +12,8 @@ void resetRing(GuaranteeRing &ring) {
     for (GuaranteeCohort &cohort : ring.slot) cohort = GuaranteeCohort{};
 }
 
-void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridgeGrowth,
-                 double q, double qs) {
-    for (int32_t s = 0; s <= p; ++s) {
-        const GuaranteeCohort &next = ring.slot[s + 1];
-        GuaranteeCohort &cohort = ring.slot[s];
-        cohort.indexedPension = next.indexedPension * indexation;
-        cohort.nonIndexedPension = next.nonIndexedPension;
-        cohort.retiredNumber = next.retiredNumber;
-        cohort.survivingNumber = next.survivingNumber * (1.0 - q);
-        cohort.bridgePension = next.bridgePension * bridgeGrowth;
-        cohort.spouseSurvival = next.spouseSurvival * (1.0 - qs);
-    }
-}
-
-void advanceRingThrough(GuaranteeRing &ring, int32_t lastSlot, double indexation,
-                        double inflationGrowth, double secondRateGrowth, double q, double qs) {
+void advanceRing(GuaranteeRing &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
+                 Order order, double q, double qs) {
     // the last slot reads the one above it, which must lie inside the ring
     if (lastSlot > kRingSlots - 2) lastSlot = kRingSlots - 2;
     for (int32_t s = 0; s <= lastSlot; ++s) {
@@ -39,7 +23,7 @@ void advanceRingThrough(GuaranteeRing &ring, int32_t lastSlot, double indexation
         cohort.nonIndexedPension = next.nonIndexedPension;
         cohort.retiredNumber = next.retiredNumber;
         cohort.survivingNumber = next.survivingNumber * (1.0 - q);
-        cohort.bridgePension = next.bridgePension * inflationGrowth * secondRateGrowth;
+        cohort.bridgePension = grownBridge(next.bridgePension, growth, order);
         cohort.spouseSurvival = next.spouseSurvival * (1.0 - qs);
     }
 }
@@ -58,14 +42,13 @@ double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p) {
     return sum;
 }
 
-double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p) {
+double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p, Order order) {
     const GuaranteeCohort &leaving = ring.slot[0];
     const GuaranteeCohort &arriving = ring.slot[p];
     double sum = 0.0;
-    for (int32_t s = 1; s <= p - 1; ++s) {
-        sum += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
-    }
-    sum += 0.5 * arriving.bridgePension * arriving.retiredNumber;
+    if (order == Order::laterState) sum = 0.5 * arriving.bridgePension * arriving.retiredNumber;
+    for (int32_t s = 1; s <= p - 1; ++s) sum += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
+    if (order == Order::inService) sum += 0.5 * arriving.bridgePension * arriving.retiredNumber;
     sum += 0.5 * leaving.bridgePension * leaving.retiredNumber;
     return sum;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "projection/recursion_order.h"
+
 struct GuaranteeCohort {
     double indexedPension;    // per head, carries the inflation guarantee
     double nonIndexedPension; // per head, fixed
@@ -29,18 +31,12 @@ int32_t guaranteeSlots(double guaranteePeriod);
 // Every slot, the empty one included, to zero.
 void resetRing(GuaranteeRing &ring);
 
-// One year on: slot s takes slot s + 1 for s = 0..P, its indexed pension
-// times indexation, its bridge pension times bridgeGrowth, its survivors times
-// (1 - q) and its spouse survival times (1 - qs).
-void advanceRing(GuaranteeRing &ring, int32_t p, double indexation, double bridgeGrowth,
-                 double q, double qs);
-
-// One year on for the slots 0..lastSlot only (lastSlot at most P + 1 of the
-// ring's room, i.e. at most kRingSlots - 2): the bridge pension grows by the
-// two yearly rates one after the other, (bridge x inflationGrowth) x
-// secondRateGrowth, as the retired valuations index it.
-void advanceRingThrough(GuaranteeRing &ring, int32_t lastSlot, double indexation,
-                        double inflationGrowth, double secondRateGrowth, double q, double qs);
+// One year on for the slots 0..lastSlot (at most P; a ring holding a single
+// pensioner moves only the slots up to its own): slot s takes slot s + 1,
+// its indexed pension times indexation, its bridge pension grown by W, its
+// survivors times (1 - q) and its spouse survival times (1 - qs).
+void advanceRing(GuaranteeRing &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
+                 Order order, double q, double qs);
 
 // A ring that holds nobody does not move; only its leaving slot is cleared.
 void clearLeavingSlot(GuaranteeRing &ring);
@@ -49,5 +45,7 @@ void clearLeavingSlot(GuaranteeRing &ring);
 // (slot 0), full years to slots 1..P-1 and half a year to the new one (slot P).
 double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p);
 
-// The same pattern for the bridge pensions of the cohorts.
-double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p);
+// The same pattern for the bridge pensions of the cohorts, added up in the
+// order's way: slots 1..P-1, P, 0 for members in service; P, 1..P-1, 0 for
+// members valued from a later state.
+double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p, Order order);

@@ -6,11 +6,18 @@
 #include "core/host_arrays.h"
 #include "basis/basis.h"
 #include "core/member_record.h"
+#include "projection/plan_terms.h"
 
 struct ValuationContext {
     const Basis *basis;      // read-only tables of the run
     const HostArrays *host;  // assumptions in, result arrays out
+    PlanTerms terms;         // the plan's terms, read from the host once per run
 };
+
+// A context whose terms are read from the host now.
+inline ValuationContext valuationContext(const Basis *basis, const HostArrays *host) {
+    return ValuationContext{basis, host, readPlanTerms(*host)};
+}
 
 // 'M'/'m' is male, 'F'/'f' female; anything else is neither.
 inline bool isMale(char sex) { return sex == 'M' || sex == 'm'; }

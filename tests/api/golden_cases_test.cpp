@@ -29,18 +29,42 @@ namespace fs = std::filesystem;
 struct AcceptedDifference {
     const char *caseName;
     const char *array;
-    int element;
+    int firstElement; // a run of elements, both ends included
+    int lastElement;
     const char *reason;
 };
+// In deferred-past-age-a the fixed deferred retirement age (56) lies below
+// the first age of the retirement rates (61). The reference pays the cohorts
+// of those who retire at 56 half a year when they retire and then nothing,
+// neither the guaranteed years nor the life pensions and bridges, until the
+// age reached passes 60; we pay them in every year, as every cohort is paid.
+// Each run holds the years of such payments, where we pay more.
+constexpr const char *kPaidBeforeTheFirstRateAge =
+    "cohorts retired below the first rate age are paid in every year";
 const AcceptedDifference kAcceptedDifferences[] = {
-    {"", "", -1, ""}, // none so far
+    {"deferred-past-age-a", "benefitCashflows", 781, 787, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 792, 797, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 800, 808, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 810, 818, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 892, 899, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 903, 906, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 912, 920, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 1892, 1897, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 1904, 1906, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 1911, 1913, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 1921, 1923, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 2004, 2006, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 2014, 2016, kPaidBeforeTheFirstRateAge},
+    {"deferred-past-age-a", "benefitCashflows", 2026, 2028, kPaidBeforeTheFirstRateAge},
 };
 
-bool isAccepted(const std::string &caseName, const std::string &array, int element) {
+// An accepted element must still differ the way its reason says: we pay more.
+bool isAccepted(const std::string &caseName, const std::string &array, int element,
+                double actual, double expected) {
     for (const AcceptedDifference &accepted : kAcceptedDifferences) {
         if (caseName == accepted.caseName && array == accepted.array &&
-            element == accepted.element)
-            return true;
+            element >= accepted.firstElement && element <= accepted.lastElement)
+            return actual > expected;
     }
     return false;
 }
@@ -184,22 +208,24 @@ bool closeEnough(double actual, double expected) {
     return difference <= 1e-9 * std::fabs(expected);
 }
 
-// Reports, per array, the elements that differ, with their block and slot.
-void expectArray(const std::string &caseName, const std::string &name,
+// Reports, per array, the elements that differ, with their block and slot;
+// `how` names the run in the report.
+void expectArray(const std::string &caseName, const std::string &how, const std::string &name,
                  const std::vector<double> &actual, const json &expected) {
     ASSERT_EQ(actual.size(), expected.size()) << name;
     int mismatches = 0;
     std::ostringstream report;
     for (size_t i = 0; i < actual.size(); ++i) {
         const double want = expected[i].get<double>();
-        if (closeEnough(actual[i], want) || isAccepted(caseName, name, static_cast<int>(i)))
+        if (closeEnough(actual[i], want) ||
+            isAccepted(caseName, name, static_cast<int>(i), actual[i], want))
             continue;
         if (++mismatches <= 12) {
             report << "\n  " << name << "[" << i << "] block " << i / 111 << " slot " << i % 111
                    << ": got " << actual[i] << ", expected " << want;
         }
     }
-    EXPECT_EQ(mismatches, 0) << caseName << ": " << mismatches << " elements of " << name
+    EXPECT_EQ(mismatches, 0) << how << ": " << mismatches << " elements of " << name
                              << " differ" << report.str();
 }
 
@@ -223,9 +249,9 @@ TEST_P(GoldenCase, MatchesReferenceRun) {
     EXPECT_EQ(run.scratchEmpty, expected["scratchFileEmpty"].get<bool>());
     EXPECT_EQ(run.memberTotal == memberTotal, expected["memberTotalUnchanged"].get<bool>());
     EXPECT_EQ(run.statusWord == 0x5A5A, expected["statusWordUnchanged"].get<bool>());
-    expectArray(GetParam(), "memberCounts", run.memberCounts, expected["memberCounts"]);
-    expectArray(GetParam(), "decrementCounts", run.decrementCounts, expected["decrementCounts"]);
-    expectArray(GetParam(), "benefitCashflows", run.benefitCashflows,
+    expectArray(GetParam(), GetParam(), "memberCounts", run.memberCounts, expected["memberCounts"]);
+    expectArray(GetParam(), GetParam(), "decrementCounts", run.decrementCounts, expected["decrementCounts"]);
+    expectArray(GetParam(), GetParam(), "benefitCashflows", run.benefitCashflows,
                 expected["benefitCashflows"]);
     fs::remove_all(dir);
 }
@@ -302,13 +328,13 @@ TEST_P(GoldenCase, MatchesReferenceRunThroughTheEngine) {
             EXPECT_FALSE(fs::exists(dir / "testoutput.txt"));
             const std::string how = GetParam() + (fromMemory ? " from memory, jobs " : " from the file, jobs ") +
                                     std::to_string(jobs);
-            expectArray(how, "memberCounts",
+            expectArray(GetParam(), how, "memberCounts",
                         std::vector<double>(std::begin(results->member_counts), std::end(results->member_counts)),
                         expected["memberCounts"]);
-            expectArray(how, "decrementCounts",
+            expectArray(GetParam(), how, "decrementCounts",
                         std::vector<double>(std::begin(results->decrement_counts), std::end(results->decrement_counts)),
                         expected["decrementCounts"]);
-            expectArray(how, "benefitCashflows",
+            expectArray(GetParam(), how, "benefitCashflows",
                         std::vector<double>(std::begin(results->benefit_cashflows),
                                             std::end(results->benefit_cashflows)),
                         expected["benefitCashflows"]);
@@ -320,7 +346,8 @@ TEST_P(GoldenCase, MatchesReferenceRunThroughTheEngine) {
 INSTANTIATE_TEST_SUITE_P(ReferenceRuns, GoldenCase,
                          ::testing::Values("status1-in-service", "status2-pensioners",
                                            "status3-disabled", "status4-deferred",
-                                           "status5-spouses", "mixed-a", "mixed-b", "mixed-c"),
+                                           "status5-spouses", "mixed-a", "mixed-b", "mixed-c",
+                                           "deferred-past-age-a", "deferred-past-age-b"),
                          [](const ::testing::TestParamInfo<std::string> &param) {
                              std::string name = param.param;
                              for (char &c : name)

@@ -2,7 +2,6 @@
 // surviving spouses and transfer values.
 #include <gtest/gtest.h>
 
-#include "projection/active_member_state.h"
 #include "projection/active_plan_fixture.h"
 #include "projection/result_layout.h"
 
@@ -44,94 +43,6 @@ TEST(ActiveExits, DeferredPensionIsIndexedWithTheRateOfThePreviousYear) {
     EXPECT_NEAR(plan.paid(cashflows::kLumpSumMale, 2),
                 (accruedIndexed(10) * 1.1 * 11.0 + accruedNonIndexed(1) * 13.0) * deaths, 1e-9);
     EXPECT_EQ(plan.paid(cashflows::kLumpSumMale, 1), 0.0); // deferred leavers take no lump sum
-}
-
-TEST(ActiveExits, EmptyDefermentStillRaisesTheIndexedAmountByTheRateOfTheYear) {
-    ActiveMemberState state{};
-    state.deferredIndexedPension = 100.0;
-    state.deferredNonIndexedPension = 50.0;
-    state.deferredServiceYears = 7.0;
-    ActiveYear year{};
-    year.year = 3;
-    year.indexation = 1.2;
-    year.laggedIndexation = 1.1;
-    updateDeferredPension(state, year, 0.0);
-    EXPECT_DOUBLE_EQ(state.deferredIndexedPension, 120.0);
-    EXPECT_EQ(state.deferredNonIndexedPension, 50.0);
-    EXPECT_EQ(state.deferredServiceYears, 7.0);
-}
-
-TEST(ActiveExits, NewDeferredLeaversBringTheServiceTheyHad) {
-    ActiveMemberState state{};
-    state.terms.wholeServiceYears = 12;
-    state.deferredIndexedPension = 100.0;
-    state.deferredServiceYears = 10.0;
-    state.accruedIndexedPension = 400.0;
-    state.events.deferredWithdrawals = 0.5;
-    state.deferredCount = 1.5; // one stayed, half a member joined
-    ActiveYear year{};
-    year.year = 4;
-    year.indexation = 1.2;
-    year.laggedIndexation = 1.1;
-    updateDeferredPension(state, year, 1.0);
-    EXPECT_DOUBLE_EQ(state.deferredIndexedPension, (100.0 * 1.1 + 400.0 * 0.5) / 1.5);
-    EXPECT_DOUBLE_EQ(state.deferredServiceYears, (10.0 + 15.0 * 0.5) / 1.5);
-}
-
-TEST(ActiveExits, SurvivorsIndexByTheYearOfTheirPensioners) {
-    ActivePlan plan;
-    const HostArrays arrays = plan.host.arrays();
-    ActiveYear year{};
-    year.year = 5;
-    year.indexation = 1.2;
-    year.laggedIndexation = 1.1;
-
-    // spouses of pensioners retired from service: the rate of year U - 1
-    ActiveMemberState state{};
-    state.terms.male = true;
-    state.serviceRetireeSurvivors = 1.0;
-    state.serviceSurvivor.indexed = 100.0;
-    state.serviceSurvivor.nonIndexed = 40.0;
-    payServiceSurvivors(state, arrays, year, 1.0);
-    EXPECT_DOUBLE_EQ(state.serviceSurvivor.indexed, 110.0);
-    EXPECT_NEAR(plan.paid(cashflows::kServiceSpousePensionFemale, 5),
-                0.5 * (100.0 + 40.0) + 0.5 * (110.0 + 40.0), 1e-12);
-
-    // spouses of disability pensioners: the rate of year U
-    state.disabledSurvivors = 1.0;
-    state.disabledSurvivor.indexed = 100.0;
-    state.disabledSurvivor.nonIndexed = 40.0;
-    payDisabledSurvivors(state, arrays, year, 1.0);
-    EXPECT_DOUBLE_EQ(state.disabledSurvivor.indexed, 120.0);
-    EXPECT_NEAR(plan.paid(cashflows::kDisabledSpousePensionFemale, 5),
-                0.5 * (100.0 + 40.0) + 0.5 * (120.0 + 40.0), 1e-12);
-
-    // spouses of pensioners retired from deferment: the rate of year U - 1
-    state.deferredRetireeSurvivors = 1.0;
-    state.deferredSurvivor.indexed = 100.0;
-    payDeferredSurvivors(state, arrays, year, 1.0);
-    EXPECT_DOUBLE_EQ(state.deferredSurvivor.indexed, 110.0);
-}
-
-TEST(ActiveExits, SpousesOfDisabledDeathsTakeTheirShareOfTheDisabilityPension) {
-    ActivePlan plan;
-    const HostArrays arrays = plan.host.arrays();
-    ActiveMemberState state{};
-    state.terms.male = false;
-    state.terms.spouseFraction = 0.6;
-    state.spouseSurvival = 0.9;
-    state.events.disabledDeaths = 0.2;
-    state.disabled.indexed = 1000.0;
-    state.disabled.nonIndexed = 500.0;
-    state.disabledSurvivors = 0.2 * 0.9; // the count as the yearly step leaves it
-    ActiveYear year{};
-    year.year = 2;
-    year.indexation = 1.0;
-    payDisabledSurvivors(state, arrays, year, 0.0);
-    EXPECT_DOUBLE_EQ(state.disabledSurvivor.indexed, 600.0);
-    EXPECT_DOUBLE_EQ(state.disabledSurvivor.nonIndexed, 300.0);
-    // a woman's widower is paid in the men's block
-    EXPECT_NEAR(plan.paid(cashflows::kDisabledSpousePensionMale, 2), 0.5 * 0.18 * 900.0, 1e-12);
 }
 
 TEST(ActiveExits, TransferValueIsReadAtTheAgeReachedAndAt49Beyond) {

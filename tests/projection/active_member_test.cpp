@@ -121,7 +121,8 @@ TEST(ActiveMember, OneMemberIsConservedInEveryYear) {
         double guaranteePeriod;
     };
     const Case cases[] = {{30, 'M', 28, 0, 5},  {45, 'f', 50, 0, 3},  {25, 'm', 20, 63, 10},
-                          {58, 'F', 61, 62, 1}, {35, 'M', 35, 0, 19}, {40, 'F', 37, 0, 0}};
+                          {58, 'F', 61, 62, 1}, {35, 'M', 35, 0, 19}, {40, 'F', 37, 0, 0},
+                          {30, 'M', 27, 45, 5}, {52, 'f', 50, 45, 4}, {20, 'F', 24, 55, 8}};
     for (const Case &c : cases) {
         ActivePlan plan;
         makeEveryPathLikely(plan, c.deferredRetirementAge);
@@ -174,6 +175,59 @@ TEST(ActiveMember, FixedDeferredRetirementAgeEmptiesDeferment) {
     EXPECT_NEAR(plan.members(members::kDeferredRetireesInGuaranteeMale, U), before * (1 - q / 2),
                 1e-15);
     EXPECT_EQ(plan.events(decrements::kDeferredRetirements, U + 1), 0.0);
+}
+
+// Members who leave service at or after a fixed deferred retirement age are
+// deferred at the end of the year they leave and retire the year after, into
+// a cohort that is paid, even below the first age of the retirement rates.
+TEST(ActiveMember, LeaversAtOrPastAFixedDeferredRetirementAgeRetireTheYearAfter) {
+    for (int leavingAge : {45, 46, 48}) { // the age at the start of the year of leaving
+        ActivePlan plan;
+        const double q = 0.01;
+        plan.setMortality(true, 15, 119, q);
+        plan.setWithdrawalRate(leavingAge, 0.1);
+        plan.host.demographicParameters[5] = 45;
+        plan.host.retirementFactors[1] = 40; // factors from age 40 on
+        plan.value(activeMember(40, 'M', 38, 10, plan));
+
+        const int U = leavingAge - 40 + 1; // the year of leaving
+        const double leavers = plan.events(decrements::kDeferredWithdrawals, U);
+        EXPECT_GT(leavers, 0.0) << leavingAge;
+        EXPECT_NEAR(plan.members(members::kDeferredMale, U), leavers, 1e-15) << leavingAge;
+        EXPECT_EQ(plan.events(decrements::kDeferredRetirements, U), 0.0) << leavingAge;
+        EXPECT_NEAR(plan.events(decrements::kDeferredDeaths, U + 1), leavers * q / 2, 1e-15);
+        const double retired = leavers * (1 - q / 2);
+        EXPECT_NEAR(plan.events(decrements::kDeferredRetirements, U + 1), retired, 1e-15);
+        EXPECT_NEAR(plan.members(members::kDeferredMale, U + 1), 0.0, 1e-15) << leavingAge;
+        EXPECT_NEAR(plan.members(members::kDeferredRetireesInGuaranteeMale, U + 1), retired, 1e-15);
+        // the cohort's pension: the leavers' accrued pensions (50000 at 1.5 %
+        // on 10 years with the guarantee and U - 0.5 without), times the factor
+        // of the band of 10 + U + 1 years and the age reached
+        const int band = (10 + U + 1) / 5 + 1;
+        const double pension = ActivePlan::factor(band, 40 + U + 1 - 40 + 1) * 750.0 * (10 + U - 0.5);
+        EXPECT_NEAR(plan.paid(cashflows::kDeferredPensionMale, U + 1), 0.5 * retired * pension, 1e-9)
+            << leavingAge;
+        EXPECT_NEAR(plan.paid(cashflows::kDeferredPensionMale, U + 2), retired * pension, 1e-9);
+        // the guarantee of 5 years ends and the survivors live on as pensioners
+        EXPECT_NEAR(plan.members(members::kDeferredRetireesInGuaranteeMale, U + 6), 0.0, 1e-15);
+        EXPECT_GT(plan.members(members::kDeferredRetireesMale, U + 6), 0.9 * retired);
+    }
+}
+
+// Leavers before the fixed age stay deferred until the year that reaches it.
+TEST(ActiveMember, LeaversBeforeAFixedDeferredRetirementAgeWaitForIt) {
+    ActivePlan plan;
+    plan.setMortality(true, 15, 119, 0.01);
+    plan.setWithdrawalRate(42, 0.1);
+    plan.host.demographicParameters[5] = 45;
+    plan.host.retirementFactors[1] = 40;
+    plan.value(activeMember(40, 'M', 38, 10, plan));
+    // leaving in year 3 (age 42 at its start); age 45 is reached in year 5
+    EXPECT_EQ(plan.events(decrements::kDeferredRetirements, 4), 0.0);
+    EXPECT_GT(plan.members(members::kDeferredMale, 4), 0.0);
+    EXPECT_GT(plan.events(decrements::kDeferredRetirements, 5), 0.0);
+    EXPECT_GT(plan.paid(cashflows::kDeferredPensionMale, 5), 0.0);
+    EXPECT_NEAR(plan.members(members::kDeferredMale, 5), 0.0, 1e-15);
 }
 
 TEST(ActiveMember, SurvivorsAreCountedBySexOfTheSpouse) {

@@ -83,7 +83,7 @@ struct ActivePlan {
 
     void value(const MemberRecord &member) {
         const HostArrays arrays = host.arrays();
-        const ValuationContext context{basis.get(), &arrays};
+        const ValuationContext context = valuationContext(basis.get(), &arrays);
         valueActiveMember(context, member);
     }
 

@@ -149,14 +149,53 @@ TEST_F(DeferredMember, AllRetireAtAFixedDeferredRetirementAge) {
     }
     EXPECT_DOUBLE_EQ(events(decrements::kDeferredDeaths, 15), deferred * 0.1 / 2.0);
     EXPECT_DOUBLE_EQ(events(decrements::kDeferredRetirements, 15), (1.0 - 0.05) * deferred);
-    // D0 - (D0 q/2 + (1 - q/2) D0) leaves at most a rounding residue
+    // D0 - (D0 q/2 + (1 - q/2) D0) leaves at most a rounding residue, which
+    // retires the year after: past the age nobody stays deferred
     for (int u = 15; u < 111; ++u) {
         EXPECT_NEAR(counted(members::kDeferredMale, u), 0.0, 1e-15) << "year " << u;
         if (u > 15) {
-            EXPECT_EQ(events(decrements::kDeferredRetirements, u), 0.0);
+            EXPECT_NEAR(events(decrements::kDeferredRetirements, u), 0.0, 1e-15);
         }
     }
+    EXPECT_EQ(counted(members::kDeferredMale, 17), 0.0);
     EXPECT_DOUBLE_EQ(paid(cashflows::kDeferredPensionMale, 15), 0.5 * 100.0 * (1.0 - 0.05) * deferred);
+}
+
+// With a fixed deferred retirement age of 65, members of 64 reach it in year
+// 1; members of 65, 66 and 70 are past it and retire in year 1 all the same:
+// half the year's deaths, the rest into a cohort that is paid.
+TEST_F(DeferredMember, AtOrPastAFixedRetirementAgeRetiresInYearOneAndIsPaid) {
+    for (int age : {64, 65, 66, 70}) {
+        DeferredCase deferred;
+        deferred.host.demographicParameters[5] = 65.0;
+        deferred.member.age = age;
+        deferred.run();
+        EXPECT_DOUBLE_EQ(deferred.events(decrements::kDeferredDeaths, 1), 0.05) << age;
+        EXPECT_DOUBLE_EQ(deferred.events(decrements::kDeferredRetirements, 1), 0.95) << age;
+        EXPECT_NEAR(deferred.counted(members::kDeferredMale, 1), 0.0, 1e-15) << age;
+        EXPECT_DOUBLE_EQ(deferred.counted(members::kDeferredRetireesInGuaranteeMale, 1), 0.95) << age;
+        EXPECT_DOUBLE_EQ(deferred.paid(cashflows::kDeferredPensionMale, 1), 0.5 * 100.0 * 0.95) << age;
+        EXPECT_DOUBLE_EQ(deferred.paid(cashflows::kDeferredPensionMale, 2), 100.0 * 0.95) << age;
+        // nothing is left deferred to die there later
+        EXPECT_NEAR(deferred.events(decrements::kDeferredDeaths, 2), 0.0, 1e-15) << age;
+        double paid = 0.0;
+        for (int u = 1; u < 111; ++u) paid += deferred.paid(cashflows::kDeferredPensionMale, u);
+        EXPECT_GT(paid, 5.0 * 100.0 * 0.95) << age; // the guarantee and more
+    }
+}
+
+// A member of 63 reaches 65 in year 2: deferred through year 1, retired in year 2.
+TEST_F(DeferredMember, JustBeforeAFixedRetirementAgeRetiresTheYearItIsReached) {
+    host.demographicParameters[5] = 65.0;
+    member.age = 63;
+    run();
+    EXPECT_DOUBLE_EQ(events(decrements::kDeferredDeaths, 1), 0.1);
+    EXPECT_EQ(events(decrements::kDeferredRetirements, 1), 0.0);
+    EXPECT_DOUBLE_EQ(counted(members::kDeferredMale, 1), 0.9);
+    EXPECT_EQ(paid(cashflows::kDeferredPensionMale, 1), 0.0);
+    EXPECT_DOUBLE_EQ(events(decrements::kDeferredDeaths, 2), 0.9 * 0.05);
+    EXPECT_DOUBLE_EQ(events(decrements::kDeferredRetirements, 2), 0.9 * 0.95);
+    EXPECT_DOUBLE_EQ(paid(cashflows::kDeferredPensionMale, 2), 0.5 * 100.0 * 0.9 * 0.95);
 }
 
 TEST_F(DeferredMember, RetirementRatesApplyBetweenTheTableAges) {
@@ -288,7 +327,7 @@ TEST_F(DeferredMember, RetirementAgeBelowTheTableStillFormsACohort) {
     member.age = 50;
     run();
     EXPECT_GT(events(decrements::kDeferredRetirements, 5), 0.0);
-    EXPECT_EQ(counted(members::kDeferredRetireesInGuaranteeMale, 10), 0.0);
+    EXPECT_NEAR(counted(members::kDeferredRetireesInGuaranteeMale, 10), 0.0, 1e-15);
     double dead = 0.0;
     for (int u = 1; u < 60; ++u) {
         dead += events(decrements::kDeferredDeaths, u) + events(decrements::kDeferredRetireeDeaths, u) +
@@ -296,6 +335,28 @@ TEST_F(DeferredMember, RetirementAgeBelowTheTableStillFormsACohort) {
         EXPECT_NEAR(counted(members::kDeferredMale, u) + counted(members::kDeferredRetireesInGuaranteeMale, u) +
                         counted(members::kDeferredRetireesMale, u) + dead, 1.0, 1e-12) << "year " << u;
     }
+}
+
+// Retired at a fixed age of 55, five years before the first age of the
+// rates: the cohort is paid through its guarantee and its survivors for life
+// in the years before that age as after it.
+TEST_F(DeferredMember, BelowTheFirstRateAgeTheCohortIsPaidEveryYear) {
+    host.demographicParameters[5] = 55.0;
+    host.planParameters[13] = 3.0;
+    host.retirementFactors[1] = 50.0; // factors of 1 from age 50 on
+    member.age = 50;
+    member.spouseAge = 47;
+    run();
+    const double retired = std::pow(0.9, 4) * 0.95; // at age 55, in year 5
+    EXPECT_DOUBLE_EQ(events(decrements::kDeferredRetirements, 5), retired);
+    EXPECT_DOUBLE_EQ(paid(cashflows::kDeferredPensionMale, 5), 0.5 * 100.0 * retired);
+    EXPECT_DOUBLE_EQ(paid(cashflows::kDeferredPensionMale, 6), 100.0 * retired);
+    EXPECT_DOUBLE_EQ(paid(cashflows::kDeferredPensionMale, 7), 100.0 * retired);
+    // year 8: the guarantee ends, the survivors join the life pensioners
+    const double alive = retired * std::pow(0.9, 3);
+    EXPECT_NEAR(counted(members::kDeferredRetireesMale, 8), alive, 1e-15);
+    EXPECT_NEAR(paid(cashflows::kDeferredPensionMale, 8), 0.5 * 100.0 * retired + 0.5 * 100.0 * alive, 1e-12);
+    EXPECT_NEAR(paid(cashflows::kDeferredPensionMale, 9), 0.5 * 100.0 * alive * (1.0 + 0.9), 1e-12);
 }
 
 TEST_F(DeferredMember, WidowsOfAnImmortalSpouseAreThePensionersDeaths) {

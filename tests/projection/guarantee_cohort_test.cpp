@@ -28,7 +28,7 @@ TEST(GuaranteeRing, AdvanceMovesEveryCohortOneSlotDown) {
     ring.slot[1] = cohort(100.0, 50.0, 20.0, 0.8, 0.7);
     ring.slot[1].spouseSurvival = 0.9;
     ring.slot[3] = cohort(10.0, 5.0, 2.0, 0.5, 0.5);
-    advanceRing(ring, 3, 1.1, 1.2, 0.1, 0.2);
+    advanceRing(ring, 3, 1.1, BridgeGrowth{1.0, 1.0, 1.2}, Order::inService, 0.1, 0.2);
     EXPECT_DOUBLE_EQ(ring.slot[0].indexedPension, 110.0);
     EXPECT_EQ(ring.slot[0].nonIndexedPension, 50.0);
     EXPECT_DOUBLE_EQ(ring.slot[0].bridgePension, 24.0);
@@ -42,19 +42,19 @@ TEST(GuaranteeRing, AdvanceMovesEveryCohortOneSlotDown) {
     EXPECT_EQ(ring.slot[4].retiredNumber, 0.0);
 }
 
-TEST(GuaranteeRing, AdvanceThroughStopsAtItsLastSlotAndGrowsBridgesInTurn) {
+TEST(GuaranteeRing, AdvanceStopsAtItsLastSlotAndGrowsBridgesInTurnInALaterState) {
     GuaranteeRing ring;
     resetRing(ring);
     ring.slot[2] = cohort(100.0, 50.0, 20.0, 1.0, 1.0);
     ring.slot[5] = cohort(7.0, 7.0, 7.0, 7.0, 7.0); // above the last slot moved
-    advanceRingThrough(ring, 2, 1.1, 1.02, 1.03, 0.1, 0.0);
+    advanceRing(ring, 2, 1.1, BridgeGrowth{1.02, 1.03, 99.0}, Order::laterState, 0.1, 0.0);
     EXPECT_DOUBLE_EQ(ring.slot[1].indexedPension, 110.0);
     EXPECT_EQ(ring.slot[1].bridgePension, 20.0 * 1.02 * 1.03);
     EXPECT_EQ(ring.slot[2].retiredNumber, 0.0);
     EXPECT_EQ(ring.slot[4].retiredNumber, 0.0);
     EXPECT_EQ(ring.slot[5].retiredNumber, 7.0);
     // a last slot beyond the ring's room is held inside it
-    advanceRingThrough(ring, 40, 1.0, 1.0, 1.0, 0.0, 0.0);
+    advanceRing(ring, 40, 1.0, BridgeGrowth{1.0, 1.0, 1.0}, Order::laterState, 0.0, 0.0);
     EXPECT_EQ(ring.slot[4].retiredNumber, 7.0);
     EXPECT_EQ(ring.slot[kRingSlots - 1].retiredNumber, 0.0);
 }
@@ -79,7 +79,11 @@ TEST(GuaranteeRing, PaysHalfYearsAtBothEndsAndFullYearsBetween) {
     ring.slot[3] = cohort(400.0, 10.0, 50.0, 0.1, 0.1); // arriving
     EXPECT_DOUBLE_EQ(guaranteedPensionPayments(ring, 3),
                      0.5 * 0.5 * 120.0 + 0.3 * 200.0 + 0.2 * 300.0 + 0.5 * 0.1 * 410.0);
-    EXPECT_DOUBLE_EQ(guaranteedBridgePayments(ring, 3), 30.0 * 0.3 + 0.5 * 50.0 * 0.1 + 0.5 * 10.0 * 0.5);
+    // both orders add the same terms: slots 1..P-1, P, 0 or P, 1..P-1, 0
+    EXPECT_EQ(guaranteedBridgePayments(ring, 3, Order::inService),
+              30.0 * 0.3 + 0.5 * 50.0 * 0.1 + 0.5 * 10.0 * 0.5);
+    EXPECT_EQ(guaranteedBridgePayments(ring, 3, Order::laterState),
+              0.5 * 50.0 * 0.1 + 30.0 * 0.3 + 0.5 * 10.0 * 0.5);
     // with no guaranteed years the one slot is both halves
     EXPECT_DOUBLE_EQ(guaranteedPensionPayments(ring, 0), 0.5 * 120.0);
 }

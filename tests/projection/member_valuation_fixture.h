@@ -24,7 +24,7 @@ struct MemberValuation {
 
     ValuationContext context() {
         arrays = host.arrays();
-        return ValuationContext{basis.get(), &arrays};
+        return valuationContext(basis.get(), &arrays);
     }
 
     // The same death probability at ages from..to in every year.

@@ -6,8 +6,7 @@
 #include <limits>
 
 #include "basis/basis_lookups.h"
-#include "projection/active_member_state.h"
-#include "projection/result_layout.h"
+#include "projection/population_steps.h"
 
 namespace {
 
@@ -29,80 +28,86 @@ int32_t saturate(int64_t value) {
 // added. The past vector holds 60 slots, so no bound reaches beyond slot 59,
 // and a bound that is not a number ends its loop at once. The ceiling is
 // averaged over the same years by the basis.
-double finalAverageSalary(const ActiveMemberState &state, int32_t U, double n, int32_t c) {
+double finalAverageSalary(const InService &state, int32_t U, double n, int32_t c) {
     double average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
-        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.projectedSalaryShare[j];
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.salary->projectedSalaryShare[j];
     } else if (cappedYears >= n) {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalaryShare[j];
-        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.pastSalaryShare[k];
+        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalaryShare[j];
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.salary->pastSalaryShare[k];
     } else {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.projectedSalary[j] / cappedYears;
+        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalary[j] / cappedYears;
         const int32_t pastYears = std::min(c, kLastPastSlot);
-        for (int32_t k = 1; k <= pastYears; ++k) average += state.pastSalary[k] / cappedYears;
+        for (int32_t k = 1; k <= pastYears; ++k) average += state.salary->pastSalary[k] / cappedYears;
     }
     return average;
 }
 
 } // namespace
 
-void projectSalaryHistory(ActiveMemberState &state, const HostArrays &host,
+void projectSalaryHistory(InService &state, const PlanTerms &terms, const HostArrays &host,
                           const MemberRecord &member) {
-    const double deflation = host.economicParameters[TALVEK_ECONOMIC_CARRY_BACK_RATE];
+    const double deflation = terms.salaryCarryBackRate;
     const double *rates = host.yearlyRates;
 
     // Back over the years that the final average may reach before the valuation date.
-    state.pastSalary[0] = member.annualSalary;
+    state.salary->pastSalary[0] = member.annualSalary;
     const int32_t pastYears = std::min(member.cappedServiceYears, kLastPastSlot);
     for (int32_t k = 1; k <= pastYears; ++k) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} - k));
-        state.pastSalary[k] = state.pastSalary[k - 1] / (1.0 + deflation);
-        state.pastSalary[k] = state.pastSalary[k] / (1.0 + scale);
+        state.salary->pastSalary[k] = state.salary->pastSalary[k - 1] / (1.0 + deflation);
+        state.salary->pastSalary[k] = state.salary->pastSalary[k] / (1.0 + scale);
     }
 
     // Forward to the last retirement age, and at least over year 1, whose
     // contribution every member pays a part of.
-    state.projectedSalary[0] = member.annualSalary;
+    state.salary->projectedSalary[0] = member.annualSalary;
     const int32_t futureYears =
         std::min(std::max(member.yearsToLastRetirementAge, 1), kLastProjectedSlot);
     for (int32_t t = 1; t <= futureYears; ++t) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} + t - 1));
-        state.projectedSalary[t] =
-            (1.0 + rates[t]) * state.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
-        state.projectedSalary[t] = state.projectedSalary[t] * (1.0 + scale);
+        state.salary->projectedSalary[t] =
+            (1.0 + rates[t]) * state.salary->projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
+        state.salary->projectedSalary[t] = state.salary->projectedSalary[t] * (1.0 + scale);
     }
-    shareSalaryHistory(state, host.planParameters[TALVEK_PLAN_AVERAGING_YEARS]);
+    shareSalaryHistory(state, terms.averagingYears);
 }
 
-void shareSalaryHistory(ActiveMemberState &state, double n) {
+void shareSalaryHistory(InService &state, double n) {
     // each salary over the averaging years, as the full-period averages add it
-    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.pastSalaryShare[k] = state.pastSalary[k] / n;
+    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.salary->pastSalaryShare[k] = state.salary->pastSalary[k] / n;
     for (int32_t t = 0; t < kProjectedSalarySlots; ++t)
-        state.projectedSalaryShare[t] = state.projectedSalary[t] / n;
+        state.salary->projectedSalaryShare[t] = state.salary->projectedSalary[t] / n;
 }
 
-void addContributions(const ActiveMemberState &state, const HostArrays &host, const Basis &basis,
-                      int32_t year, double activeAtStart) {
-    const double salary = state.projectedSalary[year];
-    const double ceiling = basis.salaryCeiling[year];
+// Contributions of year U on the members in service at mid-year, the mean
+// of the start and the end, with s = projectedSalary[U], c = salaryCeiling[U]:
+//   (a0 + a1)/2 x min(s, c) x cappedRate + (a0 + a1)/2 x max(s - c, 0) x excessRate.
+void addContributions(const InService &state, const PlanTerms &terms, const Basis &basis,
+                      const YearRates &year, double inServiceAtStart, bool male, const Results &results) {
+    const int32_t U = year.year;
+    const double salary = state.salary->projectedSalary[U];
+    const double ceiling = basis.salaryCeiling[U];
     const double capped = std::min(salary, ceiling);
     const double excess = std::max(salary - ceiling, 0.0);
-    // members in service at mid-year, by the mean of the start and the end
-    const double active = (activeAtStart + state.activeCount) / 2.0;
-    const double contribution = active * capped * state.terms.cappedContributionRate +
-                                active * excess * state.terms.excessContributionRate;
-    addToBlock(host.benefitCashflows,
-               blockForSex(state.terms.male, cashflows::kContributionsMale,
-                           cashflows::kContributionsFemale),
-               year, contribution);
+    const double active = (inServiceAtStart + state.count) / 2.0;
+    const double contribution =
+        active * capped * terms.cappedContributionRate + active * excess * terms.excessContributionRate;
+    addPayment(results, Payment::contributions, male, U, contribution);
 }
 
-void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const Basis &basis,
-                        const MemberRecord &member, const ActiveYear &year) {
-    const ActiveTerms &terms = state.terms;
+// The amounts of an exit in year U: the final average salary F and the
+// average ceiling C over the same years, base = min(F, C) x lowerRate +
+// max(F - C, 0) x upperRate, and
+//   accruedIndexedPension    = base x serviceWithGuarantee / 52.1785714285714
+//   accruedNonIndexedPension = base x (serviceWithoutGuarantee / 52.1785714285714 + U - 0.5):
+// only the past service with the guarantee is indexed; all future service,
+// to the middle of year U, accrues to the fixed part. Then the band of the
+// service reached, wholeServiceYears + U, and its factor at the age reached.
+void computeExitAmounts(InService &state, const PlanTerms &terms, const Basis &basis,
+                        const HostArrays &host, const MemberRecord &member, const YearRates &year) {
     const int32_t U = year.year;
-
     state.finalAverageSalary =
         finalAverageSalary(state, U, terms.averagingYears, member.cappedServiceYears);
     state.averageCeiling =
@@ -111,12 +116,10 @@ void computeExitAmounts(ActiveMemberState &state, const HostArrays &host, const 
     const double capped = std::min(state.finalAverageSalary, state.averageCeiling);
     const double excess = std::max(state.finalAverageSalary - state.averageCeiling, 0.0);
     const double base = capped * terms.lowerAccrualRate + excess * terms.upperAccrualRate;
-    // Only the past service with the guarantee is indexed; all future
-    // service, to the middle of year U, accrues to the fixed part.
     state.accruedIndexedPension = base * member.serviceWithGuarantee / kWeeksPerYear;
     state.accruedNonIndexedPension =
         base * (member.serviceWithoutGuarantee / kWeeksPerYear + U - 0.5);
 
-    state.serviceBand = serviceBandOf(basis, saturate(int64_t{terms.wholeServiceYears} + U));
+    state.serviceBand = serviceBandOf(basis, saturate(int64_t{state.wholeServiceYears} + U));
     state.retirementFactor = retirementFactorOf(basis, host, state.serviceBand, year.ageReached);
 }

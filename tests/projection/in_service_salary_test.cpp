@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "projection/active_member_state.h"
 #include "projection/active_plan_fixture.h"
+#include "projection/population_steps.h"
 #include "projection/result_layout.h"
 
 namespace {
@@ -15,38 +15,41 @@ namespace {
 // values, so that every slot read shows in the averages.
 struct AverageCase {
     ActivePlan plan;
-    ActiveMemberState state{};
+    SalaryHistory stateHistory{};
+    InService state{};
+    PlanTerms terms{};
     MemberRecord member{};
 
     AverageCase(double averagingYears, int cappedServiceYears) {
+        state.salary = &stateHistory;
         for (int j = 0; j < kProjectedSalarySlots; ++j) {
-            state.projectedSalary[j] = 1000.0 + 37.0 * j;
+            state.salary->projectedSalary[j] = 1000.0 + 37.0 * j;
             plan.basis->salaryCeiling[j] = 5000.0 + 11.0 * j;
         }
         for (int k = 0; k < kPastSalarySlots; ++k) {
-            state.pastSalary[k] = 900.0 - 7.0 * k;
+            state.salary->pastSalary[k] = 900.0 - 7.0 * k;
             plan.basis->pastSalaryCeiling[k] = 4000.0 - 3.0 * k;
         }
-        state.terms.averagingYears = averagingYears;
+        terms.averagingYears = averagingYears;
         shareSalaryHistory(state, averagingYears);
         member.age = 40;
         member.cappedServiceYears = cappedServiceYears;
     }
 
     void exitIn(int U) {
-        ActiveYear year{};
+        YearRates year{};
         year.year = U;
         year.ageReached = member.age + U;
         const HostArrays arrays = plan.host.arrays();
-        computeExitAmounts(state, arrays, *plan.basis, member, year);
+        computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     }
-    double salary(int j) const { return state.projectedSalary[j]; }
-    double past(int k) const { return state.pastSalary[k]; }
+    double salary(int j) const { return state.salary->projectedSalary[j]; }
+    double past(int k) const { return state.salary->pastSalary[k]; }
     double ceiling(int j) const { return plan.basis->salaryCeiling[j]; }
     double pastCeiling(int k) const { return plan.basis->pastSalaryCeiling[k]; }
 };
 
-TEST(ActiveSalary, FinalAverageOverTheLastYearsBeforeTheExitYear) {
+TEST(InServiceSalary, FinalAverageOverTheLastYearsBeforeTheExitYear) {
     AverageCase c(5, 5);
     c.exitIn(7);
     const double salaries = c.salary(6) + c.salary(5) + c.salary(4) + c.salary(3) + c.salary(2);
@@ -55,7 +58,7 @@ TEST(ActiveSalary, FinalAverageOverTheLastYearsBeforeTheExitYear) {
     EXPECT_NEAR(c.state.averageCeiling, ceilings / 5, 1e-9);
 }
 
-TEST(ActiveSalary, FinalAverageReachesBackBeforeTheValuationDate) {
+TEST(InServiceSalary, FinalAverageReachesBackBeforeTheValuationDate) {
     AverageCase c(5, 5);
     c.exitIn(2);
     const double salaries = c.salary(1) + c.salary(0) + c.past(1) + c.past(2) + c.past(3);
@@ -65,7 +68,7 @@ TEST(ActiveSalary, FinalAverageReachesBackBeforeTheValuationDate) {
     EXPECT_NEAR(c.state.averageCeiling, ceilings / 5, 1e-9);
 }
 
-TEST(ActiveSalary, ShortServiceAveragesOverTheYearsItHas) {
+TEST(InServiceSalary, ShortServiceAveragesOverTheYearsItHas) {
     AverageCase c(5, 2);
     c.exitIn(1);
     EXPECT_NEAR(c.state.finalAverageSalary, (c.salary(0) + c.past(1) + c.past(2)) / 3, 1e-9);
@@ -73,7 +76,7 @@ TEST(ActiveSalary, ShortServiceAveragesOverTheYearsItHas) {
                 1e-9);
 }
 
-TEST(ActiveSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
+TEST(InServiceSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
     // An averaging period beyond the 60 past slots reads slots 1..59 only.
     AverageCase c(1000, 1000);
     c.exitIn(1);
@@ -88,46 +91,52 @@ TEST(ActiveSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
     EXPECT_NEAR(nan.state.finalAverageSalary, (nan.salary(0) + nan.past(1) + nan.past(2)) / 3, 1e-9);
 }
 
-TEST(ActiveSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
+TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
     ActivePlan plan;
     plan.host.planParameters[5] = 5;
-    ActiveMemberState state{};
+    SalaryHistory stateHistory{};
+    InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'M', 38, 0, plan); // no past service at all
     member.cappedServiceYears = 5;
     const HostArrays arrays = plan.host.arrays();
-    projectSalaryHistory(state, arrays, member);
-    state.terms.averagingYears = 5;
-    state.terms.lowerAccrualRate = 0.015;
-    state.terms.upperAccrualRate = 0.02;
-    ActiveYear year{};
+    PlanTerms terms = readPlanTerms(arrays);
+    projectSalaryHistory(state, terms, arrays, member);
+    terms.averagingYears = 5;
+    terms.lowerAccrualRate = 0.015;
+    terms.upperAccrualRate = 0.02;
+    YearRates year{};
     year.year = 1;
     year.ageReached = 41;
-    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     EXPECT_DOUBLE_EQ(state.finalAverageSalary, kTestSalary);
     EXPECT_EQ(state.accruedIndexedPension, 0.0);
     EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 0.5, 1e-9);
 
     year.year = 3;
-    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 2.5, 1e-9);
 }
 
-TEST(ActiveSalary, AccrualSplitsAtTheAverageCeiling) {
+TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     ActivePlan plan;
-    ActiveMemberState state{};
+    SalaryHistory stateHistory{};
+    InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'F', 42, 8, plan);
     member.annualSalary = 130000.0; // above the flat ceiling of 100000
     member.serviceWithoutGuarantee = 2 * kTestWeeksPerYear;
     const HostArrays arrays = plan.host.arrays();
-    projectSalaryHistory(state, arrays, member);
-    state.terms.averagingYears = 5;
-    state.terms.lowerAccrualRate = 0.015;
-    state.terms.upperAccrualRate = 0.02;
-    state.terms.wholeServiceYears = member.wholeServiceYears;
-    ActiveYear year{};
+    PlanTerms terms = readPlanTerms(arrays);
+    projectSalaryHistory(state, terms, arrays, member);
+    terms.averagingYears = 5;
+    terms.lowerAccrualRate = 0.015;
+    terms.upperAccrualRate = 0.02;
+    state.wholeServiceYears = member.wholeServiceYears;
+    YearRates year{};
     year.year = 1;
     year.ageReached = 41;
-    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     const double base = kTestCeiling * 0.015 + 30000.0 * 0.02;
     EXPECT_NEAR(state.accruedIndexedPension, base * 8, 1e-9);
     EXPECT_NEAR(state.accruedNonIndexedPension, base * 2.5, 1e-9);
@@ -139,12 +148,12 @@ TEST(ActiveSalary, AccrualSplitsAtTheAverageCeiling) {
     // at 80 the factor of the last retirement age (70, column 16) is read
     year.year = 40;
     year.ageReached = 80;
-    computeExitAmounts(state, arrays, *plan.basis, member, year);
+    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
     EXPECT_EQ(state.serviceBand, 10);
     EXPECT_EQ(state.retirementFactor, ActivePlan::factor(10, 16));
 }
 
-TEST(ActiveSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
+TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     ActivePlan plan;
     plan.host.economicParameters[3] = 0.02;
     // scale ages 20..65: element 48 below, 93 above, 0.01 for each age in between
@@ -153,57 +162,70 @@ TEST(ActiveSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     plan.host.salaryScale[93] = 0.05;
     plan.host.yearlyRates[1] = 0.03;
     plan.host.yearlyRates[112] = 0.01;
-    ActiveMemberState state{};
+    SalaryHistory stateHistory{};
+    InService state{};
+    state.salary = &stateHistory;
     MemberRecord member = activeMember(21, 'M', 20, 3, plan);
     member.yearsToLastRetirementAge = 2;
     const HostArrays arrays = plan.host.arrays();
-    projectSalaryHistory(state, arrays, member);
+    PlanTerms terms = readPlanTerms(arrays);
+    projectSalaryHistory(state, terms, arrays, member);
 
-    EXPECT_EQ(state.pastSalary[0], kTestSalary);
-    EXPECT_NEAR(state.pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
-    EXPECT_NEAR(state.pastSalary[2], state.pastSalary[1] / 1.02 / 1.07, 1e-9); // age 19: below it
-    EXPECT_EQ(state.pastSalary[4], 0.0); // only capped service years are computed
-    EXPECT_NEAR(state.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.01, 1e-9);
-    EXPECT_NEAR(state.projectedSalary[2], state.projectedSalary[1] * 1.01, 1e-9);
-    EXPECT_EQ(state.projectedSalary[3], 0.0); // beyond the last retirement age
+    EXPECT_EQ(state.salary->pastSalary[0], kTestSalary);
+    EXPECT_NEAR(state.salary->pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
+    EXPECT_NEAR(state.salary->pastSalary[2], state.salary->pastSalary[1] / 1.02 / 1.07, 1e-9); // age 19: below it
+    EXPECT_EQ(state.salary->pastSalary[4], 0.0); // only capped service years are computed
+    EXPECT_NEAR(state.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.01, 1e-9);
+    EXPECT_NEAR(state.salary->projectedSalary[2], state.salary->projectedSalary[1] * 1.01, 1e-9);
+    EXPECT_EQ(state.salary->projectedSalary[3], 0.0); // beyond the last retirement age
 
     // a member past the last retirement age still projects year 1; the
     // scale above its last age reads element 93
-    ActiveMemberState late{};
+    SalaryHistory lateHistory{};
+    InService late{};
+    late.salary = &lateHistory;
     member.age = 70;
     member.yearsToLastRetirementAge = -4;
-    projectSalaryHistory(late, arrays, member);
-    EXPECT_NEAR(late.projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
-    EXPECT_EQ(late.projectedSalary[2], 0.0);
+    projectSalaryHistory(late, terms, arrays, member);
+    EXPECT_NEAR(late.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
+    EXPECT_EQ(late.salary->projectedSalary[2], 0.0);
 
     // a projection longer than the vector stops at its last slot
-    ActiveMemberState longer{};
+    SalaryHistory longerHistory{};
+    InService longer{};
+    longer.salary = &longerHistory;
     member.age = 10;
     member.yearsToLastRetirementAge = 1000;
     member.cappedServiceYears = 1000;
-    projectSalaryHistory(longer, arrays, member);
-    EXPECT_GT(longer.projectedSalary[110], 0.0);
-    EXPECT_GT(longer.pastSalary[59], 0.0);
+    projectSalaryHistory(longer, terms, arrays, member);
+    EXPECT_GT(longer.salary->projectedSalary[110], 0.0);
+    EXPECT_GT(longer.salary->pastSalary[59], 0.0);
 }
 
-TEST(ActiveSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
+TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     ActivePlan plan;
-    ActiveMemberState state{};
-    state.terms.male = false;
-    state.terms.cappedContributionRate = 0.05 + 0.03;
-    state.terms.excessContributionRate = 0.08 + 0.04;
-    state.projectedSalary[3] = 120000.0;
-    state.activeCount = 0.8;
+    SalaryHistory stateHistory{};
+    InService state{};
+    state.salary = &stateHistory;
+    PlanTerms terms{};
+    terms.cappedContributionRate = 0.05 + 0.03;
+    terms.excessContributionRate = 0.08 + 0.04;
+    state.salary->projectedSalary[3] = 120000.0;
+    state.count = 0.8;
     const HostArrays arrays = plan.host.arrays();
-    addContributions(state, arrays, *plan.basis, 3, 0.9);
+    const Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
+    YearRates year{};
+    year.year = 3;
+    addContributions(state, terms, *plan.basis, year, 0.9, false, results);
     const double members = (0.9 + 0.8) / 2;
     EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 3),
                 members * kTestCeiling * 0.08 + members * 20000.0 * 0.12, 1e-9);
     EXPECT_EQ(plan.paid(cashflows::kContributionsMale, 3), 0.0);
 
     // below the ceiling only the lower rates apply
-    state.projectedSalary[4] = 60000.0;
-    addContributions(state, arrays, *plan.basis, 4, 1.0);
+    state.salary->projectedSalary[4] = 60000.0;
+    year.year = 4;
+    addContributions(state, terms, *plan.basis, year, 1.0, false, results);
     EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 4), 0.9 * 60000.0 * 0.08, 1e-9);
 }
 

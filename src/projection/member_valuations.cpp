@@ -1,0 +1,316 @@
+// The five statuses: each is only its starting state, the populations it
+// reaches, and the years it is projected for. A sex other than M, m, F, f is
+// valued with nothing, not even the start count.
+#include <algorithm>
+#include <cstdint>
+
+#include "basis/basis_lookups.h"
+#include "projection/population_steps.h"
+#include "projection/projection_year.h"
+#include "projection/valuation.h"
+#include "projection/year_step.h"
+
+namespace {
+
+constexpr double kWeeksPerYear = 365.25 / 7.0;
+constexpr int32_t kLongestBridgeService = 10;
+
+ProjectionInputs inputsOf(const ValuationContext &context) {
+    const HostArrays &host = *context.host;
+    return ProjectionInputs{context.basis, context.host, &context.terms,
+                            Results{host.memberCounts, host.decrementCounts, host.benefitCashflows}};
+}
+
+// Spouses in payment of one kind, of the given sex.
+Survivors survivorsOf(SurvivorKind kind, People people, Event deaths, Payment payment, bool male,
+                      Keeping keeping) {
+    Survivors survivors{};
+    survivors.kind = kind;
+    survivors.people = people;
+    survivors.deaths = deaths;
+    survivors.payment = payment;
+    survivors.male = male;
+    survivors.keeping = keeping;
+    return survivors;
+}
+
+Survivors serviceSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::serviceSurvivorDeaths,
+                       Payment::serviceSpousePension, male, keeping);
+}
+Survivors disabledSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf(SurvivorKind::ofDisabled, People::disabledSurvivors, Event::disabledSurvivorDeaths,
+                       Payment::disabledSpousePension, male, keeping);
+}
+Survivors deferredSurvivorsOf(bool male) {
+    return survivorsOf(SurvivorKind::ofRetirees, People::deferredSurvivors, Event::deferredSurvivorDeaths,
+                       Payment::deferredSpousePension, male, Keeping::averaged);
+}
+
+// Pensioners of one origin, nobody yet; set in place, the ring is large.
+void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
+    resetRing(*retirees.cohorts); // the ring is the record's own
+    retirees.inGuarantee = 0.0;
+    retirees.count = 0.0;
+    retirees.spouseSurvival = 0.0;
+    retirees.pension = PensionAmounts{};
+    retirees.bridge = 0.0;
+    retirees.previousBridge = 0.0;
+    retirees.lastCohortSlot = 0;
+    retirees.origin = origin;
+    retirees.keeping = keeping;
+}
+
+// The projection of a member: its ages and sex, the rates its years need,
+// and no population yet; each status gives it those it reaches.
+void beginProjection(MemberProjection &p, const MemberRecord &member, bool male) {
+    p.ages = MemberAges{member.age, member.spouseAge, male};
+    p.needs = YearNeeds{};
+    p.needs.member = true;
+    p.needs.spouse = true;
+    p.inService = nullptr;
+    p.disabled = nullptr;
+    p.deferred = nullptr;
+    p.serviceRetirees = nullptr;
+    p.deferredRetirees = nullptr;
+    p.serviceSurvivors = nullptr;
+    p.disabledSurvivors = nullptr;
+    p.deferredSurvivors = nullptr;
+    p.events = YearEvents{};
+}
+
+// The populations each status reaches.
+constexpr Reach kInServiceReach{true, true, true, true, true, true, true, true};
+constexpr Reach kPensionerReach{false, false, false, true, false, true, false, false};
+constexpr Reach kDisabledReach{false, true, false, false, false, false, true, false};
+constexpr Reach kDeferredReach{false, false, true, false, true, false, false, true};
+constexpr Reach kSurvivingSpouseReach{false, false, false, false, false, true, false, false};
+
+// Years U = 1 .. projectionYears - 1. Each status's valuation is flattened
+// into one function with its starting state, so that what its populations
+// are is known through the loop and only their steps are there.
+template <Reach reach, Order order>
+void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
+             int32_t projectionYears) {
+    for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach, order>(p, inputs, member, U);
+}
+
+// One member in service at the valuation date: everyone else is nobody yet,
+// every amount starts at zero.
+void startInService(MemberProjection &p, const MemberRecord &member, bool male) {
+    p.inService->count = 1.0;
+    p.inService->wholeServiceYears = member.wholeServiceYears;
+    *p.disabled = Disabled{};
+    p.disabled->spouseSurvival = 1.0;
+    *p.deferred = Deferred{};
+    p.deferred->serviceYears = member.wholeServiceYears;
+    startRetirees(*p.serviceRetirees, Origin::service, Keeping::averaged);
+    startRetirees(*p.deferredRetirees, Origin::deferment, Keeping::averaged);
+    *p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::averaged);
+    *p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::averaged);
+    *p.deferredSurvivors = deferredSurvivorsOf(!male);
+    p.needs = YearNeeds{true, true, true, true, true, true, true};
+}
+
+} // namespace
+
+// Status 1: one member in service, who reaches every population. The salary
+// history is projected whatever the sex.
+[[gnu::flatten]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
+    const ProjectionInputs inputs = inputsOf(context);
+    // each population its own record, so that the compiler keeps the year's
+    // counts and amounts apart from the large ring and salary history
+    SalaryHistory salary{};
+    InService inService{};
+    inService.salary = &salary;
+    projectSalaryHistory(inService, context.terms, *context.host, member);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    GuaranteeRing serviceCohorts, deferredCohorts;
+    Disabled disabled;
+    Deferred deferred;
+    Retirees serviceRetirees, deferredRetirees;
+    serviceRetirees.cohorts = &serviceCohorts;
+    deferredRetirees.cohorts = &deferredCohorts;
+    Survivors serviceSurvivors, disabledSurvivors, deferredSurvivors;
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.inService = &inService;
+    p.disabled = &disabled;
+    p.deferred = &deferred;
+    p.serviceRetirees = &serviceRetirees;
+    p.deferredRetirees = &deferredRetirees;
+    p.serviceSurvivors = &serviceSurvivors;
+    p.disabledSurvivors = &disabledSurvivors;
+    p.deferredSurvivors = &deferredSurvivors;
+    startInService(p, member, male);
+    countPeople(inputs.results, People::inService, male, 0, 1.0);
+    // the result blocks and the mortality tables hold years up to 110 only
+    project<kInServiceReach, Order::inService>(p, inputs, member,
+                                               std::min(member.projectionYears, kProjectionSlots));
+}
+
+namespace {
+
+// Married and unknown marital status are valued with a spouse.
+bool hasSpouse(char maritalStatus) {
+    return maritalStatus == 'M' || maritalStatus == 'm' || maritalStatus == 'U' || maritalStatus == 'u';
+}
+
+// A pension inside its guarantee period is its ring's only cohort, in slot
+// P - yearsRetired; one past it is paid for life, with f to the spouse.
+void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord &member, bool male,
+                    const PlanTerms &terms, const Results &results) {
+    const double spouse = hasSpouse(member.maritalStatus) ? 1.0 : 0.0;
+    const double indexed = member.currentPension * member.guaranteedFraction;
+    const double nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
+    const int32_t p0 = terms.guaranteeSlots;
+    // Inside the guarantee only while the ring has a slot for the years
+    // already retired. A pension whose guarantee ends within the coming year
+    // (a fractional or over-long period) starts one slot up, so that it leaves
+    // the guarantee in year 1 instead of dropping out of the ring unpaid;
+    // years retired below 0, which the reader does not let through, start at P.
+    if (static_cast<double>(member.yearsRetired) < terms.guaranteePeriod && member.yearsRetired <= p0) {
+        retirees.lastCohortSlot =
+            static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
+        retirees.inGuarantee = 1.0;
+        countPeople(results, People::serviceRetireesInGuarantee, male, 0, 1.0);
+        GuaranteeCohort &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
+        pensioner = GuaranteeCohort{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
+        return;
+    }
+    retirees.count = 1.0;
+    countPeople(results, People::serviceRetirees, male, 0, 1.0);
+    retirees.pension.indexed = indexed;
+    retirees.pension.nonIndexed = nonIndexed;
+    retirees.bridge = member.bridgePension;
+    survivors.pension.indexed = indexed * terms.spouseFraction;
+    survivors.pension.nonIndexed = nonIndexed * terms.spouseFraction;
+    retirees.spouseSurvival = spouse;
+}
+
+} // namespace
+
+// Status 2: a pensioner, with its spouse.
+[[gnu::flatten]] void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
+    const ProjectionInputs inputs = inputsOf(context);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    GuaranteeRing ring;
+    Retirees pensioner;
+    pensioner.cohorts = &ring;
+    startRetirees(pensioner, Origin::service, Keeping::ownLife);
+    Survivors spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
+    startPensioner(pensioner, spouse, member, male, context.terms, inputs.results);
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.bridges = true;
+    p.serviceRetirees = &pensioner;
+    p.serviceSurvivors = &spouse;
+    project<kPensionerReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+}
+
+// Status 3: a disability pensioner, whose spouse is paid f of its pension.
+[[gnu::flatten]] void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
+    const ProjectionInputs inputs = inputsOf(context);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    Disabled disabled{};
+    disabled.count = 1.0;
+    disabled.spouseSurvival = 1.0;
+    disabled.keeping = Keeping::ownLife;
+    disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
+    disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
+    Survivors spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
+    spouse.shareOfPensioner = true;
+    countPeople(inputs.results, People::disabled, male, 0, 1.0);
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.member = false; // a disabled life dies at the loaded age only
+    p.needs.disabled = true;
+    p.disabled = &disabled;
+    p.disabledSurvivors = &spouse;
+    project<kDisabledReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
+}
+
+namespace {
+
+// Ceiling average at the valuation date, c0: this year's ceiling and the
+// past ones, each divided by the averaging years. Past ceilings exist for 59
+// years back; a NaN bound makes no step.
+double valuationCeilingAverage(const Basis &basis, double averagingYears) {
+    double average = basis.salaryCeiling[0] / averagingYears;
+    for (int32_t t = 1; t < kPastCeilingSlots && static_cast<double>(t) <= averagingYears - 1.0; ++t) {
+        average += basis.pastSalaryCeiling[t] / averagingYears;
+    }
+    return average;
+}
+
+// The pension accrued at the valuation date, from the salary averaged at
+// leaving: base = min(averageSalary, c0) x lowerRate + max(averageSalary - c0, 0)
+// x upperRate; indexed = base x serviceWithGuarantee / 52.18, fixed = base x
+// (serviceWithoutGuarantee / 52.18).
+void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTerms &terms, const Basis &basis) {
+    const double ceilingAverage = valuationCeilingAverage(basis, terms.averagingYears);
+    const double lower = member.averageSalary < ceilingAverage ? member.averageSalary : ceilingAverage;
+    const double excess = member.averageSalary - ceilingAverage;
+    const double upper = excess > 0.0 ? excess : 0.0;
+    const double accrualBase = lower * terms.lowerAccrualRate + upper * terms.upperAccrualRate;
+    deferred = Deferred{};
+    deferred.count = 1.0;
+    deferred.keeping = Keeping::ownLife;
+    deferred.indexedPension = accrualBase * member.serviceWithGuarantee / kWeeksPerYear;
+    deferred.nonIndexedPension = accrualBase * (member.serviceWithoutGuarantee / kWeeksPerYear);
+    deferred.serviceBand = locateServiceBand(basis, member.wholeServiceYears);
+    deferred.bridgeServiceYears = std::min(truncToInt(member.serviceYears), kLongestBridgeService);
+}
+
+} // namespace
+
+// Status 4: a deferred member, with the pensioner and spouse it becomes.
+[[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
+    const ProjectionInputs inputs = inputsOf(context);
+    Deferred deferred;
+    startDeferred(deferred, member, context.terms, *context.basis);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    GuaranteeRing ring;
+    Retirees pensioner;
+    pensioner.cohorts = &ring;
+    startRetirees(pensioner, Origin::deferment, Keeping::averaged);
+    Survivors spouse = deferredSurvivorsOf(!male);
+    countPeople(inputs.results, People::deferred, male, 0, 1.0);
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.retirement = true;
+    p.needs.bridges = true;
+    p.needs.averagedBridges = true;
+    p.deferred = &deferred;
+    p.deferredRetirees = &pensioner;
+    p.deferredSurvivors = &spouse;
+    const int64_t youngerAge = std::min(member.age, member.spouseAge);
+    project<kDeferredReach, Order::laterState>(p, inputs, member, boundedProjectionYears(121 - youngerAge));
+}
+
+// Status 5: a spouse in payment, who dies at its own mortality; its pension
+// is indexed with the rate of the year itself and its deaths are counted
+// with those of the disabled pensioners' spouses.
+[[gnu::flatten]] void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
+    const ProjectionInputs inputs = inputsOf(context);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    Survivors spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
+                                   Payment::serviceSpousePension, male, Keeping::ownLife);
+    spouse.survivorIsMember = true;
+    spouse.indexedWithYearRate = true;
+    spouse.count = 1.0;
+    spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
+    spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
+    countPeople(inputs.results, People::serviceSurvivors, male, 0, 1.0);
+    MemberProjection p;
+    beginProjection(p, member, male);
+    p.needs.spouse = false;
+    p.serviceSurvivors = &spouse;
+    project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member,
+                                                      boundedProjectionYears(member.projectionYears));
+}

@@ -1,0 +1,166 @@
+// The populations a member can be in, one plain record each: its counts (the
+// expected numbers of the one member in each state), its per-head amounts
+// and the steps that move it through one projection year. Every status starts
+// in one of them and feeds the others: a member in service reaches them all,
+// a pensioner its old-age pensioners and their spouses, a disability
+// pensioner the disabled and their spouses, a deferred member deferment and
+// what follows it, a spouse in payment only the surviving spouses.
+#pragma once
+
+#include <cstdint>
+
+#include "basis/basis.h"
+#include "core/host_arrays.h"
+#include "core/member_record.h"
+#include "projection/guarantee_cohort.h"
+#include "projection/plan_terms.h"
+#include "projection/recursion_order.h"
+#include "projection/results_writer.h"
+#include "projection/year_rates.h"
+
+constexpr int kPastSalarySlots = kPastCeilingSlots;     // years 0..59 before the valuation
+constexpr int kProjectedSalarySlots = kProjectionSlots; // years 0..110 after it
+
+// Per-head pension of a population with the amounts that the first half of
+// the year's payment uses: paid = 0.5 N0 (previous) + 0.5 N1 (current).
+struct PensionAmounts {
+    double indexed;            // per head, carries the inflation guarantee
+    double nonIndexed;         // per head, fixed
+    double previousIndexed;    // indexed as it stood at the start of the last update
+    double previousNonIndexed; // non-indexed likewise
+};
+
+// How a population keeps its per-head amounts.
+enum class Keeping {
+    averaged, // fed by exits with amounts of their own: (kept x indexation + brought) / N1
+    ownLife,  // one life valued from the valuation date: its own amounts, indexed each year
+};
+
+// Members in service, with the salary, the accrued pensions and the factor
+// of an exit in the current year.
+struct SalaryHistory {
+    double pastSalary[kPastSalarySlots];        // slot k: k years back
+    double projectedSalary[kProjectedSalarySlots];
+    double pastSalaryShare[kPastSalarySlots];   // the same divided by the averaging years
+    double projectedSalaryShare[kProjectedSalarySlots];
+};
+
+struct InService {
+    double count;
+    int32_t wholeServiceYears; // at the valuation date
+    SalaryHistory *salary;     // held apart, as the ring of the pensioners
+    double finalAverageSalary;
+    double averageCeiling;           // the salary ceiling averaged like the salary
+    double accruedIndexedPension;    // for past service with the guarantee
+    double accruedNonIndexedPension; // for all other service, to the middle of the year
+    int32_t serviceBand;             // factor row of the service reached at the end of the year
+    double retirementFactor;         // of the band and the age reached
+};
+
+struct Disabled {
+    double count;
+    PensionAmounts pension;
+    double spouseSurvival; // probability that the spouse is alive, from the valuation date
+    Keeping keeping;
+};
+
+struct Deferred {
+    double count;
+    double indexedPension;    // per head, indexed during deferment
+    double nonIndexedPension; // per head, fixed
+    double serviceYears;      // whole years of service per head (bridges of leavers from service)
+    int32_t bridgeServiceYears; // one life: min(trunc(serviceYears), 10), fixed
+    int32_t serviceBand;      // row of the transfer values and retirement factors
+    double retirementFactor;  // of the band and the age reached, this year
+    double averageCeiling;    // this year's, for the bridges of those who retire
+    Keeping keeping;
+};
+
+enum class Origin { service, deferment };
+
+// Old-age pensioners of one origin: the cohorts inside their guarantee
+// period and the pensioners past it, with their bridge pensions.
+struct Retirees {
+    GuaranteeRing *cohorts; // held apart: the large ring would keep the counts in memory
+    double inGuarantee;    // everyone of the cohorts in the ring, alive or not
+    double count;          // past the guarantee, alive
+    double spouseSurvival; // probability that a pensioner's spouse is alive, average
+    PensionAmounts pension;
+    double bridge;         // per head of count
+    double previousBridge; // per head at the start of this year's step
+    int32_t lastCohortSlot; // one life: the slot it started in; the ring moves up to it
+    Origin origin;
+    Keeping keeping;
+};
+
+enum class SurvivorKind { ofRetirees, ofDisabled };
+
+// Surviving spouses in payment of one kind of pensioner.
+struct Survivors {
+    double count;
+    PensionAmounts pension;
+    bool male;                // the survivors' sex: the pensioner's spouse's
+    bool survivorIsMember;    // a spouse in payment at the valuation date: the member's own mortality
+    bool indexedWithYearRate; // one life indexed with the rate of year U, not U - 1
+    bool shareOfPensioner;    // one disabled life's spouses: paid f of the pensioner's amounts
+    SurvivorKind kind;
+    Keeping keeping;
+    People people;
+    Event deaths;
+    Payment payment;
+};
+
+// Events of the current year that one population's step hands to another's.
+struct YearEvents {
+    double deathsInService;
+    double disablements;
+    double serviceRetirements;
+    double deferredWithdrawals;
+    double transferWithdrawals;
+    double disabledDeaths;
+    double deferredDeaths;
+    double deferredRetirements;
+    double serviceRetireeDeaths;
+    double deferredRetireeDeaths;
+    double guaranteeDeathsService;
+    double guaranteeDeathsDeferred;
+};
+
+// The populations a member can reach: fixed for each status.
+struct Reach {
+    bool inService;
+    bool disabled;
+    bool deferred;
+    bool serviceRetirees;
+    bool deferredRetirees;
+    bool serviceSurvivors;
+    bool disabledSurvivors;
+    bool deferredSurvivors;
+};
+
+// Everything one member's projection holds; only the populations its status
+// reaches are set and stepped.
+struct MemberProjection {
+    MemberAges ages;
+    YearNeeds needs;
+    // the populations, each its own record (only those of the status exist;
+    // held apart, the small ones stay in registers through the year's loop)
+    InService *inService;
+    Disabled *disabled;
+    Deferred *deferred;
+    Retirees *serviceRetirees;
+    Retirees *deferredRetirees;
+    Survivors *serviceSurvivors;
+    Survivors *disabledSurvivors;
+    Survivors *deferredSurvivors;
+    YearEvents events;
+};
+
+// What a valuation reads: the run's tables, the host's assumptions, the
+// plan's named terms, and where the results go.
+struct ProjectionInputs {
+    const Basis *basis;
+    const HostArrays *host;
+    const PlanTerms *terms;
+    Results results;
+};

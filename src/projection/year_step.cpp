@@ -1,0 +1,124 @@
+// The steps of a projection year, population by population.
+#include "projection/year_step.h"
+
+#include "basis/basis_lookups.h"
+#include "projection/population_steps.h"
+
+// a, b. The members in service: their decrements, contributions and the
+// amounts of an exit this year.
+void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+                       const YearRates &year) {
+    InService &inService = *p.inService;
+    const double atStart = inService.count;
+    decrementInService(inService, p.events, *in.terms, year, p.ages.male, in.results);           // a
+    addContributions(inService, *in.terms, *in.basis, year, atStart, p.ages.male, in.results);    // b
+    computeExitAmounts(inService, *in.terms, *in.basis, *in.host, member, year);                  // b
+    // a member in service values the retirements and lump sums of its
+    // deferred leavers at its own band, factor and ceiling average of the year
+    p.deferred->serviceBand = inService.serviceBand;
+    p.deferred->retirementFactor = inService.retirementFactor;
+    p.deferred->averageCeiling = inService.averageCeiling;
+}
+
+// c. Members in service retire from the year in which the age reached passes
+// the first age of the retirement rates; before it nothing of the step runs
+// and no pensioner's death reaches the spouses. One pensioner valued from the
+// valuation date is stepped as one life; inside its guarantee the same step
+// counts and pays its spouse. Gives the spouses the year leaves.
+SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in,
+                                     const YearRates &year, Order order, bool &spousesStepped) {
+    Retirees &retirees = *p.serviceRetirees;
+    const PlanTerms &terms = *in.terms;
+    const bool male = p.ages.male;
+    if (retirees.keeping == Keeping::ownLife) {
+        if (retirees.inGuarantee > 0.0) {
+            guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male, in.results);
+            spousesStepped = true;
+            return noSurvivorEntrants();
+        }
+        return lifeYearOfOnePensioner(retirees, p.events, year, male, in.results);
+    }
+    if (year.ageReached > terms.firstRetirementRateAge) {
+        const RetireeYear moved =
+            moveRetirees(retirees, p.events.serviceRetirements, p.events, terms, year, order, male, in.results);
+        receiveAndPayRetirees(retirees, serviceRetirementArrivals(*p.inService, p.events, terms, year), moved,
+                              terms, year, order, male, in.results);
+    } else {
+        p.events.serviceRetireeDeaths = 0.0;
+        p.events.guaranteeDeathsService = 0.0;
+    }
+    return retireeSurvivorEntrants(retirees, p.events);
+}
+
+// d. Disability pensioners, fed by the year's disablements when the member is in service.
+void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+                      bool fromService) {
+    const Entrants entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants();
+    stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
+}
+
+namespace {
+
+// A member deferred at the valuation date retires at the band of its service
+// then and the ceiling averaged over the years its service reaches back.
+void ownDeferredExitAmounts(Deferred &deferred, const ProjectionInputs &in, const MemberRecord &member,
+                            const YearRates &year) {
+    deferred.retirementFactor = retirementFactorOf(*in.basis, *in.host, deferred.serviceBand, year.ageReached);
+    deferred.averageCeiling =
+        ceilingAverageOf(*in.basis, *in.host, in.terms->averagingYears, member.cappedServiceYears, year.year);
+}
+
+} // namespace
+
+// e. Deferred members, fed by the year's leavers from service, and the
+// pensioners they become: the ring moves whatever the age; the year's
+// retirements form a cohort and the year is paid as formsDeferredCohort says.
+void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+                   const YearRates &year, Order order, bool fromService) {
+    const PlanTerms &terms = *in.terms;
+    const bool male = p.ages.male;
+    const Entrants leavers = fromService ? deferredLeavers(*p.inService, p.events, year) : noEntrants();
+    stepDeferred(*p.deferred, leavers, p.events, terms, year, order, male, in.results);
+
+    Retirees &retirees = *p.deferredRetirees;
+    const bool formsCohort = formsDeferredCohort(retirees, p.events, terms, year);
+    const RetireeYear moved =
+        moveRetirees(retirees, p.events.deferredRetirements, p.events, terms, year, order, male, in.results);
+    if (!formsCohort) return;
+    if (p.deferred->keeping == Keeping::ownLife) ownDeferredExitAmounts(*p.deferred, in, member, year);
+    receiveAndPayRetirees(retirees, deferredRetirementArrivals(*p.deferred, p.events, terms, year), moved,
+                          terms, year, order, male, in.results);
+}
+
+// i. Lump sums of the year: transfer values of leavers who take one, and of
+// deferred members who die. Both read one pair of table entries: the band
+// of the service reached (in service, or of a deferred member's service)
+// and the age at the end of the year (ages above 49 read 49):
+//   (accrued indexed x Ti + accrued fixed x Tn) x transfers
+//     + (deferred indexed x Ti + deferred fixed x Tn) x deferred deaths.
+// The number is a count of the year only, never carried over.
+void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+                 bool fromService) {
+    const bool male = p.ages.male;
+    const Deferred &deferred = *p.deferred;
+    const double indexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
+                                                     male ? MaleIndexed : FemaleIndexed);
+    const double nonIndexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
+                                                        male ? MaleNonIndexed : FemaleNonIndexed);
+    const double deathValues =
+        (deferred.indexedPension * indexedValue + deferred.nonIndexedPension * nonIndexedValue) *
+        p.events.deferredDeaths;
+    if (!fromService) {
+        countPeople(in.results, People::lumpSums, male, year.year, p.events.deferredDeaths);
+        addPayment(in.results, Payment::lumpSum, male, year.year, deathValues);
+        return;
+    }
+    const InService &inService = *p.inService;
+    const double transferValues = (inService.accruedIndexedPension * indexedValue +
+                                   inService.accruedNonIndexedPension * nonIndexedValue) *
+                                  p.events.transferWithdrawals;
+    countPeople(in.results, People::lumpSums, male, year.year,
+                p.events.transferWithdrawals + p.events.deferredDeaths);
+    addPayment(in.results, Payment::lumpSum, male, year.year, transferValues + deathValues);
+}
+

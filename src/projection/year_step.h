@@ -1,0 +1,56 @@
+// One projection year of one member: every population the member can reach,
+// stepped in the order of the year: (a) the decrements of service, (b) the
+// salary, contributions and exit amounts of the year, (c) retirement from
+// service, (d) disability, (e) deferment and retirement from deferment,
+// (f, g, h) the surviving spouses of each kind of pensioner, (i) the lump
+// sums. Each step uses the events of the steps before it.
+#pragma once
+
+#include "core/member_record.h"
+#include "projection/population_steps.h"
+
+// The steps of the year, each of one population and those it feeds
+// directly (year_step.cpp).
+void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+                       const YearRates &year);
+SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+                                     Order order, bool &spousesStepped);
+// fromService: the member was in service at the valuation date and feeds
+// the population from service.
+void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+                      bool fromService);
+void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+                   const YearRates &year, Order order, bool fromService);
+void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+                 bool fromService);
+
+// The year of a member that reaches the populations of `reach` in the
+// given order (both fixed for each status, so that each status's year holds
+// only its own steps).
+template <Reach reach, Order order>
+void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member, int32_t U) {
+    const PlanTerms &terms = *in.terms;
+    const YearRates year = ratesOfYear(p.ages, p.needs, terms, *in.basis, *in.host, U);
+    if constexpr (reach.inService) stepInServiceYear(p, in, member, year);          // a, b
+    SurvivorEntrants serviceSpouses = noSurvivorEntrants();
+    bool serviceSpousesStepped = false;
+    if constexpr (reach.serviceRetirees) {                                          // c
+        serviceSpouses = stepServiceRetirees(p, in, year, order, serviceSpousesStepped);
+    }
+    if constexpr (reach.disabled) stepDisabledYear(p, in, year, reach.inService);               // d
+    if constexpr (reach.deferred) stepDeferment(p, in, member, year, order, reach.inService);           // e
+    if constexpr (reach.serviceSurvivors) {                                         // f
+        if (!serviceSpousesStepped) {
+            stepSurvivors(*p.serviceSurvivors, serviceSpouses, terms, year, order, in.results);
+        }
+    }
+    if constexpr (reach.disabledSurvivors) {                                        // g
+        stepSurvivors(*p.disabledSurvivors, disabledSurvivorEntrants(*p.disabled, p.events), terms, year,
+                      order, in.results);
+    }
+    if constexpr (reach.deferredSurvivors) {                                        // h
+        stepSurvivors(*p.deferredSurvivors, retireeSurvivorEntrants(*p.deferredRetirees, p.events),
+                      terms, year, order, in.results);
+    }
+    if constexpr (reach.deferred) payLumpSums(p, in, year, reach.inService);                  // i
+}
