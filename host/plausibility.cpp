@@ -23,7 +23,12 @@ void add(WarningList &list, CheckRule rule, int32_t field, const char *format, V
     MemberWarning &warning = list.out[list.count++];
     warning.rule = rule;
     warning.field = field;
-    std::snprintf(warning.detail, sizeof warning.detail, format, values...);
+    // a message without values is copied as it is, never read as a format
+    if constexpr (sizeof...(values) == 0) {
+        std::snprintf(warning.detail, sizeof warning.detail, "%s", format);
+    } else {
+        std::snprintf(warning.detail, sizeof warning.detail, format, values...);
+    }
 }
 
 // Service in years = weeks of service / (365.25 / 7), as the valuation counts it.
