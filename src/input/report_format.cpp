@@ -70,14 +70,14 @@ int formatReportLine(char *out, int capacity, const char *format,
             *at++ = *f++;
             continue;
         }
-        const char *spec = f + 1;
-        const int width = parseCount(spec);
+        const char *directive = f + 1;
+        const int width = parseCount(directive);
         int precision = 6;
-        if (*spec == '.') {
-            ++spec;
-            precision = parseCount(spec);
+        if (*directive == '.') {
+            ++directive;
+            precision = parseCount(directive);
         }
-        const char conversion = *spec;
+        const char conversion = *directive;
         // a value that might not fit ends the line rather than overrun the buffer
         const int64_t room = last - at;
         const int64_t needed = conversion == 'f' ? kLargestValue + width
@@ -99,7 +99,7 @@ int formatReportLine(char *out, int capacity, const char *format,
             continue;
         }
         ++value;
-        f = spec + 1;
+        f = directive + 1;
     }
     *at = '\0';
     return static_cast<int>(at - out);
