@@ -37,7 +37,7 @@ extern "C" {
 #endif
 
 /* Version of the structs of this header; talvek_default_run_def fills it. */
-#define TALVEK_ENGINE_VERSION 1
+#define TALVEK_ENGINE_VERSION 2
 
 /* ------------------------------------------------------------------------
  * Result arrays: blocks of 111 yearly slots. Block k occupies elements
@@ -311,9 +311,27 @@ typedef struct TalvekRunDef {
     TalvekProgressFn progress; /* null: never asked */
     void *progress_user;       /* handed to progress as it is */
 
+    /* Service after the valuation date (version 2). With
+     * limit_future_service = 1 every amount that grows with the service
+     * completed after the valuation date counts at most future_service_years
+     * of it: the fixed part of the accrued pension of an exit in year U counts
+     * min(U - 0.5, k) years, the bridge of a retirement from service min(U, k)
+     * years inside its 10-year cap, the service a leaver takes into deferment
+     * min(U - 1, k) years. Salaries, ceilings, decrements, retirement factors
+     * and service bands stay as projected. 0 (the default): all of it. */
+    int32_t limit_future_service;
+    int32_t valuation_options;   /* TalvekValuationOption bits, read by talvek_value only */
+    double future_service_years; /* k, at least 0 */
+
+    /* The discount curve of the present values (talvek_value only). */
+    int32_t discount_curve_kind;  /* TalvekCurveKind; 0: the basis's two discount rates */
+    int32_t sensitivity_count;    /* 0 .. TALVEK_MAX_SENSITIVITIES */
+    const double *discount_curve; /* TALVEK_CURVE_SIZE elements for the yearly kinds, else null */
+    const struct TalvekSensitivity *sensitivities; /* sensitivity_count of them */
+
     /* Room for options of later versions; must stay 0 (a run refuses a
      * definition whose reserved fields are not 0). */
-    uint64_t reserved[24];
+    uint64_t reserved[16];
 } TalvekRunDef;
 
 /* The counters and the three result arrays of one run. talvek_run fills
@@ -332,6 +350,107 @@ typedef struct TalvekResults {
     double benefit_cashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE];
 } TalvekResults;
 
+/* ------------------------------------------------------------------------
+ * The valuation (version 2): present values at the valuation date, the
+ * defined benefit obligation and the service cost on the projected unit
+ * credit method, by status and in total, per member and under
+ * sensitivities. See docs/valuation-results.md for every formula.
+ *
+ * Timing: every amount of projection year t is discounted from t - 0.5, with
+ * the factor inside a year taken at a constant forward rate:
+ *   v(t - 0.5) = v(t - 1) x sqrt(v(t) / v(t - 1)).
+ * Present value PV = sum over t = 1..110 of CF(t) v(t - 0.5); Macaulay
+ * duration = sum of (t - 0.5) CF(t) v(t - 0.5) / PV (0 when PV is 0). */
+
+#define TALVEK_CURVE_SIZE 111 /* element t: year or term t, t = 1..110; element 0 unused */
+
+enum TalvekCurveKind {
+    TALVEK_CURVE_BASIS = 0,         /* economic_parameters 11 (years 1-10) and 12 (years 11-110):
+                                     * v(t) = v(t - 1) / (1 + rate of year t), v(0) = 1 */
+    TALVEK_CURVE_FORWARD_RATES = 1, /* curve[t] the rate of year t: v(t) = v(t - 1) / (1 + curve[t]) */
+    TALVEK_CURVE_SPOT_RATES = 2     /* curve[t] the annual spot rate of term t: v(t) = (1 + curve[t])^-t */
+};
+
+enum TalvekValuationOption {
+    TALVEK_VALUE_PER_MEMBER = 1 /* one row of figures per member valued, in file order */
+};
+
+enum TalvekSensitivityKind {
+    TALVEK_SENSITIVITY_DISCOUNT = 1,      /* size added to every discount rate (present values only) */
+    TALVEK_SENSITIVITY_INFLATION = 2,     /* size added to the first row of yearly_rates (years
+                                           * 1..110) and to economic_parameters 15 and 16 */
+    TALVEK_SENSITIVITY_SALARY_GROWTH = 3, /* size added to the second row of yearly_rates */
+    TALVEK_SENSITIVITY_MORTALITY = 4      /* base_mortality rates times size, at most 1 */
+};
+#define TALVEK_MAX_SENSITIVITIES 16
+
+typedef struct TalvekSensitivity {
+    int32_t kind;     /* TalvekSensitivityKind */
+    int32_t reserved; /* 0 */
+    double size;      /* 0.005 for +0.5 %; a factor for mortality (0.9) */
+} TalvekSensitivity;
+
+/* The present values of one group of members (all, or one status). */
+typedef struct TalvekPresentValues {
+    double cashflows[TALVEK_CASHFLOW_BLOCKS]; /* of each block of benefit_cashflows; [0] is 0 */
+    double benefits;               /* PVFB: blocks 3..18, every pension, bridge and lump sum */
+    double contributions;          /* blocks 1 and 2 */
+    double obligation;             /* DBO: benefits counting no service after the valuation date */
+    double service_cost;           /* benefits counting one year of it, less the obligation */
+    double benefits_duration;      /* Macaulay duration of benefits, years */
+    double contributions_duration; /* of contributions */
+    double obligation_duration;    /* of the obligation */
+    double reserved[3];
+} TalvekPresentValues;
+
+/* The three result arrays of the members of one status. */
+typedef struct TalvekStatusArrays {
+    double member_counts[TALVEK_MEMBER_COUNTS_SIZE];
+    double decrement_counts[TALVEK_DECREMENT_COUNTS_SIZE];
+    double benefit_cashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE];
+} TalvekStatusArrays;
+
+/* One member's figures (TALVEK_VALUE_PER_MEMBER). */
+typedef struct TalvekMemberValues {
+    int64_t line;           /* the line read of the member, from 1, as the listing counts them */
+    char member_number[16]; /* as read, NUL-terminated */
+    int32_t status;         /* 1..5 */
+    int32_t age;
+    char sex;               /* as read */
+    char reserved[7];
+    double benefits;        /* PVFB */
+    double contributions;   /* present value of contributions */
+    double obligation;      /* DBO */
+    double service_cost;
+    double duration;        /* Macaulay duration of benefits */
+} TalvekMemberValues;
+
+typedef struct TalvekSensitivityResult {
+    TalvekSensitivity sensitivity;
+    /* [0] every member, [s] status s */
+    TalvekPresentValues present_values[TALVEK_MEMBER_STATUSES + 1];
+} TalvekSensitivityResult;
+
+/* Everything talvek_value gives beside the results. [0] is every member,
+ * [s] the members of status s, in each array of TALVEK_MEMBER_STATUSES + 1. */
+typedef struct TalvekValuation {
+    double discount_factors[TALVEK_CURVE_SIZE]; /* v(t), t = 0..110 */
+    double mid_year_factors[TALVEK_CURVE_SIZE]; /* v(t - 0.5), t = 1..110; [0] 0 */
+    TalvekPresentValues present_values[TALVEK_MEMBER_STATUSES + 1];
+    TalvekStatusArrays by_status[TALVEK_MEMBER_STATUSES + 1];
+    /* benefit cash flows counting no service after the valuation date (the
+     * obligation's) and one year of it (the obligation plus the service
+     * cost's); blocks 1 and 2 (contributions) as projected */
+    double accrued_cashflows[TALVEK_MEMBER_STATUSES + 1][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double one_year_cashflows[TALVEK_MEMBER_STATUSES + 1][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    int32_t sensitivity_count;
+    int32_t reserved_int;
+    TalvekSensitivityResult sensitivities[TALVEK_MAX_SENSITIVITIES];
+    int64_t member_count;        /* rows at members */
+    TalvekMemberValues *members; /* allocated by the engine: talvek_release_valuation frees it */
+    uint64_t reserved[8];
+} TalvekValuation;
+
 /* A definition with every field at its default: no member file, no reports,
  * null assumption arrays, jobs 0, no progress callback. */
 TALVEK_API TalvekRunDef talvek_default_run_def(void);
@@ -339,6 +458,19 @@ TALVEK_API TalvekRunDef talvek_default_run_def(void);
 /* Values every member of the member file. Returns a TalvekStatus; results
  * is filled in every case (all zero and a message when nothing was run). */
 TALVEK_API int32_t talvek_run(const TalvekRunDef *def, TalvekResults *results);
+
+/* Values every member as talvek_run does (results are the same bytes as
+ * talvek_run's on the same definition) and fills valuation: the results by
+ * status, the present values on the discount curve of def, the obligation
+ * and the service cost, the per-member rows when asked, then one run per
+ * sensitivity of def (every job each). The progress callback's total covers
+ * all the runs. valuation->members must be released with
+ * talvek_release_valuation, whatever the status. */
+TALVEK_API int32_t talvek_value(const TalvekRunDef *def, TalvekResults *results, TalvekValuation *valuation);
+
+/* Frees what talvek_value allocated in valuation (the per-member rows) and
+ * sets the pointer to null; null and a released valuation are left alone. */
+TALVEK_API void talvek_release_valuation(TalvekValuation *valuation);
 
 /* The number of line reads of at most 199 bytes the member file of def
  * takes (the count the legacy CountInputData gives), into *count. Returns

@@ -31,7 +31,8 @@ TEST(Exports, OnlyTheTwoEntryPointsAreVisible) {
 // The engine's library shows its published functions and nothing else.
 TEST(Exports, TheEngineLibraryShowsOnlyItsTalvekFunctions) {
     const std::set<std::string> expected{"talvek_default_run_def", "talvek_run", "talvek_count_line_reads",
-                                         "talvek_status_message", "talvek_version"};
+                                         "talvek_status_message", "talvek_version",
+                                         "talvek_value",          "talvek_release_valuation"};
     EXPECT_EQ(definedDynamicSymbols(TALVEK_ENGINE_LIBRARY_FILE), expected);
 }
 
