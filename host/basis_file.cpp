@@ -6,6 +6,7 @@
 
 #include "basis_values.h"
 #include "member_file_basis.h"
+#include "valuation_basis_file.h"
 
 const char *const kMemberFieldNames[kMemberFields + 1] = {
     "",                       // no field code 0
@@ -288,13 +289,15 @@ bool readBasisText(std::string_view text, const std::string &shownName,
         return false;
     }
     checkKnownKeys(reader, root, "",
-                   {"valuation_year", "mortality", "plan", "decrements", "economic", "member_file"});
+                   {"valuation_year", "mortality", "plan", "decrements", "economic", "member_file", "discount",
+                    "sensitivities"});
     readWhole(reader, root, "valuation_year", "", kYear, basis.valuationYear);
     readMortality(reader, root, basis);
     readPlan(reader, root, basis);
     readDecrements(reader, root, basis);
     readEconomic(reader, root, basis);
     readMemberFileSection(reader, root, basis);
+    readValuationTables(reader, root, basis.valuation);
     checkRetirementAges(reader, basis);
     return errors.size() == errorsBefore;
 }

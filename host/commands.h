@@ -28,6 +28,9 @@ struct RunOptions {
     std::vector<std::string> commandLine; // as typed, for the run record
     bool acceptAsRead = false; // value lines with check errors as the library reads them
     bool noCheck = false;      // hand the file to the engine as it is, without the check
+    bool perMember = false;       // per_member.csv: each member's present values
+    bool sensitivities = false;   // sensitivities.csv: the basis's set of sensitivities valued
+    bool noPresentValues = false; // the projection only: today's three files, no present values
 };
 
 struct CheckOptions {

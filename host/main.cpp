@@ -34,7 +34,9 @@ int main(int argc, char **argv) {
     CLI::App *run = app.add_subcommand(
         "run", "Read and check the basis, check the member file as talvek check does (with errors "
                "nothing is valued), value every member and write the results: member_counts.csv, "
-               "decrement_counts.csv, benefit_cashflows.csv, the member listing, the error log, "
+               "decrement_counts.csv, benefit_cashflows.csv, the same by status, present_values.csv (present "
+               "values, obligation, service cost and durations by status, docs/valuation-results.md), "
+               "discount_factors.csv, the member listing, the error log, "
                "data_summary.csv, data_check.csv and run.json (the run's record), and the data summary and "
                "a summary of the results on the terminal. The results are written into a temporary folder "
                "beside --out and put in its place whole once all is written; a failed run leaves the "
@@ -59,8 +61,20 @@ int main(int argc, char **argv) {
     run->add_flag("--no-check", runOptions.noCheck,
                   "Hand the member file to the valuation as it is, without the check, the data summary or "
                   "a conversion (only for a file in the library's layout without a header row)");
+    run->add_flag("--per-member", runOptions.perMember,
+                  "Also write per_member.csv: each member's present value of benefits and of contributions, "
+                  "obligation, service cost and duration, in file order");
+    run->add_flag("--sensitivities", runOptions.sensitivities,
+                  "Also value the basis's sensitivities ([sensitivities], by default discount rate, inflation "
+                  "and salary growth -0.5 % and +0.5 %, mortality x 0.9 and x 1.1) and write sensitivities.csv");
+    run->add_flag("--no-present-values", runOptions.noPresentValues,
+                  "Project only: write today's three result files without the present values, the results "
+                  "by status or the discount factors");
+    run->get_option("--no-present-values")->excludes("--per-member")->excludes("--sensitivities");
     run->footer(std::string("Example:\n"
-                            "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n\n") +
+                            "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n"
+                            "  talvek run --per-member --sensitivities --basis examples/basis.toml "
+                            "--members examples/members.txt --out results\n\n") +
                 kExitStatusHelp);
 
     CheckOptions checkOptions;

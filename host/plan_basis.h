@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "valuation_basis.h"
+
 constexpr int kOldestTableAge = 119;   // mortality is given for ages 1..119
 constexpr int kProjectionYears = 111;  // years 0..110 of the projection
 constexpr int kMaxFactorRows = 10;     // service bands of the retirement factors
@@ -87,4 +89,7 @@ struct PlanBasis {
     bool spreadsheetLayout = false; // written as spreadsheets write it: converted before the valuation
     bool headerRow = false;         // the first line names the columns
     char decimalSeparator = '.';    // '.' or ','
+
+    // the discount curve of the present values and the sensitivities
+    ValuationBasis valuation;
 };

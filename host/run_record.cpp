@@ -1,6 +1,7 @@
 #include "run_record.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -32,6 +33,39 @@ std::string quoted(const std::string &text) {
 std::string fileObject(const RecordedFile &file) {
     return "{\"path\": " + quoted(file.path) + ", \"size\": " + std::to_string(file.size) +
            ", \"sha256\": " + quoted(file.sha256) + "}";
+}
+
+// The shortest text that reads back to the same double.
+std::string shortestNumber(double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string quotedList(const std::vector<std::string> &items) {
+    std::string list = "[";
+    for (size_t i = 0; i < items.size(); ++i) list += (i == 0 ? "" : ", ") + quoted(items[i]);
+    return list + "]";
+}
+
+// "valuation": null for a plain run; otherwise the curve, the options and
+// the sensitivities valued.
+std::string valuationObject(const RunRecord &record) {
+    if (!record.presentValues) return "null";
+    std::string text = "{\"discount_curve\": {\"form\": " + quoted(record.curveForm);
+    if (record.curveForm != "basis_rates") {
+        text += ", \"rates_given\": " + std::to_string(record.curveTermsGiven) + ", \"carried_on_to\": 110";
+    }
+    text += ", \"description\": " + quoted(record.curveDescription) + "}";
+    text += std::string(", \"per_member\": ") + (record.perMember ? "true" : "false");
+    text += ", \"sensitivities\": ";
+    if (!record.sensitivitiesRun) return text + "null}";
+    text += "[";
+    for (size_t i = 0; i < record.sensitivities.size(); ++i) {
+        text += std::string(i == 0 ? "" : ", ") + "{\"kind\": " + quoted(record.sensitivities[i].first) +
+                ", \"size\": " + shortestNumber(record.sensitivities[i].second) + "}";
+    }
+    return text + "]}";
 }
 
 } // namespace
@@ -68,6 +102,8 @@ std::string runRecordText(const RunRecord &record) {
     text += "  \"exit_status\": " + std::to_string(record.exitStatus) + ",\n";
     text += "  \"stopped_by\": " + (record.stoppedBy.empty() ? std::string("null") : quoted(record.stoppedBy)) +
             ",\n";
+    text += "  \"valuation\": " + valuationObject(record) + ",\n";
+    text += "  \"files\": " + quotedList(record.files) + ",\n";
     text += std::string("  \"complete\": ") + (record.complete ? "true" : "false") + "\n";
     return text + "}\n";
 }

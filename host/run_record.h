@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct RecordedFile {
@@ -31,6 +32,17 @@ struct RunRecord {
     int exitStatus = 0;
     bool complete = false;
     std::string stoppedBy; // "", "Ctrl-C" or "SIGTERM"
+
+    // the valuation: present values (false: a plain run), on which curve,
+    // with which options, and every file the run wrote
+    bool presentValues = false;
+    std::string curveForm;        // "basis_rates", "spot_rates" or "forward_rates"
+    int32_t curveTermsGiven = 0;  // rates given in the basis file; the last carried on to 110
+    std::string curveDescription; // in words, as the summary shows it
+    bool perMember = false;
+    bool sensitivitiesRun = false;
+    std::vector<std::pair<std::string, double>> sensitivities; // kind and size, as valued
+    std::vector<std::string> files;
 };
 
 // The current time in the record's form.

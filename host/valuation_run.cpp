@@ -1,6 +1,7 @@
 // `talvek run`: the basis and member file checked, the engine run into a
 // temporary folder beside --out, the results put in place whole, and the
 // run's record and summary.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -23,10 +24,15 @@
 #include "run_record.h"
 #include "sha256.h"
 #include "talvek/engine.h"
+#include "valuation_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The files of the record before the valuation's: the three arrays, the
+// listing and the error log.
+constexpr size_t kFirstValuationFile = 5;
 
 // The signal that asked the run to stop, 0 while none has.
 volatile std::sig_atomic_t stopSignal = 0;
@@ -115,9 +121,8 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
     return checkMemberData(options, run);
 }
 
-RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
-                   const std::string &started) {
-    RunRecord record;
+void fillRecord(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
+                const std::string &started, RunRecord &record) {
     record.version = talvek_version();
     record.started = started;
     record.commandLine = options.commandLine;
@@ -131,20 +136,29 @@ RunRecord recordOf(const RunOptions &options, const PreparedRun &run, const Talv
     record.rejected = results.line_reads - results.members_done;
     record.skipped = results.unknown_statuses;
     record.errors = results.error_count;
-    return record;
 }
 
 // The CSVs, the record, and the folder put in place. False with the problem.
-bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &record, std::string &problem) {
+bool finishResults(PreparedRun &run, const HostArraySet &arrays, const TalvekValuation *valuation,
+                   const ValuationChoice &choice, RunRecord &record, std::string &problem) {
     const std::string comment =
         record.complete ? std::string()
                         : "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
                               std::to_string(record.linesRead) + " lines of the member file; see run.json";
     if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
+    record.files = {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile, kListingFile, kErrorLogFile};
+    if (valuation != nullptr &&
+        !writeValuationFiles(run.folder.temporary, *valuation, choice, comment, record.files, problem))
+        return false;
     if (run.checked && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
         problem = "the data summary and data check files could not be written to " + run.folder.temporary.string();
         return false;
     }
+    if (run.checked) {
+        record.files.push_back(kDataSummaryFile);
+        record.files.push_back(kDataCheckFile);
+    }
+    record.files.push_back(kRunRecordFile);
     if (!sha256OfFile(run.basisFile, record.basis.sha256, record.basis.size, problem)) return false;
     if (!sha256OfFile(run.memberFile, record.members.sha256, record.members.size, problem)) return false;
     record.ended = utcNow();
@@ -155,7 +169,8 @@ bool finishResults(PreparedRun &run, const HostArraySet &arrays, RunRecord &reco
 // The summary of a run whose results are in place, and a line on standard
 // error when lines were rejected.
 void printSummary(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
-                  int64_t memberLines, const HostArraySet &arrays, const RunRecord &record) {
+                  int64_t memberLines, const HostArraySet &arrays, const TalvekValuation *valuation,
+                  const RunRecord &record) {
     RunFacts facts;
     facts.basisFile = options.basisFile;
     facts.memberFile = options.memberFile;
@@ -167,6 +182,16 @@ void printSummary(const RunOptions &options, const PreparedRun &run, const Talve
     facts.stoppedByUser = results.stopped != 0;
     facts.stopSignal = record.stoppedBy;
     writeSummary(stdout, facts, arrays);
+    if (valuation != nullptr) {
+        const ValuationChoice choice{options.perMember, options.sensitivities};
+        writeValuationSummary(stdout, *valuation, choice, run.basis);
+        std::string files;
+        for (size_t i = kFirstValuationFile; i < record.files.size() && record.files[i] != kDataSummaryFile &&
+                                             record.files[i] != kRunRecordFile;
+             ++i)
+            files += "  " + record.files[i];
+        std::fprintf(stdout, "\nValuation results in %s:\n%s\n", run.folder.out.string().c_str(), files.c_str());
+    }
     if (run.checked) {
         std::fprintf(stdout, "\n");
         printDataSummary(stdout, run.input.check.summary, run.basis, options.memberFile);
@@ -181,6 +206,51 @@ void printSummary(const RunOptions &options, const PreparedRun &run, const Talve
                      (run.folder.out / kErrorLogFile).c_str());
     }
 }
+
+// The discount curve and the sensitivities of the basis, as the engine's
+// definition takes them (both arrays must outlive the definition).
+struct ValuationInputs {
+    double curve[TALVEK_CURVE_SIZE] = {};
+    TalvekSensitivity sensitivities[TALVEK_MAX_SENSITIVITIES] = {};
+};
+
+int32_t curveKindOf(CurveForm form) {
+    if (form == CurveForm::SpotRates) return TALVEK_CURVE_SPOT_RATES;
+    if (form == CurveForm::ForwardRates) return TALVEK_CURVE_FORWARD_RATES;
+    return TALVEK_CURVE_BASIS;
+}
+
+void defineValuation(const RunOptions &options, const ValuationBasis &basis, ValuationInputs &inputs,
+                     TalvekRunDef &def, RunRecord &record) {
+    def.valuation_options = options.perMember ? TALVEK_VALUE_PER_MEMBER : 0;
+    def.discount_curve_kind = curveKindOf(basis.curveForm);
+    if (basis.curveForm != CurveForm::BasisRates) {
+        for (int t = 1; t <= kCurveYears; ++t) inputs.curve[t] = basis.curve[t];
+        def.discount_curve = inputs.curve;
+    }
+    record.presentValues = true;
+    record.curveForm = curveFormName(basis.curveForm);
+    record.curveTermsGiven = basis.termsGiven;
+    record.perMember = options.perMember;
+    record.sensitivitiesRun = options.sensitivities;
+    if (!options.sensitivities) return;
+    // the basis reader keeps the set within the engine's room
+    const size_t count = std::min(basis.sensitivities.size(), size_t(TALVEK_MAX_SENSITIVITIES));
+    for (size_t i = 0; i < count; ++i) {
+        inputs.sensitivities[i].kind = static_cast<int32_t>(basis.sensitivities[i].kind);
+        inputs.sensitivities[i].size = basis.sensitivities[i].size;
+        record.sensitivities.emplace_back(sensitivityName(basis.sensitivities[i].kind),
+                                          basis.sensitivities[i].size);
+    }
+    def.sensitivity_count = static_cast<int32_t>(count);
+    def.sensitivities = inputs.sensitivities;
+}
+
+// The per-member rows of talvek_value released on every way out.
+struct ValuationRelease {
+    TalvekValuation *valuation;
+    ~ValuationRelease() { talvek_release_valuation(valuation); }
+};
 
 int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::string &started) {
     static HostArraySet arrays; // large: kept off the stack
@@ -202,9 +272,18 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     def.progress = reportProgress;
     def.progress_user = &bar;
 
+    static ValuationInputs inputs; // large: kept off the stack, as the two below
+    static TalvekResults results;
+    static TalvekValuation valuation;
+    valuation = TalvekValuation{};
+    ValuationRelease release{&valuation};
+    RunRecord valuationRecord;
+    const bool presentValues = !options.noPresentValues;
+    if (presentValues) defineValuation(options, run.basis.valuation, inputs, def, valuationRecord);
+    valuationRecord.curveDescription = curveDescription(run.basis);
+
     startProgressBar(bar, memberLines);
-    static TalvekResults results; // large: kept off the stack
-    const int32_t status = talvek_run(&def, &results);
+    const int32_t status = presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
     endProgressBar(bar, status == TALVEK_OK);
     // a member file that changed is the cause of whatever else went wrong
     // with reading it, so it is looked at first
@@ -224,17 +303,20 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     }
     takeResults(results, arrays);
     const int signalNumber = stopSignal;
-    RunRecord record = recordOf(options, run, results, started);
+    RunRecord record = valuationRecord;
+    fillRecord(options, run, results, started, record);
     record.exitStatus = exitStatusOf(results, signalNumber);
     record.complete = results.stopped == 0;
     if (!record.complete) record.stoppedBy = stopNameOf(signalNumber);
-    if (!finishResults(run, arrays, record, problem)) {
+    const TalvekValuation *values = presentValues ? &valuation : nullptr;
+    const ValuationChoice choice{options.perMember, options.sensitivities};
+    if (!finishResults(run, arrays, values, choice, record, problem)) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
                      run.folder.out.c_str());
         return kExitWriteFailed;
     }
 
-    printSummary(options, run, results, memberLines, arrays, record);
+    printSummary(options, run, results, memberLines, arrays, values, record);
     return record.exitStatus;
 }
 
