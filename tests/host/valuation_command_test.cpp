@@ -68,10 +68,15 @@ CommandResult runExample(const fs::path &out, const std::string &options,
                      " --out " + out.string());
 }
 
-// The example basis with tables added at its end.
+// The example basis with tables added at its end; its own [sensitivities]
+// (the lines up to the next blank one) left out when tables give another.
 fs::path exampleBasisWith(const fs::path &directory, const std::string &tables) {
+    std::string text = readText(sourcePath("examples/basis.toml"));
+    const size_t own = text.find("\n[sensitivities]\n");
+    if (tables.find("[sensitivities]") != std::string::npos && own != std::string::npos)
+        text.erase(own + 1, text.find("\n\n", own + 1) - own);
     const fs::path file = directory / "basis.toml";
-    writeText(file, readText(sourcePath("examples/basis.toml")) + "\n" + tables + "\n");
+    writeText(file, text + "\n" + tables + "\n");
     return file;
 }
 
@@ -337,10 +342,10 @@ TEST(ValuationCommand, SensitivitiesMoveTheRightWayAndTheDurationAgreesWithTheDi
     EXPECT_LT(table.value(rowOf("mortality", 1.1, "pensioners"), "pvfb"), table.value(pensioners, "pvfb"));
     // higher inflation raises the indexed pensions of pensioners
     EXPECT_GT(table.value(rowOf("inflation", 0.005, "pensioners"), "pvfb"), table.value(pensioners, "pvfb"));
-    // higher salary growth raises the members in service's benefits, not the pensioners'
+    // higher salary growth raises the benefits of the members in service
     const size_t active = rowOf("base", 0, "in_service");
     EXPECT_GT(table.value(rowOf("salary_growth", 0.005, "in_service"), "pvfb"), table.value(active, "pvfb"));
-    EXPECT_EQ(table.value(rowOf("salary_growth", 0.005, "pensioners"), "pvfb"), table.value(pensioners, "pvfb"));
+    EXPECT_LT(table.value(rowOf("salary_growth", -0.005, "in_service"), "pvfb"), table.value(active, "pvfb"));
     EXPECT_NE(result.out.find("Sensitivities, every member"), std::string::npos) << result.out;
     EXPECT_NE(readText(out / "run.json").find("{\"kind\": \"mortality\", \"size\": 1.1}"), std::string::npos);
 }
