@@ -8,7 +8,9 @@
 # for the mixed portfolio and for each status's file, both measured in turn,
 # run after run; with BASELINE_VALUATION_BENCH=path to another build's
 # valuation_bench, the valuation alone of both builds, run in turn, best of
-# three. Usage: scripts/bench.sh [MEMBERS] (default 100000)
+# three; and a run with present values against the projection alone
+# (--no-present-values), and --per-member against a run without it.
+# Usage: scripts/bench.sh [MEMBERS] (default 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -111,6 +113,12 @@ decimal_separator = "comma"\
 [member_file.columns]' examples/basis.toml > "$work/sheet.toml"
 side_by_side "run with the check against --no-check: it takes" \
   "$talvek run --no-check $common --out $work/n1" "$talvek run $common --out $work/c1"
+# the valuation (present values, obligation and service cost, the results by
+# status) against the projection alone, and the per-member figures on top
+side_by_side "present values against the projection alone: it takes" \
+  "$talvek run --no-present-values $common --out $work/p1" "$talvek run $common --out $work/v1"
+side_by_side "--per-member against present values alone: it takes" \
+  "$talvek run $common --out $work/v1" "$talvek run --per-member $common --out $work/m1"
 side_by_side "spreadsheet checked, converted, run: it takes" \
   "$talvek run --no-check $common --out $work/n1" \
   "$talvek run --basis $work/sheet.toml --members $work/mixed.csv --out $work/s1"

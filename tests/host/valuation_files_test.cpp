@@ -253,3 +253,23 @@ TEST(ValuationFiles, SummaryShowsEveryStatusThenTheTotalAndTheSensitivities) {
     basis.valuation.termsGiven = 110;
     EXPECT_EQ(curveDescription(basis), "forward rates by year from [discount], 110 years given");
 }
+
+// The numbers are the bytes "%.17g" gives, as in today's result files:
+// large, small, negative, whole, subnormal and signed zero alike.
+TEST(ValuationFiles, NumbersAreWrittenAsTodaysFilesWriteThem) {
+    TalvekMemberValues member{};
+    member.line = 1;
+    member.status = TALVEK_MEMBER_IN_SERVICE;
+    for (const double value : {0.0, -0.0, 1.0, -2.5, 1.0 / 3.0, 123456789012345678.0, 1e21, 1e-300, 4.9e-324,
+                               654743352.20595276, 0.1, 1e17, 99999999999999999.0, 2.0 / 3.0 * 1e-5}) {
+        member.benefits = value;
+        const std::string row = perMemberRow(member);
+        // line, member number, status, sex, age, then pvfb
+        size_t at = 0;
+        for (int comma = 0; comma < 5; ++comma) at = row.find(',', at) + 1;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.17g", value);
+        EXPECT_EQ(row.substr(at, row.find(',', at) - at), expected) << value;
+        EXPECT_EQ(std::strtod(expected, nullptr), value);
+    }
+}
