@@ -102,13 +102,15 @@ earlier_results() { # out: a complete run of the small example
 
 echo "== fault injection with $talvek (work in $work)"
 
-# ---- disk full and a read-only file system: a tmpfs, where mounting is allowed
-if [ "$(id -u)" -eq 0 ] && mkdir -p "$work/small-disk" && mount -t tmpfs -o size=600k tmpfs "$work/small-disk" 2>/dev/null; then
+# ---- disk full and a read-only file system: a tmpfs, where mounting is allowed;
+# room for one run of the small example (about 480 KiB with the valuation's
+# files) and not for a second beside it with the per-member figures
+if [ "$(id -u)" -eq 0 ] && mkdir -p "$work/small-disk" && mount -t tmpfs -o size=700k tmpfs "$work/small-disk" 2>/dev/null; then
   mounted+=("$work/small-disk")
   out="$work/small-disk/out"
   earlier_results "$out"
   before=$(fingerprint "$out")
-  run_talvek "$members_small" "$out" "$work/full.err" --jobs 2; status=$?
+  run_talvek "$members_small" "$out" "$work/full.err" --jobs 2 --per-member --sensitivities; status=$?
   check_outcome "disk full" "$status" "$out" "$before" "$work/full.err" "No space left on device"
   [ "$status" -ne 0 ] || fail "disk full: exit 0"
   mount -o remount,ro "$work/small-disk"
