@@ -13,6 +13,7 @@
 
 #include "host_test_support.h"
 #include "result_files.h"
+#include "valuation_files.h"
 #include "talvek_pension_model.h"
 
 namespace fs = std::filesystem;
@@ -235,6 +236,10 @@ TEST_P(StoppedRun, StopSignalEndsTheRunWithItsResultsMarkedAsStopped) {
         EXPECT_EQ(readText(out / file).rfind(mark, 0), 0u) << file;
         EXPECT_EQ(readCsv(out / file).size(), 113u) << file; // the mark, the header, years 0..110
     }
+    // the valuation's files of the lines read carry the same mark
+    for (const char *file : {kMemberCountsByStatusFile, kDecrementCountsByStatusFile, kCashflowsByStatusFile,
+                             kPresentValuesFile})
+        EXPECT_EQ(readText(out / file).rfind(mark, 0), 0u) << file;
     const std::string record = readText(out / "run.json");
     EXPECT_NE(record.find("\"complete\": false"), std::string::npos) << record;
     EXPECT_NE(record.find(std::string("\"stopped_by\": \"") + stop.stoppedBy + "\""), std::string::npos) << record;
