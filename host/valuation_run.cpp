@@ -138,13 +138,23 @@ void fillRecord(const RunOptions &options, const PreparedRun &run, const TalvekR
     record.errors = results.error_count;
 }
 
+// The mark of a stopped run's files: "" for a whole run. A stop during the
+// sensitivities leaves the base run whole (every line read) and the
+// sensitivities before the one stopped.
+std::string stopComment(const RunRecord &record, int64_t memberLines, size_t sensitivitiesAsked) {
+    if (record.complete) return std::string();
+    if (record.sensitivitiesRun && record.linesRead == memberLines && record.sensitivities.size() < sensitivitiesAsked)
+        return "STOPPED by " + record.stoppedBy + " during the sensitivities: these results cover every line of the "
+               "member file, but only " + std::to_string(record.sensitivities.size()) + " of the " +
+               std::to_string(sensitivitiesAsked) + " sensitivities were valued; see run.json";
+    return "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
+           std::to_string(record.linesRead) + " lines of the member file; see run.json";
+}
+
 // The CSVs, the record, and the folder put in place. False with the problem.
 bool finishResults(PreparedRun &run, const HostArraySet &arrays, const TalvekValuation *valuation,
-                   const ValuationChoice &choice, RunRecord &record, std::string &problem) {
-    const std::string comment =
-        record.complete ? std::string()
-                        : "STOPPED by " + record.stoppedBy + ": these results cover only the first " +
-                              std::to_string(record.linesRead) + " lines of the member file; see run.json";
+                   const ValuationChoice &choice, const std::string &comment, RunRecord &record,
+                   std::string &problem) {
     if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
     record.files = {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile, kListingFile, kErrorLogFile};
     if (valuation != nullptr &&
@@ -296,6 +306,14 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
                      memberPath.c_str(), problem.c_str(), run.folder.out.c_str());
         return kExitWriteFailed;
     }
+    // a definition the engine refuses (a curve that, shifted by a
+    // sensitivity, gives no positive discount factor) is the basis's fault,
+    // not the machine's
+    if (status == TALVEK_ERROR_ARGUMENT) {
+        std::fprintf(stderr, "talvek: the valuation was refused: %s; the results in %s are untouched\n",
+                     results.message, run.folder.out.c_str());
+        return kExitRefused;
+    }
     if (status != TALVEK_OK && status != TALVEK_STOPPED) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", results.message,
                      run.folder.out.c_str());
@@ -308,9 +326,14 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     record.exitStatus = exitStatusOf(results, signalNumber);
     record.complete = results.stopped == 0;
     if (!record.complete) record.stoppedBy = stopNameOf(signalNumber);
+    // the record lists the sensitivities valued: a stop ends them early
+    const size_t sensitivitiesAsked = record.sensitivities.size();
+    if (presentValues && size_t(std::max(valuation.sensitivity_count, 0)) < sensitivitiesAsked)
+        record.sensitivities.resize(size_t(std::max(valuation.sensitivity_count, 0)));
+    const std::string comment = stopComment(record, memberLines, sensitivitiesAsked);
     const TalvekValuation *values = presentValues ? &valuation : nullptr;
     const ValuationChoice choice{options.perMember, options.sensitivities};
-    if (!finishResults(run, arrays, values, choice, record, problem)) {
+    if (!finishResults(run, arrays, values, choice, comment, record, problem)) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
                      run.folder.out.c_str());
         return kExitWriteFailed;

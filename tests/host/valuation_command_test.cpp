@@ -4,11 +4,13 @@
 // for, the totals do not depend on --per-member or the number of jobs, the
 // sensitivities move the right way, and a full disk leaves no half results.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -434,4 +436,58 @@ TEST(ValuationCommand, AFullDiskLeavesTheEarlierResultsWhole) {
     EXPECT_TRUE(after == before) << "the earlier results changed";
     for (const fs::directory_entry &entry : fs::directory_iterator(disk))
         EXPECT_EQ(entry.path().filename().string().find(".talvek-"), std::string::npos) << entry.path();
+}
+
+// Ctrl-C late in a run with sensitivities, when the base run is most likely
+// done: the files say which part the stop cut short. Stopped during the
+// sensitivities, the base covers every line and the record and
+// sensitivities.csv hold exactly those valued; stopped in the base run, the
+// files are marked as any stopped run's. Exit 130 and "complete": false.
+TEST(ValuationCommand, AStopDuringTheSensitivitiesKeepsTheBaseWholeAndSaysHowManyWereValued) {
+    const fs::path work = freshDirectory("valuation-stop");
+    ASSERT_EQ(runTalvek("generate --members 30000 --seed 9 --out members.txt", work).status, 0);
+    const std::string command = std::string(TALVEK_BINARY) + " run --jobs 2 --sensitivities --basis " +
+                                sourcePath("examples/basis.toml").string() + " --members " +
+                                (work / "members.txt").string();
+    // a whole run first, for its time
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(std::system((command + " --out " + (work / "whole").string() + " >/dev/null 2>&1").c_str()), 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // the base run is about a sixth of the whole: stop at three quarters
+    const std::string stopped = "( " + command + " --out " + (work / "out").string() +
+                                " >/dev/null 2>&1 & pid=$!; sleep " + std::to_string(0.75 * seconds) +
+                                "; kill -INT $pid; wait $pid; exit $? )";
+    const int status = std::system(("bash -c '" + stopped + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0) GTEST_SKIP() << "the run ended before the stop";
+    ASSERT_EQ(WEXITSTATUS(status), 130);
+    const fs::path out = work / "out";
+    const std::string record = readText(out / "run.json");
+    EXPECT_NE(record.find("\"complete\": false"), std::string::npos) << record;
+    const std::string firstLine = readText(out / kSensitivitiesFile).substr(0, 200);
+    const size_t valuedAt = firstLine.find("but only ");
+    if (valuedAt == std::string::npos) {
+        // stopped in the base run
+        EXPECT_EQ(firstLine.rfind("# STOPPED by Ctrl-C: these results cover only the first ", 0), 0u) << firstLine;
+        return;
+    }
+    EXPECT_EQ(firstLine.rfind("# STOPPED by Ctrl-C during the sensitivities: these results cover every line of "
+                              "the member file, but only ",
+                              0),
+              0u)
+        << firstLine;
+    const int valued = std::atoi(firstLine.c_str() + valuedAt + 9);
+    EXPECT_LT(valued, 8);
+    EXPECT_NE(firstLine.find(" of the 8 sensitivities were valued; see run.json"), std::string::npos) << firstLine;
+    // the base run's files are those of the whole run, after the mark
+    for (const char *file : {kCashflowsFile, kPresentValuesFile, kCashflowsByStatusFile}) {
+        const std::string text = readText(out / file);
+        EXPECT_EQ(text.substr(text.find('\n') + 1), readText(work / "whole" / file)) << file;
+    }
+    // the mark, the header, the base and each sensitivity valued, six groups each
+    EXPECT_EQ(readCsv(out / kSensitivitiesFile).size(), 2u + 6u * (1 + valued));
+    size_t listed = 0;
+    for (size_t at = record.find("{\"kind\": "); at != std::string::npos; at = record.find("{\"kind\": ", at + 1))
+        ++listed;
+    EXPECT_EQ(listed, size_t(valued));
 }
