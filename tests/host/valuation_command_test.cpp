@@ -491,3 +491,19 @@ TEST(ValuationCommand, AStopDuringTheSensitivitiesKeepsTheBaseWholeAndSaysHowMan
         ++listed;
     EXPECT_EQ(listed, size_t(valued));
 }
+
+// A curve the basis reader admits (every rate above -1) whose factors the
+// engine cannot use (-99.9 % a year from year 2 on overflows): refused with
+// the engine's reason and exit 2, nothing written.
+TEST(ValuationCommand, ACurveTheEngineRefusesWritesNothingAndExitsWith2) {
+    const fs::path work = freshDirectory("valuation-refused");
+    const CommandResult result = runExample(work / "out", "--jobs 2", sourcePath("examples/members.txt"),
+                                            exampleBasisWith(work, "[discount]\nforward_rates = [0.03, -0.999]"));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("talvek: the valuation was refused: the discount curve of year "), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("are untouched"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(work / "out"));
+    for (const fs::directory_entry &entry : fs::directory_iterator(work))
+        EXPECT_EQ(entry.path().filename().string().find(".talvek-"), std::string::npos) << entry.path();
+}
