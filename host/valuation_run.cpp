@@ -306,9 +306,9 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
                      memberPath.c_str(), problem.c_str(), run.folder.out.c_str());
         return kExitWriteFailed;
     }
-    // a definition the engine refuses (a curve that, shifted by a
-    // sensitivity, gives no positive discount factor) is the basis's fault,
-    // not the machine's
+    // a definition the engine refuses (a curve, as given or shifted by a
+    // sensitivity, with a discount factor that is not a positive number) is
+    // the basis's fault, not the machine's
     if (status == TALVEK_ERROR_ARGUMENT) {
         std::fprintf(stderr, "talvek: the valuation was refused: %s; the results in %s are untouched\n",
                      results.message, run.folder.out.c_str());

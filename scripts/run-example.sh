@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Values the example plan: installs what is missing (Debian packages), builds
 # talvek (Release) and runs it on examples/basis.toml and examples/members.txt.
-# The summary is printed; the CSV files land in results/ (or in the directory
-# given as the first argument).
+# The summary (with the present values, DBO and service cost by status) is
+# printed; the CSV files land in results/ (or in the directory given as the
+# first argument).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
