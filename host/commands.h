@@ -1,7 +1,8 @@
 // The commands of `talvek`. Each returns the exit status: 0 done, every line
 // valued; 3 done, but lines were rejected or of unknown status (results
-// written); 2 nothing was valued because of the command, the basis or the
-// member file (or another run was writing --out); 1 a failure of the
+// written); 2 nothing was valued because of the command, the basis (a
+// discount curve the valuation refuses included) or the member file (or
+// another run was writing --out); 1 a failure of the
 // machine (a file could not be written or read, the member file changed
 // during the run), earlier results untouched; 130 stopped by Ctrl-C, 143 by
 // SIGTERM (the results of the lines before the stop written whole, marked
