@@ -72,6 +72,7 @@ TEST(Valuation, ResultsAreThePlainRunsBytesForEveryJobsAndWithOrWithoutMembers) 
     EXPECT_EQ(oneJob->member_count, 0);
 
     run.def.valuation_options = TALVEK_VALUE_PER_MEMBER;
+    std::vector<TalvekMemberValues> rowsOfOneJob;
     for (const int32_t jobs : {1, 2}) {
         run.def.jobs = jobs;
         ASSERT_EQ(run.value(), TALVEK_OK) << run.results->message;
@@ -83,7 +84,13 @@ TEST(Valuation, ResultsAreThePlainRunsBytesForEveryJobsAndWithOrWithoutMembers) 
         EXPECT_TRUE(sameBytes(run.valuation->accrued_cashflows, oneJob->accrued_cashflows,
                               sizeof oneJob->accrued_cashflows));
         EXPECT_EQ(run.valuation->member_count, run.results->members_done);
+        // the rows of several pieces, joined in file order whatever the jobs
+        if (jobs == 1) rowsOfOneJob.assign(run.valuation->members, run.valuation->members + run.valuation->member_count);
+        ASSERT_EQ(static_cast<size_t>(run.valuation->member_count), rowsOfOneJob.size());
+        EXPECT_TRUE(sameBytes(run.valuation->members, rowsOfOneJob.data(), rowsOfOneJob.size() * sizeof(TalvekMemberValues)));
+        EXPECT_EQ(run.valuation->members[run.valuation->member_count - 1].line, run.results->line_reads);
     }
+    EXPECT_GT(run.members.size(), size_t{3} * TALVEK_PIECE_BYTES); // several pieces
 }
 
 TEST(Valuation, StatusesAndMembersAddUpToTheTotals) {
