@@ -506,3 +506,19 @@ TEST(ValuationCommand, ACurveTheEngineRefusesWritesNothingAndExitsWith2) {
     for (const fs::directory_entry &entry : fs::directory_iterator(work))
         EXPECT_EQ(entry.path().filename().string().find(".talvek-"), std::string::npos) << entry.path();
 }
+
+// The valuation's options in the run's help, and a projection alone that is
+// also asked for present values refused before anything is run.
+TEST(ValuationCommand, OptionsAreExplainedAndContradictionsRefused) {
+    const CommandResult help = runTalvek("run --help");
+    EXPECT_EQ(help.status, 0);
+    for (const char *text : {"--per-member", "--sensitivities", "--no-present-values", "present_values.csv"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+    const fs::path work = freshDirectory("valuation-options");
+    for (const char *both : {"--no-present-values --per-member", "--no-present-values --sensitivities"}) {
+        const CommandResult result = runExample(work / "out", both);
+        EXPECT_EQ(result.status, 2) << both;
+        EXPECT_NE(result.err.find("excludes"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(work / "out")) << both;
+    }
+}
