@@ -98,10 +98,8 @@ def write_member_file(frame, basis, path):
         placed[column] = field
         headers[column] = header or field
     width = max(placed) if placed else 0
-    unknown = [name for name in frame.columns if name not in basis.member_columns]
     if "status" not in frame.columns:
         raise MemberDataError("the member DataFrame has no column 'status'")
-    del unknown  # columns the basis does not place are not valued
     # the library's layout ends every field with the delimiter, the last one too
     ending = delimiter if not basis.spreadsheet_layout else ""
     columns = [frame[placed[c]].tolist() if c in placed and placed[c] in frame.columns else None
@@ -291,7 +289,8 @@ def _basis_sensitivities(basis):
     return list(getattr(basis, "sensitivities", []))
 
 
-def value(basis, members, jobs=None, per_member=False, sensitivities=False, scenarios=None, progress=True):
+def value(basis, members, jobs=None, per_member=False, sensitivities=False, scenarios=None, progress=True,
+          accept_as_read=False):
     """Values the members on the basis as `talvek run` does (the same checks,
     the same numbers to the bit).
 
@@ -300,7 +299,9 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
     the basis names the fields. jobs: threads (None: one per core).
     per_member: one row of present values per member. sensitivities: also
     value the basis's sensitivities. progress: a progress bar on standard
-    error when it is a terminal.
+    error when it is a terminal. accept_as_read: value lines the member
+    check finds misreadable as the engine reads them (talvek run
+    --accept-as-read) instead of refusing the file.
 
     The engine runs in a worker thread without the interpreter lock; Ctrl-C
     (KeyboardInterrupt) stops it at its next progress call, the thread is
@@ -323,54 +324,70 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
             member_path = os.fspath(members)
             shown_members = os.path.abspath(member_path)
         return _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities,
-                    progress, started)
+                    progress, started, accept_as_read)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
 
-def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities, progress, started):
+def _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_as_read):
+    """The run definition of the member file, checked as `talvek run` checks it."""
     definition = lib.default_run_def()
-    status = lib.basis_prepare_members(basis._handle, member_path.encode(), 0, jobs or 0,
-                                       ctypes.byref(definition))
+    status = lib.basis_prepare_members(basis._handle, member_path.encode(), 1 if accept_as_read else 0,
+                                       jobs or 0, ctypes.byref(definition))
     if status != 0:
         raise MemberDataError(text(lib.basis_message(basis._handle)).rstrip("\n"))
-    error_path = os.path.join(scratch, "errors.txt")
-    definition.error_file = error_path.encode()
+    definition.error_file = os.path.join(scratch, "errors.txt").encode()
     definition.jobs = jobs or 0
     if per_member:
         definition.valuation_options |= _engine.VALUE_PER_MEMBER
-    chosen = _basis_sensitivities(basis) if sensitivities else []
-    sensitivity_array = (_engine.Sensitivity * max(1, len(chosen)))()
-    for i, (kind, size) in enumerate(chosen):
-        sensitivity_array[i].kind = kind
-        sensitivity_array[i].size = size
-    if chosen:
-        definition.sensitivity_count = len(chosen)
-        definition.sensitivities = sensitivity_array
     curve = getattr(basis, "_discount_curve", None)
     if curve is not None:
         definition.discount_curve_kind, definition.discount_curve = curve
     line_reads = ctypes.c_int64(0)
     lib.count_line_reads(ctypes.byref(definition), ctypes.byref(line_reads))
     definition.member_total = line_reads.value
+    return definition
 
-    bar = _ProgressBar(bool(progress) and sys.stderr.isatty(), line_reads.value)
+
+def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities, progress, started,
+         accept_as_read):
+    chosen = _basis_sensitivities(basis) if sensitivities else []
+    sensitivity_array = (_engine.Sensitivity * max(1, len(chosen)))()
+    for i, (kind, size) in enumerate(chosen):
+        sensitivity_array[i].kind = kind
+        sensitivity_array[i].size = size
     stop = threading.Event()
-
-    def report_progress(_user, done, total):
-        bar.update(done, total)
-        return 1 if stop.is_set() else 0
-
-    callback = _engine.ProgressFn(report_progress)
-    definition.progress = callback
+    bar = None
     results = _engine.Results()
     valuation = _engine.Valuation()
     outcome = {}
 
+    def report_progress(_user, done, total):
+        if bar is not None:
+            bar.update(done, total)
+        return 1 if stop.is_set() else 0
+
+    callback = _engine.ProgressFn(report_progress)
+
     def work():
+        # the member check runs here too, so that the main thread stays free
+        # to take a KeyboardInterrupt; the check itself cannot be stopped and
+        # a stop asked during it takes effect at the valuation's first call
+        nonlocal bar
+        try:
+            definition = _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_as_read)
+        except BaseException as error:  # handed to the main thread
+            outcome["error"] = error
+            return
+        if chosen:
+            definition.sensitivity_count = len(chosen)
+            definition.sensitivities = sensitivity_array
+        definition.progress = callback
+        bar = _ProgressBar(bool(progress) and sys.stderr.isatty(), definition.member_total)
+        outcome["definition"] = definition
         outcome["status"] = lib.value(ctypes.byref(definition), ctypes.byref(results), ctypes.byref(valuation))
 
-    worker = threading.Thread(target=work, name="talvek-valuation", daemon=False)
+    worker = threading.Thread(target=work, name="talvek-valuation")
     worker.start()
     interrupted = False
     try:
@@ -384,16 +401,16 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
     finally:
         stop.set()
         worker.join()
-        try:
-            status = outcome.get("status", -1)
-            bar.end(status == _engine.OK)
-            if interrupted or status not in (_engine.OK, _engine.STOPPED):
-                lib.release_valuation(ctypes.byref(valuation))
-        except BaseException:
-            lib.release_valuation(ctypes.byref(valuation))
-            raise
+    status = outcome.get("status", -1)
+    if bar is not None:
+        bar.end(status == _engine.OK and not interrupted)
+    if "status" in outcome and (interrupted or status not in (_engine.OK, _engine.STOPPED)):
+        lib.release_valuation(ctypes.byref(valuation))
     if interrupted:
         raise KeyboardInterrupt
+    if "error" in outcome:
+        raise outcome["error"]
+    error_path = os.path.join(scratch, "errors.txt")
     if status not in (_engine.OK, _engine.STOPPED):
         raise EngineError(status, text(results.message) or text(lib.status_message(status)))
     try:

@@ -1,0 +1,128 @@
+"""The module's numbers are talvek run's to the bit: every result array of
+the example and of 100,000 generated members, read back from the command's
+CSV files (written so that they read back to the same double) and compared
+bit for bit with the module's DataFrames; members given as a DataFrame, and
+any number of jobs, give the same bytes."""
+
+import os
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import talvek
+from conftest import EXAMPLE_BASIS, EXAMPLE_MEMBERS, run_talvek
+
+CSV_FILES = {"member_counts": "member_counts.csv", "decrement_counts": "decrement_counts.csv",
+             "benefit_cashflows": "benefit_cashflows.csv"}
+
+
+def read_command_csv(path):
+    return pd.read_csv(path, comment="#", float_precision="round_trip").set_index("year")
+
+
+def assert_same_bits(module_frame, command_frame, what):
+    assert list(module_frame.columns) == list(command_frame.columns), what
+    assert list(module_frame.index) == list(command_frame.index), what
+    left = module_frame.to_numpy(dtype=np.float64)
+    right = command_frame.to_numpy(dtype=np.float64)
+    # the bytes of the doubles, so that -0.0 and 0.0 or two NaNs are told apart too
+    differing = np.argwhere(left.view(np.uint64) != right.view(np.uint64))
+    assert differing.size == 0, (
+        f"{what}: {len(differing)} values differ, the first at year {differing[0][0]}, column "
+        f"{module_frame.columns[differing[0][1]]}: {left[tuple(differing[0])]!r} != {right[tuple(differing[0])]!r}")
+
+
+def assert_matches_folder(result, folder):
+    for name, file in CSV_FILES.items():
+        assert_same_bits(result.wide(name), read_command_csv(os.path.join(folder, file)), file)
+
+
+def test_example_equals_talvek_run(example_run):
+    result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
+    assert_matches_folder(result, example_run)
+    # a comparison that found nothing to compare would pass anything
+    assert result.wide("benefit_cashflows").to_numpy().sum() > 0
+    assert result.run_record["members_valued"] == 3000
+
+
+def test_hundred_thousand_generated_members_equal_talvek_run(generated_members, tmp_path):
+    out = tmp_path / "results"
+    run_talvek("run", "--basis", EXAMPLE_BASIS, "--members", generated_members, "--out", str(out))
+    result = talvek.value(EXAMPLE_BASIS, generated_members, progress=False)
+    assert result.run_record["lines_read"] == 100000
+    assert_matches_folder(result, str(out))
+
+
+def test_any_number_of_jobs_gives_the_same_bytes(generated_members):
+    one = talvek.value(EXAMPLE_BASIS, generated_members, jobs=1, progress=False)
+    two = talvek.value(EXAMPLE_BASIS, generated_members, jobs=2, progress=False)
+    for name in CSV_FILES:
+        assert one.array(name).tobytes() == two.array(name).tobytes(), name
+    numbers = [c for c in one.present_values.columns if c != "status"]
+    assert (one.present_values[numbers].to_numpy().tobytes() == two.present_values[numbers].to_numpy().tobytes())
+
+
+def example_frame(**read_options):
+    names = talvek._basis.field_names()
+    return pd.read_csv(EXAMPLE_MEMBERS, header=None, names=names + ["end"], **read_options).drop(columns="end")
+
+
+def test_members_as_text_in_a_data_frame_equal_the_file(example_run):
+    # the fields as text: the file the module writes is the example's own bytes
+    result = talvek.value(EXAMPLE_BASIS, example_frame(dtype=str, keep_default_na=False), progress=False)
+    assert_matches_folder(result, example_run)
+    assert result.run_record["member_file"]["path"] == "<DataFrame>"
+
+
+def test_members_as_numbers_equal_talvek_run_on_the_file_written(tmp_path):
+    # numbers are written in their shortest form ("0.93" for "0.930"); the
+    # valuation reads a number's text digit by digit, so the last bit may
+    # differ from the example's, but never from talvek run on the same text
+    frame = example_frame(float_precision="round_trip")
+    written = tmp_path / "members.txt"
+    talvek.write_member_file(frame, talvek.read_basis(EXAMPLE_BASIS), str(written))
+    assert "M0000002,P,78,M,,,,12883.15,U,,15,,0.93,," in written.read_text().splitlines()
+    run_talvek("run", "--basis", EXAMPLE_BASIS, "--members", str(written), "--out", str(tmp_path / "results"))
+    result = talvek.value(EXAMPLE_BASIS, frame, progress=False)
+    assert_matches_folder(result, str(tmp_path / "results"))
+
+
+def test_a_data_frame_without_status_is_refused():
+    frame = example_frame(dtype=str, keep_default_na=False).drop(columns="status")
+    with pytest.raises(talvek.MemberDataError, match="no column 'status'"):
+        talvek.value(EXAMPLE_BASIS, frame, progress=False)
+
+
+def test_tidy_frames_hold_the_wide_arrays():
+    result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
+    wide = result.benefit_cashflows_wide()
+    tidy = result.cashflows[result.cashflows["status"] == "all"]
+    assert list(tidy.columns) == ["year", "status", "column", "value"]
+    assert len(tidy) == wide.size
+    back = tidy.pivot(index="year", columns="column", values="value")[wide.columns]
+    assert_same_bits(back, wide, "tidy cash flows")
+    for tidy_frame, wide_frame in ((result.counts, result.member_counts_wide()),
+                                   (result.decrements, result.decrement_counts_wide())):
+        all_rows = tidy_frame[tidy_frame["status"] == "all"]
+        assert len(all_rows) == wide_frame.size
+        assert set(tidy_frame["status"]) == {"all", "in_service", "pensioner", "disabled", "deferred",
+                                             "surviving_spouse"}
+
+
+def test_run_record_names_the_inputs_and_their_hashes(example_run):
+    import json
+    result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
+    with open(os.path.join(example_run, "run.json"), encoding="utf-8") as stream:
+        command_record = json.load(stream)
+    for key in ("basis_file", "member_file"):
+        assert result.run_record[key] == command_record[key]
+    for key in ("version", "valuation_year", "lines_read", "members_valued", "rejected", "skipped", "errors",
+                "complete"):
+        assert result.run_record[key] == command_record[key], key
+
+
+def test_data_summary_is_the_commands(example_run):
+    result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
+    with open(os.path.join(example_run, "data_summary.csv"), encoding="utf-8") as stream:
+        assert result.data_summary == stream.read()
