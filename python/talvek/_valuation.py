@@ -7,6 +7,7 @@ import hashlib
 import math
 import os
 import shutil
+import signal
 import sys
 import tempfile
 import threading
@@ -369,6 +370,8 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
 
     callback = _engine.ProgressFn(report_progress)
 
+    finished = threading.Event()
+
     def work():
         # the member check runs here too, so that the main thread stays free
         # to take a KeyboardInterrupt; the check itself cannot be stopped and
@@ -376,31 +379,52 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
         nonlocal bar
         try:
             definition = _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_as_read)
+            if chosen:
+                definition.sensitivity_count = len(chosen)
+                definition.sensitivities = sensitivity_array
+            definition.progress = callback
+            bar = _ProgressBar(bool(progress) and sys.stderr.isatty(), definition.member_total)
+            outcome["definition"] = definition
+            outcome["status"] = lib.value(ctypes.byref(definition), ctypes.byref(results),
+                                          ctypes.byref(valuation))
         except BaseException as error:  # handed to the main thread
             outcome["error"] = error
-            return
-        if chosen:
-            definition.sensitivity_count = len(chosen)
-            definition.sensitivities = sensitivity_array
-        definition.progress = callback
-        bar = _ProgressBar(bool(progress) and sys.stderr.isatty(), definition.member_total)
-        outcome["definition"] = definition
-        outcome["status"] = lib.value(ctypes.byref(definition), ctypes.byref(results), ctypes.byref(valuation))
+        finally:
+            finished.set()
 
-    worker = threading.Thread(target=work, name="talvek-valuation")
-    worker.start()
     interrupted = False
+
+    def on_interrupt(_signal_number, _frame):
+        nonlocal interrupted
+        interrupted = True
+        stop.set()
+
+    # Ctrl-C asks the engine to stop instead of raising inside the wait:
+    # Thread.join interrupted by KeyboardInterrupt may take a running thread
+    # for ended (Python 3.11), and nothing may end while the engine runs. Only
+    # the main thread receives signals; a handler of the caller's own stays.
+    previous = None
+    if (threading.current_thread() is threading.main_thread()
+            and signal.getsignal(signal.SIGINT) is signal.default_int_handler):
+        previous = signal.signal(signal.SIGINT, on_interrupt)
+    worker = threading.Thread(target=work, name="talvek-valuation")
+    running = False
     try:
-        while worker.is_alive():
+        worker.start()
+        running = True
+        while not finished.is_set():
             try:
-                worker.join(_JOIN_INTERVAL_SECONDS)
+                finished.wait(_JOIN_INTERVAL_SECONDS)
             except KeyboardInterrupt:
-                # the engine stops at its next progress call; wait for it
-                interrupted = True
-                stop.set()
+                # raised by a handler not ours: the engine stops at its next progress call
+                on_interrupt(None, None)
     finally:
         stop.set()
-        worker.join()
+        if running:
+            finished.wait()
+            worker.join()
+        if previous is not None:
+            signal.signal(signal.SIGINT, previous)
     status = outcome.get("status", -1)
     if bar is not None:
         bar.end(status == _engine.OK and not interrupted)
