@@ -160,6 +160,7 @@ void runSequentially(const EngineRequest &request, const RunTables &tables, int6
             return;
         }
         addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
+        if (request.valuation != nullptr) addPieceValuation(piece, *request.valuation, outcome.lineReads);
         addCounters(piece, outcome);
         check.membersBefore += piece.membersDone;
         check.linesBefore += piece.lineReads;
@@ -352,6 +353,7 @@ bool joinPoolPiece(Pool &pool, PieceSlot &slot, Reports &reports, EngineOutcome 
     }
     addPieceArrays(*slot.results.arrays, request.memberCounts, request.decrementCounts,
                    request.benefitCashflows);
+    if (request.valuation != nullptr) addPieceValuation(slot.results, *request.valuation, outcome.lineReads);
     addCounters(slot.results, outcome);
     if (slot.results.readFailed) {
         noteReadFailure(request, outcome);
@@ -399,6 +401,8 @@ void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t si
             lockPool(pool.lock);
             pool.identityAfterJoined = head->results.identityAfter;
             head->results.arrays.reset(); // a joined piece's arrays go at once
+            head->results.valuation.reset();
+            head->results.members = std::vector<TalvekMemberValues>();
             head->listing.clear();          // its text too; the room stays for the next piece
             head->errors.clear();
             ++pool.joined;
@@ -443,7 +447,8 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
     RunTables tables{basis.get(), request.assumptions,
                      makeLineLayout(request.delimiterCode, request.assumptions.columnMap),
                      makeStatusTable(request.assumptions.statusCodes),
-                     readPlanTerms(request.assumptions)};
+                     readPlanTerms(request.assumptions), request.valuation};
+    tables.terms.attributions.lane[kProjectedLane] = request.attribution;
 
     Reports reports{};
     // Without both reports there is nowhere to account for the lines: the

@@ -5,9 +5,26 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/host_arrays.h"
 #include "input/line_reader.h"
+#include "projection/service_lanes.h"
+#include "talvek/engine.h"
+
+// What a valuation run adds up beside the three arrays: the arrays of each
+// status, the benefit cash flows of the obligation (no service after the
+// valuation date) and of one year of service by status, and one row per
+// member. Element s - 1 is status s.
+struct EngineValuation {
+    bool perMember;
+    double midYearFactors[TALVEK_YEAR_SLOTS]; // v(U - 0.5)
+    double timeFactors[TALVEK_YEAR_SLOTS];    // (U - 0.5) v(U - 0.5)
+    TalvekStatusArrays *byStatus;             // TALVEK_MEMBER_STATUSES of them
+    double (*accruedCashflows)[TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double (*oneYearCashflows)[TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    std::vector<TalvekMemberValues> *members; // when perMember, in file order
+};
 
 // What the caller sees of a run besides the arrays. None may be null.
 struct RunHooks {
@@ -41,6 +58,10 @@ struct EngineRequest {
     // stretch of rejected lines; 0: only the members-done rule above.
     int32_t linesPerCheck;
     RunHooks hooks;
+    // How much of the service after the valuation date the amounts count.
+    ServiceAttribution attribution;
+    // Null: the three arrays only.
+    const EngineValuation *valuation;
     // The run's results are added into these, piece after piece in file order.
     double *memberCounts;
     double *decrementCounts;

@@ -9,6 +9,58 @@
 
 namespace {
 
+// Where a member of each status adds beside the piece's totals.
+struct StatusSinks {
+    ValuationSinks status[TALVEK_MEMBER_STATUSES];
+    MemberSums member;
+};
+
+void prepareSinks(StatusSinks &sinks, PieceValuation &piece, const EngineValuation &run) {
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+        ValuationSinks &sink = sinks.status[s];
+        sink.memberCounts = piece.byStatus[s].member_counts;
+        sink.decrementCounts = piece.byStatus[s].decrement_counts;
+        sink.benefitCashflows = piece.byStatus[s].benefit_cashflows;
+        sink.accruedCashflows = piece.accruedCashflows[s];
+        sink.oneYearCashflows = piece.oneYearCashflows[s];
+        sink.member = run.perMember ? &sinks.member : nullptr;
+        sink.midYearFactors = run.midYearFactors;
+        sink.timeFactors = run.timeFactors;
+    }
+}
+
+// A member's row: PVFB, contributions, the obligation (no service after the
+// valuation date), the service cost (one year of it, less the obligation)
+// and the duration of the benefits, sum (U - 0.5) CF v / PVFB (0 when the
+// PVFB is 0). Members out of service have no service to come: the three
+// lanes carry the same amounts, so DBO = PVFB and the service cost is 0.
+TalvekMemberValues memberRow(const MemberRecord &member, int32_t status, int64_t line, const MemberSums &sums) {
+    TalvekMemberValues row{};
+    row.line = line;
+    // as read, without the blanks the field is filled out with
+    size_t length = std::strlen(member.memberNumber);
+    while (length > 0 && member.memberNumber[length - 1] == ' ') --length;
+    std::memcpy(row.member_number, member.memberNumber, length);
+    row.status = status;
+    row.age = member.age;
+    row.sex = member.sex;
+    row.benefits = sums.benefits[kProjectedLane];
+    row.contributions = sums.contributions;
+    row.obligation = sums.benefits[kAccruedLane];
+    row.service_cost = sums.benefits[kOneYearLane] - sums.benefits[kAccruedLane];
+    row.duration = row.benefits != 0.0 ? sums.benefitTimes / row.benefits : 0.0;
+    return row;
+}
+
+bool appendRow(std::vector<TalvekMemberValues> &rows, const TalvekMemberValues &row) {
+    try {
+        rows.push_back(row);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void valueMember(int32_t status, const ValuationContext &context, const MemberRecord &member) {
     switch (status) {
     case TALVEK_MEMBER_IN_SERVICE: valueActiveMember(context, member); break;
@@ -28,6 +80,13 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     results.arrays.reset(new (std::nothrow) ResultArrays{});
     std::unique_ptr<LineReader> reader(new (std::nothrow) LineReader);
     if (!results.arrays || !reader) return false;
+    std::unique_ptr<StatusSinks> sinks;
+    if (tables.valuation != nullptr) {
+        results.valuation.reset(new (std::nothrow) PieceValuation{});
+        sinks.reset(new (std::nothrow) StatusSinks{});
+        if (!results.valuation || !sinks) return false;
+        prepareSinks(*sinks, *results.valuation, *tables.valuation);
+    }
     results.identityAfter = carried;
     if (bounds.endByte <= bounds.firstByte) return true; // an empty piece reads nothing
 
@@ -35,7 +94,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     host.memberCounts = results.arrays->memberCounts;
     host.decrementCounts = results.arrays->decrementCounts;
     host.benefitCashflows = results.arrays->benefitCashflows;
-    const ValuationContext context{tables.basis, &host, tables.terms};
+    ValuationContext context{tables.basis, &host, tables.terms};
     ErrorLog log{errors, &results.errorCount};
 
     if (!openSourceRange(*reader, source, bounds.firstByte, bounds.endByte - bounds.firstByte)) {
@@ -48,6 +107,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     char line[kLineBufferSize];
     std::memset(line, kLineFiller, sizeof line);
 
+    bool outOfMemory = false;
     while (readLine(*reader, line, kLineBufferSize) > 0) {
         // the line read just before a stop is neither parsed nor listed
         if (check.stop(check.context, results.membersDone, results.lineReads)) {
@@ -63,8 +123,20 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
             if (status == 0) {
                 reportUnknownStatus(log, member);
                 ++results.unknownStatuses;
-            } else {
+            } else if (sinks == nullptr) {
                 valueMember(status, context, member);
+            } else {
+                context.sinks = &sinks->status[status - 1];
+                // the lines read of each status: those of no known status are in the total only
+                context.sinks->memberCounts[members::kLinesRead] += 1.0;
+                sinks->member = MemberSums{};
+                valueMember(status, context, member);
+                // a worker thread must not throw: a row without memory ends the piece as a failure
+                if (tables.valuation->perMember &&
+                    !appendRow(results.members, memberRow(member, status, results.lineReads, sinks->member))) {
+                    outOfMemory = true;
+                    break;
+                }
             }
             ++results.membersDone;
         }
@@ -77,7 +149,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     errors = log.sink;
     std::memcpy(results.identityAfter.memberNumber, member.memberNumber, sizeof member.memberNumber);
     std::memcpy(results.identityAfter.statusCode, member.statusCode, sizeof member.statusCode);
-    return true;
+    return !outOfMemory;
 }
 
 void addPieceArrays(const ResultArrays &piece, double *memberCounts, double *decrementCounts,
@@ -85,4 +157,25 @@ void addPieceArrays(const ResultArrays &piece, double *memberCounts, double *dec
     for (int i = 0; i < TALVEK_MEMBER_COUNTS_SIZE; ++i) memberCounts[i] += piece.memberCounts[i];
     for (int i = 0; i < TALVEK_DECREMENT_COUNTS_SIZE; ++i) decrementCounts[i] += piece.decrementCounts[i];
     for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) benefitCashflows[i] += piece.benefitCashflows[i];
+}
+
+void addPieceValuation(PieceResults &piece, const EngineValuation &run, int64_t linesBefore) {
+    if (!piece.valuation) return; // a piece that never started holds nothing
+    const PieceValuation &sums = *piece.valuation;
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+        const TalvekStatusArrays &from = sums.byStatus[s];
+        TalvekStatusArrays &to = run.byStatus[s];
+        for (int i = 0; i < TALVEK_MEMBER_COUNTS_SIZE; ++i) to.member_counts[i] += from.member_counts[i];
+        for (int i = 0; i < TALVEK_DECREMENT_COUNTS_SIZE; ++i) to.decrement_counts[i] += from.decrement_counts[i];
+        for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
+            to.benefit_cashflows[i] += from.benefit_cashflows[i];
+            run.accruedCashflows[s][i] += sums.accruedCashflows[s][i];
+            run.oneYearCashflows[s][i] += sums.oneYearCashflows[s][i];
+        }
+    }
+    if (run.members == nullptr) return;
+    for (TalvekMemberValues &row : piece.members) {
+        row.line += linesBefore;
+        run.members->push_back(row); // on the calling thread: the run's catch takes a failure
+    }
 }

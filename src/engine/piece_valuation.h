@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "basis/basis.h"
 #include "core/host_arrays.h"
 #include "core/report_sink.h"
+#include "engine/engine_run.h"
 #include "engine/piece_plan.h"
 #include "input/member_parser.h"
 #include "input/member_status.h"
@@ -21,6 +23,7 @@ struct RunTables {
     LineLayout layout;      // delimiter and column map
     StatusTable statusTable;
     PlanTerms terms;        // the plan's terms, read once
+    const EngineValuation *valuation; // null: the three arrays only
 };
 
 // A piece's three result arrays, zero until its members are added.
@@ -30,8 +33,17 @@ struct ResultArrays {
     double benefitCashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE];
 };
 
+// A valuation's sums of a piece, by status (element s - 1 is status s).
+struct PieceValuation {
+    TalvekStatusArrays byStatus[TALVEK_MEMBER_STATUSES];
+    double accruedCashflows[TALVEK_MEMBER_STATUSES][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double oneYearCashflows[TALVEK_MEMBER_STATUSES][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+};
+
 struct PieceResults {
     std::unique_ptr<ResultArrays> arrays; // allocated zero by valuePiece
+    std::unique_ptr<PieceValuation> valuation; // a valuation's only, allocated zero
+    std::vector<TalvekMemberValues> members;   // a valuation's rows, lines counted in the piece
     int64_t lineReads = 0;       // lines read and listed
     int64_t membersDone = 0;     // lines read without a field error
     int32_t errorCount = 0;      // field errors logged
@@ -59,3 +71,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
 // Adds a piece's arrays into the run's, element by element.
 void addPieceArrays(const ResultArrays &piece, double *memberCounts, double *decrementCounts,
                     double *benefitCashflows);
+
+// Adds a piece's valuation sums into the run's and appends its rows, their
+// lines counted on from the lines read before the piece.
+void addPieceValuation(PieceResults &piece, const EngineValuation &run, int64_t linesBefore);

@@ -1,16 +1,267 @@
 // The valuation's published C interface: a run of the engine with the
-// present values, the obligation and the service cost beside its results.
+// results by status, the present values on a discount curve, the obligation
+// and the service cost on the projected unit credit method, the per-member
+// figures, and one further run per sensitivity.
 #include "talvek/engine.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "engine/present_values.h"
+#include "engine/run_definition.h"
+#include "input/line_reader.h"
+
+namespace {
+
+constexpr int kGroups = TALVEK_MEMBER_STATUSES + 1; // [0] every member, [s] status s
+
+// What a run's valuation adds up: the arrays of each status, the benefit
+// cash flows of the obligation and of one year of service, the rows.
+struct ValuationSums {
+    TalvekStatusArrays byStatus[kGroups];
+    double accruedCashflows[kGroups][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double oneYearCashflows[kGroups][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+};
+
+EngineValuation engineValuationOf(ValuationSums &sums, const DiscountCurve &curve, bool perMember,
+                                  std::vector<TalvekMemberValues> *members) {
+    EngineValuation valuation{};
+    valuation.perMember = perMember;
+    std::memcpy(valuation.midYearFactors, curve.midYear, sizeof valuation.midYearFactors);
+    std::memcpy(valuation.timeFactors, curve.time, sizeof valuation.timeFactors);
+    valuation.byStatus = &sums.byStatus[1];
+    valuation.accruedCashflows = &sums.accruedCashflows[1];
+    valuation.oneYearCashflows = &sums.oneYearCashflows[1];
+    valuation.members = perMember ? members : nullptr;
+    return valuation;
+}
+
+// Group 0 of every member: the run's own totals (the same bytes as a plain
+// run), and the cash flows of the two limited attributions added status
+// after status.
+void sumEveryMember(ValuationSums &sums, const TalvekResults &results) {
+    TalvekStatusArrays &all = sums.byStatus[0];
+    std::memcpy(all.member_counts, results.member_counts, sizeof all.member_counts);
+    std::memcpy(all.decrement_counts, results.decrement_counts, sizeof all.decrement_counts);
+    std::memcpy(all.benefit_cashflows, results.benefit_cashflows, sizeof all.benefit_cashflows);
+    for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
+        double accrued = 0.0;
+        double oneYear = 0.0;
+        for (int s = 1; s < kGroups; ++s) {
+            accrued += sums.accruedCashflows[s][i];
+            oneYear += sums.oneYearCashflows[s][i];
+        }
+        sums.accruedCashflows[0][i] = accrued;
+        sums.oneYearCashflows[0][i] = oneYear;
+    }
+}
+
+void valueGroups(const ValuationSums &sums, const DiscountCurve &curve, TalvekPresentValues *values) {
+    for (int g = 0; g < kGroups; ++g)
+        values[g] = presentValuesOf(sums.byStatus[g].benefit_cashflows, sums.accruedCashflows[g],
+                                    sums.oneYearCashflows[g], curve);
+}
+
+bool isSensitivityKind(int32_t kind) {
+    return kind == TALVEK_SENSITIVITY_DISCOUNT || kind == TALVEK_SENSITIVITY_INFLATION ||
+           kind == TALVEK_SENSITIVITY_SALARY_GROWTH || kind == TALVEK_SENSITIVITY_MORTALITY;
+}
+
+// The first thing wrong with the valuation's own fields, written into
+// `message`; false when there is one.
+bool checkValuation(const TalvekRunDef &def, char *message, size_t size) {
+    if ((def.valuation_options & ~TALVEK_VALUE_PER_MEMBER) != 0) {
+        std::snprintf(message, size, "valuation_options holds an unknown option");
+        return false;
+    }
+    if (def.discount_curve_kind < TALVEK_CURVE_BASIS || def.discount_curve_kind > TALVEK_CURVE_SPOT_RATES) {
+        std::snprintf(message, size, "discount_curve_kind is not a curve kind");
+        return false;
+    }
+    if (def.discount_curve_kind != TALVEK_CURVE_BASIS && def.discount_curve == nullptr) {
+        std::snprintf(message, size, "the discount curve is missing (null)");
+        return false;
+    }
+    if (def.sensitivity_count < 0 || def.sensitivity_count > TALVEK_MAX_SENSITIVITIES) {
+        std::snprintf(message, size, "sensitivity_count lies outside 0..%d", TALVEK_MAX_SENSITIVITIES);
+        return false;
+    }
+    if (def.sensitivity_count > 0 && def.sensitivities == nullptr) {
+        std::snprintf(message, size, "the sensitivities are missing (null)");
+        return false;
+    }
+    for (int32_t k = 0; k < def.sensitivity_count; ++k) {
+        const TalvekSensitivity &one = def.sensitivities[k];
+        const bool sized = std::isfinite(one.size) && (one.kind != TALVEK_SENSITIVITY_MORTALITY || one.size > 0.0);
+        if (!isSensitivityKind(one.kind) || one.reserved != 0 || !sized) {
+            std::snprintf(message, size, "sensitivity %d has an unknown kind, a reserved field not 0 or a size "
+                                         "that is not a finite number (a mortality factor must be above 0)",
+                          k + 1);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The curve of the definition moved by `shift`, or a message naming the year.
+bool curveOf(const TalvekRunDef &def, double shift, DiscountCurve &curve, char *message, size_t size) {
+    int32_t year = 0;
+    const char *problem = buildDiscountCurve(curve, def.discount_curve_kind, def.discount_curve, shift,
+                                             def.assumptions.economic_parameters, &year);
+    if (problem == nullptr) return true;
+    std::snprintf(message, size, "the discount curve of year %d %s", static_cast<int>(year), problem);
+    return false;
+}
+
+// Copies of the assumption arrays a sensitivity changes.
+struct ChangedAssumptions {
+    TalvekAssumptions assumptions;
+    double baseMortality[TALVEK_MORTALITY_SIZE];
+    double economic[TALVEK_ECONOMIC_SIZE];
+    double yearlyRates[TALVEK_YEARLY_RATES_SIZE];
+};
+
+// Inflation moves the first row of yearly rates (years 1..110) and the two
+// indexation rates of the annuity table; real salary growth the second row;
+// mortality scales every base rate, at most 1 (a death is certain at most).
+void changeAssumptions(ChangedAssumptions &changed, const TalvekAssumptions &base, const TalvekSensitivity &one) {
+    changed.assumptions = base;
+    std::memcpy(changed.baseMortality, base.base_mortality, sizeof changed.baseMortality);
+    std::memcpy(changed.economic, base.economic_parameters, sizeof changed.economic);
+    std::memcpy(changed.yearlyRates, base.yearly_rates, sizeof changed.yearlyRates);
+    if (one.kind == TALVEK_SENSITIVITY_INFLATION) {
+        for (int t = 1; t < TALVEK_YEAR_SLOTS; ++t) changed.yearlyRates[TALVEK_YEARLY_INFLATION + t] += one.size;
+        changed.economic[TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_1_TO_10] += one.size;
+        changed.economic[TALVEK_ECONOMIC_INDEXATION_RATE_YEARS_11_TO_110] += one.size;
+    } else if (one.kind == TALVEK_SENSITIVITY_SALARY_GROWTH) {
+        for (int t = 1; t < TALVEK_YEAR_SLOTS; ++t) changed.yearlyRates[TALVEK_YEARLY_SALARY_GROWTH + t] += one.size;
+    } else if (one.kind == TALVEK_SENSITIVITY_MORTALITY) {
+        for (double &q : changed.baseMortality) q = std::min(q * one.size, 1.0);
+    }
+    changed.assumptions.base_mortality = changed.baseMortality;
+    changed.assumptions.economic_parameters = changed.economic;
+    changed.assumptions.yearly_rates = changed.yearlyRates;
+}
+
+int32_t reruns(const TalvekRunDef &def) {
+    int32_t count = 0;
+    for (int32_t k = 0; k < def.sensitivity_count; ++k)
+        if (def.sensitivities[k].kind != TALVEK_SENSITIVITY_DISCOUNT) ++count;
+    return count;
+}
+
+// One sensitivity: a discount one revalues the base run's cash flows on the
+// moved curve; the others run the engine again on changed assumptions (every
+// job, no reports, no rows) and value its cash flows on the base curve.
+int32_t valueSensitivity(const TalvekRunDef &def, const TalvekSensitivity &one, const ValuationSums &base,
+                         const DiscountCurve &curve, int64_t memberTotal, int64_t progressBefore,
+                         int64_t progressTotal, TalvekSensitivityResult &out, TalvekResults &rerun) {
+    out.sensitivity = one;
+    std::memset(&rerun, 0, sizeof rerun);
+    if (one.kind == TALVEK_SENSITIVITY_DISCOUNT) {
+        DiscountCurve moved;
+        if (!curveOf(def, one.size, moved, rerun.message, sizeof rerun.message)) return TALVEK_ERROR_ARGUMENT;
+        valueGroups(base, moved, out.present_values);
+        return TALVEK_OK;
+    }
+    std::unique_ptr<ChangedAssumptions> changed(new ChangedAssumptions);
+    changeAssumptions(*changed, def.assumptions, one);
+    std::unique_ptr<ValuationSums> sums(new ValuationSums{});
+    const EngineValuation valuation = engineValuationOf(*sums, curve, false, nullptr);
+    const DefinitionRun run{&changed->assumptions, false, &valuation, memberTotal, progressBefore, progressTotal};
+    const int32_t status = runDefinition(def, run, rerun);
+    if (status != TALVEK_OK) return status;
+    sumEveryMember(*sums, rerun);
+    valueGroups(*sums, curve, out.present_values);
+    return TALVEK_OK;
+}
+
+// Hands the rows to the caller in memory it frees with talvek_release_valuation.
+void handOverRows(const std::vector<TalvekMemberValues> &rows, TalvekValuation &valuation) {
+    if (rows.empty()) return;
+    void *copy = std::malloc(rows.size() * sizeof(TalvekMemberValues));
+    if (copy == nullptr) throw std::bad_alloc();
+    std::memcpy(copy, rows.data(), rows.size() * sizeof(TalvekMemberValues));
+    valuation.members = static_cast<TalvekMemberValues *>(copy);
+    valuation.member_count = static_cast<int64_t>(rows.size());
+}
+
+int32_t valueDefinition(const TalvekRunDef &def, TalvekResults &results, TalvekValuation &valuation) {
+    DiscountCurve curve;
+    if (!curveOf(def, 0.0, curve, results.message, sizeof results.message))
+        return results.status = TALVEK_ERROR_ARGUMENT;
+    std::memcpy(valuation.discount_factors, curve.factors, sizeof valuation.discount_factors);
+    std::memcpy(valuation.mid_year_factors, curve.midYear, sizeof valuation.mid_year_factors);
+
+    int64_t memberTotal = def.member_total;
+    if (memberTotal <= 0 && def.progress != nullptr) countSourceLineReads(sourceOf(def), memberTotal);
+    const int64_t progressTotal = memberTotal * (1 + reruns(def));
+
+    std::unique_ptr<ValuationSums> sums(new ValuationSums{});
+    std::vector<TalvekMemberValues> rows;
+    const bool perMember = (def.valuation_options & TALVEK_VALUE_PER_MEMBER) != 0;
+    const EngineValuation engine = engineValuationOf(*sums, curve, perMember, &rows);
+    const DefinitionRun run{&def.assumptions, true, &engine, memberTotal, 0, progressTotal};
+    const int32_t status = runDefinition(def, run, results);
+    if (status != TALVEK_OK && status != TALVEK_STOPPED) return status;
+
+    // a stopped run is valued as far as it went, and marked stopped
+    sumEveryMember(*sums, results);
+    std::memcpy(valuation.by_status, sums->byStatus, sizeof valuation.by_status);
+    std::memcpy(valuation.accrued_cashflows, sums->accruedCashflows, sizeof valuation.accrued_cashflows);
+    std::memcpy(valuation.one_year_cashflows, sums->oneYearCashflows, sizeof valuation.one_year_cashflows);
+    valueGroups(*sums, curve, valuation.present_values);
+    handOverRows(rows, valuation);
+    if (status == TALVEK_STOPPED) return status;
+
+    std::unique_ptr<TalvekResults> rerun(new TalvekResults);
+    int64_t progressBefore = memberTotal;
+    for (int32_t k = 0; k < def.sensitivity_count; ++k) {
+        const TalvekSensitivity &one = def.sensitivities[k];
+        const int32_t sensitivityStatus = valueSensitivity(def, one, *sums, curve, memberTotal, progressBefore,
+                                                           progressTotal, valuation.sensitivities[k], *rerun);
+        if (one.kind != TALVEK_SENSITIVITY_DISCOUNT) progressBefore += memberTotal;
+        if (sensitivityStatus != TALVEK_OK) {
+            // the base results stand; the sensitivities stop at the one that did not finish
+            std::memset(&valuation.sensitivities[k], 0, sizeof valuation.sensitivities[k]);
+            results.status = sensitivityStatus;
+            results.stopped = sensitivityStatus == TALVEK_STOPPED ? 1 : 0;
+            std::snprintf(results.message, sizeof results.message, "sensitivity %d: %.400s", static_cast<int>(k + 1),
+                          rerun->message[0] != '\0' ? rerun->message : talvek_status_message(sensitivityStatus));
+            return sensitivityStatus;
+        }
+        valuation.sensitivity_count = k + 1;
+    }
+    return TALVEK_OK;
+}
+
+} // namespace
 
 extern "C" {
 
 TALVEK_API int32_t talvek_value(const TalvekRunDef *def, TalvekResults *results, TalvekValuation *valuation) {
-    if (valuation == nullptr) return TALVEK_ERROR_ARGUMENT;
+    if (results == nullptr || valuation == nullptr) return TALVEK_ERROR_ARGUMENT;
+    std::memset(results, 0, sizeof *results);
     std::memset(valuation, 0, sizeof *valuation);
-    return talvek_run(def, results);
+    if (def == nullptr) return failRun(results, TALVEK_ERROR_ARGUMENT, "no definition is given");
+    if (const char *problem = definitionProblem(*def)) return failRun(results, TALVEK_ERROR_ARGUMENT, problem);
+    if (!checkValuation(*def, results->message, sizeof results->message))
+        return results->status = TALVEK_ERROR_ARGUMENT;
+    try {
+        return valueDefinition(*def, *results, *valuation);
+    } catch (...) {
+        // nothing may leave through a C interface: a failed allocation ends the run
+        talvek_release_valuation(valuation);
+        std::memset(results, 0, sizeof *results);
+        std::memset(valuation, 0, sizeof *valuation);
+        return failRun(results, TALVEK_ERROR_MEMORY, "the run could not get the memory it needs");
+    }
 }
 
 TALVEK_API void talvek_release_valuation(TalvekValuation *valuation) {

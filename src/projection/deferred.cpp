@@ -37,7 +37,8 @@ void deferredExits(YearEvents &events, const PlanTerms &terms, const YearRates &
 //   serviceYears = (serviceYears x K + brought) / D1.
 // With nobody deferred the indexed amount still rises, by I(U) of year U;
 // the fixed amount and the service keep their values.
-void averageDeferredPension(Deferred &deferred, const Entrants &leavers, const YearRates &year,
+template <class A>
+void averageDeferredPension(Deferred<A> &deferred, const Entrants<A> &leavers, const YearRates &year,
                             double kept) {
     const double population = deferred.count;
     if (population != 0.0) {
@@ -57,7 +58,8 @@ void averageDeferredPension(Deferred &deferred, const Entrants &leavers, const Y
 // deferred at the valuation date. One life deferred at the valuation date
 // keeps its own pension: fixed in year 1, then indexed at the start of each
 // year by the rate of the year before, I'(U).
-void stepDeferred(Deferred &deferred, const Entrants &leavers, YearEvents &events, const PlanTerms &terms,
+template <class A>
+void stepDeferred(Deferred<A> &deferred, const Entrants<A> &leavers, YearEvents &events, const PlanTerms &terms,
                   const YearRates &year, Order order, bool male, const Results &results) {
     const int32_t U = year.year;
     if (deferred.keeping == Keeping::ownLife && U > 1) {
@@ -83,7 +85,8 @@ void stepDeferred(Deferred &deferred, const Entrants &leavers, YearEvents &event
 // the first age of the retirement rates on, and in any year that has any
 // (at a fixed retirement age below that age); the cohorts and the pensioners
 // past their guarantee are paid in every year that has any.
-bool formsDeferredCohort(const Retirees &retirees, const YearEvents &events, const PlanTerms &terms,
+template <class A>
+bool formsDeferredCohort(const Retirees<A> &retirees, const YearEvents &events, const PlanTerms &terms,
                          const YearRates &year) {
     return year.ageReached > terms.firstDeferredCohortAge || events.deferredRetirements != 0.0 ||
            retirees.inGuarantee > 0.0 || retirees.count != 0.0;
@@ -94,9 +97,10 @@ bool formsDeferredCohort(const Retirees &retirees, const YearEvents &events, con
 // the bridge ages, on their average service (a real, at most 10 years); a
 // member deferred at the valuation date carries one whenever it retires, on
 // its whole years of service at most 10, paid only inside the bridge ages.
-CohortArrivals deferredRetirementArrivals(const Deferred &deferred, const YearEvents &events,
-                                          const PlanTerms &terms, const YearRates &year) {
-    CohortArrivals arrivals;
+template <class A>
+CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const YearEvents &events,
+                                             const PlanTerms &terms, const YearRates &year) {
+    CohortArrivals<A> arrivals;
     arrivals.number = events.deferredRetirements;
     arrivals.bridgePension = 0.0;
     arrivals.indexedPension = deferred.retirementFactor * deferred.indexedPension;
@@ -105,7 +109,17 @@ CohortArrivals deferredRetirementArrivals(const Deferred &deferred, const YearEv
         arrivals.bridgePension = deferred.averageCeiling * terms.bridgeRate * deferred.bridgeServiceYears;
     } else if (year.inBridgeWindow) {
         arrivals.bridgePension =
-            deferred.averageCeiling * terms.bridgeRate * std::min(deferred.serviceYears, 10.0);
+            deferred.averageCeiling * terms.bridgeRate * cappedAt(deferred.serviceYears, 10.0);
     }
     return arrivals;
 }
+
+#define TALVEK_DEFERRED_STEPS(A)                                                                            \
+    template void stepDeferred<A>(Deferred<A> &, const Entrants<A> &, YearEvents &, const PlanTerms &,      \
+                                  const YearRates &, Order, bool, const Results &);                         \
+    template bool formsDeferredCohort<A>(const Retirees<A> &, const YearEvents &, const PlanTerms &,        \
+                                         const YearRates &);                                                \
+    template CohortArrivals<A> deferredRetirementArrivals<A>(const Deferred<A> &, const YearEvents &,       \
+                                                             const PlanTerms &, const YearRates &);
+TALVEK_DEFERRED_STEPS(double)
+TALVEK_DEFERRED_STEPS(ServiceLanes)

@@ -12,7 +12,8 @@
 // D0 - deaths indexed by I(U): averaged with the entrants' accrued pensions
 // when the disabled come from service, the life's own pension otherwise.
 // Paid mid-year: 0.5 D0 (start amounts) + 0.5 D1 (end amounts).
-void stepDisabled(Disabled &disabled, const Entrants &entrants, YearEvents &events,
+template <class A>
+void stepDisabled(Disabled<A> &disabled, const Entrants<A> &entrants, YearEvents &events,
                   const YearRates &year, bool male, const Results &results) {
     const double atStart = disabled.count;
     const double deaths = atStart * year.disabledMortality;
@@ -26,9 +27,14 @@ void stepDisabled(Disabled &disabled, const Entrants &entrants, YearEvents &even
     } else {
         indexOwnPensions(disabled.pension, year.indexation);
     }
-    const double paid = midYearPayment(disabled.pension, atStart, atEnd);
+    const A paid = midYearPayment(disabled.pension, atStart, atEnd);
     // the results last: nothing read above is changed by them
     countEvents(results, Event::disabledDeaths, year.year, deaths);
     countPeople(results, People::disabled, male, year.year, atEnd);
     addPayment(results, Payment::disabilityPension, male, year.year, paid);
 }
+
+template void stepDisabled<double>(Disabled<double> &, const Entrants<double> &, YearEvents &, const YearRates &,
+                                   bool, const Results &);
+template void stepDisabled<ServiceLanes>(Disabled<ServiceLanes> &, const Entrants<ServiceLanes> &, YearEvents &,
+                                         const YearRates &, bool, const Results &);

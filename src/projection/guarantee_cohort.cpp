@@ -8,17 +8,19 @@ int32_t guaranteeSlots(double guaranteePeriod) {
     return static_cast<int32_t>(guaranteePeriod);
 }
 
-void resetRing(GuaranteeRing &ring) {
-    for (GuaranteeCohort &cohort : ring.slot) cohort = GuaranteeCohort{};
+template <class A>
+void resetRing(GuaranteeRing<A> &ring) {
+    for (GuaranteeCohort<A> &cohort : ring.slot) cohort = GuaranteeCohort<A>{};
 }
 
-void advanceRing(GuaranteeRing &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
+template <class A>
+void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
                  Order order, double q, double qs) {
     // the last slot reads the one above it, which must lie inside the ring
     if (lastSlot > kRingSlots - 2) lastSlot = kRingSlots - 2;
     for (int32_t s = 0; s <= lastSlot; ++s) {
-        const GuaranteeCohort &next = ring.slot[s + 1];
-        GuaranteeCohort &cohort = ring.slot[s];
+        const GuaranteeCohort<A> &next = ring.slot[s + 1];
+        GuaranteeCohort<A> &cohort = ring.slot[s];
         cohort.indexedPension = next.indexedPension * indexation;
         cohort.nonIndexedPension = next.nonIndexedPension;
         cohort.retiredNumber = next.retiredNumber;
@@ -28,27 +30,41 @@ void advanceRing(GuaranteeRing &ring, int32_t lastSlot, double indexation, const
     }
 }
 
-void clearLeavingSlot(GuaranteeRing &ring) { ring.slot[0] = GuaranteeCohort{}; }
+template <class A>
+void clearLeavingSlot(GuaranteeRing<A> &ring) { ring.slot[0] = GuaranteeCohort<A>{}; }
 
-double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p) {
-    const GuaranteeCohort &leaving = ring.slot[0];
-    const GuaranteeCohort &arriving = ring.slot[p];
-    double sum = 0.5 * leaving.retiredNumber * (leaving.indexedPension + leaving.nonIndexedPension);
+template <class A>
+A guaranteedPensionPayments(const GuaranteeRing<A> &ring, int32_t p) {
+    const GuaranteeCohort<A> &leaving = ring.slot[0];
+    const GuaranteeCohort<A> &arriving = ring.slot[p];
+    A sum = 0.5 * leaving.retiredNumber * (leaving.indexedPension + leaving.nonIndexedPension);
     for (int32_t s = 1; s <= p - 1; ++s) {
-        const GuaranteeCohort &cohort = ring.slot[s];
+        const GuaranteeCohort<A> &cohort = ring.slot[s];
         sum += cohort.retiredNumber * (cohort.indexedPension + cohort.nonIndexedPension);
     }
     sum += 0.5 * arriving.retiredNumber * (arriving.indexedPension + arriving.nonIndexedPension);
     return sum;
 }
 
-double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p, Order order) {
-    const GuaranteeCohort &leaving = ring.slot[0];
-    const GuaranteeCohort &arriving = ring.slot[p];
-    double sum = 0.0;
+template <class A>
+A guaranteedBridgePayments(const GuaranteeRing<A> &ring, int32_t p, Order order) {
+    const GuaranteeCohort<A> &leaving = ring.slot[0];
+    const GuaranteeCohort<A> &arriving = ring.slot[p];
+    A sum = 0.0;
     if (order == Order::laterState) sum = 0.5 * arriving.bridgePension * arriving.retiredNumber;
     for (int32_t s = 1; s <= p - 1; ++s) sum += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
     if (order == Order::inService) sum += 0.5 * arriving.bridgePension * arriving.retiredNumber;
     sum += 0.5 * leaving.bridgePension * leaving.retiredNumber;
     return sum;
 }
+
+// The rings of plain amounts and of the three attributions side by side.
+#define TALVEK_RING_FUNCTIONS(A)                                                                            \
+    template void resetRing<A>(GuaranteeRing<A> &);                                                         \
+    template void advanceRing<A>(GuaranteeRing<A> &, int32_t, double, const BridgeGrowth &, Order, double,  \
+                                 double);                                                                   \
+    template void clearLeavingSlot<A>(GuaranteeRing<A> &);                                                  \
+    template A guaranteedPensionPayments<A>(const GuaranteeRing<A> &, int32_t);                             \
+    template A guaranteedBridgePayments<A>(const GuaranteeRing<A> &, int32_t, Order);
+TALVEK_RING_FUNCTIONS(double)
+TALVEK_RING_FUNCTIONS(ServiceLanes)

@@ -5,11 +5,15 @@
 #include <cstdint>
 
 #include "projection/recursion_order.h"
+#include "projection/service_lanes.h"
 
+// A is the type of the amounts that depend on the service attributed: a
+// double, or ServiceLanes for the three attributions at once.
+template <class A>
 struct GuaranteeCohort {
-    double indexedPension;    // per head, carries the inflation guarantee
-    double nonIndexedPension; // per head, fixed
-    double bridgePension;     // per head
+    double indexedPension;    // per head, carries the inflation guarantee (past service only)
+    A nonIndexedPension;      // per head, fixed
+    A bridgePension;          // per head
     double retiredNumber;     // all of them are paid during the guarantee
     double survivingNumber;   // of them, still alive
     double spouseSurvival;    // probability that the spouse is alive
@@ -21,31 +25,37 @@ struct GuaranteeCohort {
 constexpr int kRingSlots = 21;
 constexpr int kLongestGuarantee = kRingSlots - 2; // 19 years
 
+template <class A>
 struct GuaranteeRing {
-    GuaranteeCohort slot[kRingSlots];
+    GuaranteeCohort<A> slot[kRingSlots];
 };
 
 // P = trunc(guaranteePeriod), kept inside the ring: 0..19.
 int32_t guaranteeSlots(double guaranteePeriod);
 
 // Every slot, the empty one included, to zero.
-void resetRing(GuaranteeRing &ring);
+template <class A>
+void resetRing(GuaranteeRing<A> &ring);
 
 // One year on for the slots 0..lastSlot (at most P; a ring holding a single
 // pensioner moves only the slots up to its own): slot s takes slot s + 1,
 // its indexed pension times indexation, its bridge pension grown by W, its
 // survivors times (1 - q) and its spouse survival times (1 - qs).
-void advanceRing(GuaranteeRing &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
+template <class A>
+void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
                  Order order, double q, double qs);
 
 // A ring that holds nobody does not move; only its leaving slot is cleared.
-void clearLeavingSlot(GuaranteeRing &ring);
+template <class A>
+void clearLeavingSlot(GuaranteeRing<A> &ring);
 
 // Guaranteed pension payments of the year: half a year to the leaving cohort
 // (slot 0), full years to slots 1..P-1 and half a year to the new one (slot P).
-double guaranteedPensionPayments(const GuaranteeRing &ring, int32_t p);
+template <class A>
+A guaranteedPensionPayments(const GuaranteeRing<A> &ring, int32_t p);
 
 // The same pattern for the bridge pensions of the cohorts, added up in the
 // order's way: slots 1..P-1, P, 0 for members in service; P, 1..P-1, 0 for
 // members valued from a later state.
-double guaranteedBridgePayments(const GuaranteeRing &ring, int32_t p, Order order);
+template <class A>
+A guaranteedBridgePayments(const GuaranteeRing<A> &ring, int32_t p, Order order);

@@ -14,7 +14,8 @@
 //   deferred      = a w (1 - q/2)(1 - r/2)(1 - i m/2)(1 - t)
 //   transfers     = a w (1 - q/2)(1 - r/2)(1 - i m/2) t
 // and the members left in service, a minus the five.
-void decrementInService(InService &inService, YearEvents &events, const PlanTerms &terms,
+template <class A>
+void decrementInService(InService<A> &inService, YearEvents &events, const PlanTerms &terms,
                         const YearRates &year, bool male, const Results &results) {
     const double a = inService.count;
     const double q = year.memberMortality;
@@ -45,24 +46,31 @@ void decrementInService(InService &inService, YearEvents &events, const PlanTerm
 // Those who retire from service this year: the accrued pensions times the
 // retirement factor; a bridge only for those who retire inside the bridge
 // ages, of at most 10 whole years of service:
-//   bridge = averageCeiling x bridgeRate x min(wholeServiceYears + U, 10).
-CohortArrivals serviceRetirementArrivals(const InService &inService, const YearEvents &events,
-                                         const PlanTerms &terms, const YearRates &year) {
-    CohortArrivals arrivals;
+//   bridge = averageCeiling x bridgeRate x min(wholeServiceYears + U, 10),
+// of which an attribution that limits the service after the valuation date
+// to k years counts min(wholeServiceYears + min(U, k), 10).
+template <class A>
+CohortArrivals<A> serviceRetirementArrivals(const InService<A> &inService, const YearEvents &events,
+                                            const PlanTerms &terms, const YearRates &year) {
+    CohortArrivals<A> arrivals;
     arrivals.number = events.serviceRetirements;
     arrivals.bridgePension = 0.0;
     arrivals.indexedPension = inService.retirementFactor * inService.accruedIndexedPension;
     arrivals.nonIndexedPension = inService.retirementFactor * inService.accruedNonIndexedPension;
     if (year.inBridgeWindow) {
-        const int64_t years = std::min<int64_t>(int64_t{inService.wholeServiceYears} + year.year, 10);
-        arrivals.bridgePension = inService.averageCeiling * terms.bridgeRate * static_cast<double>(years);
+        arrivals.bridgePension =
+            byAttribution(terms.attributions, static_cast<A *>(nullptr), [&](const ServiceAttribution &a) {
+                return inService.averageCeiling * terms.bridgeRate *
+                       bridgeServiceYears(inService.wholeServiceYears, year.year, a);
+            });
     }
     return arrivals;
 }
 
 // The disabled of the year bring the accrued pensions, without a factor.
-Entrants disablementEntrants(const InService &inService, const YearEvents &events) {
-    Entrants entrants = noEntrants();
+template <class A>
+Entrants<A> disablementEntrants(const InService<A> &inService, const YearEvents &events) {
+    Entrants<A> entrants = noEntrants<A>();
     entrants.number = events.disablements;
     entrants.indexed = inService.accruedIndexedPension * events.disablements;
     entrants.nonIndexed = inService.accruedNonIndexedPension * events.disablements;
@@ -70,14 +78,32 @@ Entrants disablementEntrants(const InService &inService, const YearEvents &event
 }
 
 // Leavers with a deferred pension bring the accrued pensions and the whole
-// years of service they had at the start of the year, wholeServiceYears + U - 1.
-Entrants deferredLeavers(const InService &inService, const YearEvents &events, const YearRates &year) {
+// years of service they had at the start of the year, wholeServiceYears + U - 1
+// (of which an attribution limited to k years counts min(U - 1, k) after the
+// valuation date).
+template <class A>
+Entrants<A> deferredLeavers(const InService<A> &inService, const YearEvents &events, const PlanTerms &terms,
+                            const YearRates &year) {
     const double leavers = events.deferredWithdrawals;
-    const double service = static_cast<double>(int64_t{inService.wholeServiceYears} + year.year - 1);
-    Entrants entrants = noEntrants();
+    const A service =
+        byAttribution(terms.attributions, static_cast<A *>(nullptr), [&](const ServiceAttribution &a) {
+            return leaverServiceYears(inService.wholeServiceYears, year.year, a);
+        });
+    Entrants<A> entrants = noEntrants<A>();
     entrants.number = leavers;
     entrants.indexed = inService.accruedIndexedPension * leavers;
     entrants.nonIndexed = inService.accruedNonIndexedPension * leavers;
     entrants.serviceYears = service * leavers;
     return entrants;
 }
+
+#define TALVEK_IN_SERVICE_STEPS(A)                                                                          \
+    template void decrementInService<A>(InService<A> &, YearEvents &, const PlanTerms &, const YearRates &, \
+                                        bool, const Results &);                                             \
+    template CohortArrivals<A> serviceRetirementArrivals<A>(const InService<A> &, const YearEvents &,        \
+                                                            const PlanTerms &, const YearRates &);          \
+    template Entrants<A> disablementEntrants<A>(const InService<A> &, const YearEvents &);                  \
+    template Entrants<A> deferredLeavers<A>(const InService<A> &, const YearEvents &, const PlanTerms &,     \
+                                            const YearRates &);
+TALVEK_IN_SERVICE_STEPS(double)
+TALVEK_IN_SERVICE_STEPS(ServiceLanes)

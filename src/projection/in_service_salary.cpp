@@ -28,63 +28,64 @@ int32_t saturate(int64_t value) {
 // added. The past vector holds 60 slots, so no bound reaches beyond slot 59,
 // and a bound that is not a number ends its loop at once. The ceiling is
 // averaged over the same years by the basis.
-double finalAverageSalary(const InService &state, int32_t U, double n, int32_t c) {
+double finalAverageSalary(const SalaryHistory &salary, int32_t U, double n, int32_t c) {
     double average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
-        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += state.salary->projectedSalaryShare[j];
+        for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += salary.projectedSalaryShare[j];
     } else if (cappedYears >= n) {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalaryShare[j];
-        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += state.salary->pastSalaryShare[k];
+        for (int32_t j = U - 1; j >= 0; --j) average += salary.projectedSalaryShare[j];
+        for (int32_t k = 1; k <= kLastPastSlot && k <= n - U; ++k) average += salary.pastSalaryShare[k];
     } else {
-        for (int32_t j = U - 1; j >= 0; --j) average += state.salary->projectedSalary[j] / cappedYears;
+        for (int32_t j = U - 1; j >= 0; --j) average += salary.projectedSalary[j] / cappedYears;
         const int32_t pastYears = std::min(c, kLastPastSlot);
-        for (int32_t k = 1; k <= pastYears; ++k) average += state.salary->pastSalary[k] / cappedYears;
+        for (int32_t k = 1; k <= pastYears; ++k) average += salary.pastSalary[k] / cappedYears;
     }
     return average;
 }
 
 } // namespace
 
-void projectSalaryHistory(InService &state, const PlanTerms &terms, const HostArrays &host,
+void projectSalaryHistory(SalaryHistory &salary, const PlanTerms &terms, const HostArrays &host,
                           const MemberRecord &member) {
     const double deflation = terms.salaryCarryBackRate;
     const double *rates = host.yearlyRates;
 
     // Back over the years that the final average may reach before the valuation date.
-    state.salary->pastSalary[0] = member.annualSalary;
+    salary.pastSalary[0] = member.annualSalary;
     const int32_t pastYears = std::min(member.cappedServiceYears, kLastPastSlot);
     for (int32_t k = 1; k <= pastYears; ++k) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} - k));
-        state.salary->pastSalary[k] = state.salary->pastSalary[k - 1] / (1.0 + deflation);
-        state.salary->pastSalary[k] = state.salary->pastSalary[k] / (1.0 + scale);
+        salary.pastSalary[k] = salary.pastSalary[k - 1] / (1.0 + deflation);
+        salary.pastSalary[k] = salary.pastSalary[k] / (1.0 + scale);
     }
 
     // Forward to the last retirement age, and at least over year 1, whose
     // contribution every member pays a part of.
-    state.salary->projectedSalary[0] = member.annualSalary;
+    salary.projectedSalary[0] = member.annualSalary;
     const int32_t futureYears =
         std::min(std::max(member.yearsToLastRetirementAge, 1), kLastProjectedSlot);
     for (int32_t t = 1; t <= futureYears; ++t) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} + t - 1));
-        state.salary->projectedSalary[t] =
-            (1.0 + rates[t]) * state.salary->projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
-        state.salary->projectedSalary[t] = state.salary->projectedSalary[t] * (1.0 + scale);
+        salary.projectedSalary[t] =
+            (1.0 + rates[t]) * salary.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
+        salary.projectedSalary[t] = salary.projectedSalary[t] * (1.0 + scale);
     }
-    shareSalaryHistory(state, terms.averagingYears);
+    shareSalaryHistory(salary, terms.averagingYears);
 }
 
-void shareSalaryHistory(InService &state, double n) {
+void shareSalaryHistory(SalaryHistory &salary, double n) {
     // each salary over the averaging years, as the full-period averages add it
-    for (int32_t k = 0; k < kPastSalarySlots; ++k) state.salary->pastSalaryShare[k] = state.salary->pastSalary[k] / n;
+    for (int32_t k = 0; k < kPastSalarySlots; ++k) salary.pastSalaryShare[k] = salary.pastSalary[k] / n;
     for (int32_t t = 0; t < kProjectedSalarySlots; ++t)
-        state.salary->projectedSalaryShare[t] = state.salary->projectedSalary[t] / n;
+        salary.projectedSalaryShare[t] = salary.projectedSalary[t] / n;
 }
 
 // Contributions of year U on the members in service at mid-year, the mean
 // of the start and the end, with s = projectedSalary[U], c = salaryCeiling[U]:
 //   (a0 + a1)/2 x min(s, c) x cappedRate + (a0 + a1)/2 x max(s - c, 0) x excessRate.
-void addContributions(const InService &state, const PlanTerms &terms, const Basis &basis,
+template <class A>
+void addContributions(const InService<A> &state, const PlanTerms &terms, const Basis &basis,
                       const YearRates &year, double inServiceAtStart, bool male, const Results &results) {
     const int32_t U = year.year;
     const double salary = state.salary->projectedSalary[U];
@@ -103,13 +104,15 @@ void addContributions(const InService &state, const PlanTerms &terms, const Basi
 //   accruedIndexedPension    = base x serviceWithGuarantee / 52.1785714285714
 //   accruedNonIndexedPension = base x (serviceWithoutGuarantee / 52.1785714285714 + U - 0.5):
 // only the past service with the guarantee is indexed; all future service,
-// to the middle of year U, accrues to the fixed part. Then the band of the
+// to the middle of year U, accrues to the fixed part (of which an attribution
+// that limits it to k years counts min(U - 0.5, k)). Then the band of the
 // service reached, wholeServiceYears + U, and its factor at the age reached.
-void computeExitAmounts(InService &state, const PlanTerms &terms, const Basis &basis,
+template <class A>
+void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const Basis &basis,
                         const HostArrays &host, const MemberRecord &member, const YearRates &year) {
     const int32_t U = year.year;
     state.finalAverageSalary =
-        finalAverageSalary(state, U, terms.averagingYears, member.cappedServiceYears);
+        finalAverageSalary(*state.salary, U, terms.averagingYears, member.cappedServiceYears);
     state.averageCeiling =
         ceilingAverageOf(basis, host, terms.averagingYears, member.cappedServiceYears, U);
 
@@ -117,9 +120,20 @@ void computeExitAmounts(InService &state, const PlanTerms &terms, const Basis &b
     const double excess = std::max(state.finalAverageSalary - state.averageCeiling, 0.0);
     const double base = capped * terms.lowerAccrualRate + excess * terms.upperAccrualRate;
     state.accruedIndexedPension = base * member.serviceWithGuarantee / kWeeksPerYear;
+    const double pastYears = member.serviceWithoutGuarantee / kWeeksPerYear;
     state.accruedNonIndexedPension =
-        base * (member.serviceWithoutGuarantee / kWeeksPerYear + U - 0.5);
+        byAttribution(terms.attributions, static_cast<A *>(nullptr), [&](const ServiceAttribution &a) {
+            return base * fixedAccrualYears(pastYears, U, a);
+        });
 
     state.serviceBand = serviceBandOf(basis, saturate(int64_t{state.wholeServiceYears} + U));
     state.retirementFactor = retirementFactorOf(basis, host, state.serviceBand, year.ageReached);
 }
+
+#define TALVEK_IN_SERVICE_AMOUNTS(A)                                                                        \
+    template void addContributions<A>(const InService<A> &, const PlanTerms &, const Basis &, const YearRates &, \
+                                      double, bool, const Results &);                                       \
+    template void computeExitAmounts<A>(InService<A> &, const PlanTerms &, const Basis &, const HostArrays &,   \
+                                        const MemberRecord &, const YearRates &);
+TALVEK_IN_SERVICE_AMOUNTS(double)
+TALVEK_IN_SERVICE_AMOUNTS(ServiceLanes)

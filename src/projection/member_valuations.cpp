@@ -18,13 +18,15 @@ constexpr int32_t kLongestBridgeService = 10;
 ProjectionInputs inputsOf(const ValuationContext &context) {
     const HostArrays &host = *context.host;
     return ProjectionInputs{context.basis, context.host, &context.terms,
-                            Results{host.memberCounts, host.decrementCounts, host.benefitCashflows}};
+                            Results{host.memberCounts, host.decrementCounts, host.benefitCashflows,
+                                    context.sinks}};
 }
 
 // Spouses in payment of one kind, of the given sex.
-Survivors survivorsOf(SurvivorKind kind, People people, Event deaths, Payment payment, bool male,
+template <class A = double>
+Survivors<A> survivorsOf(SurvivorKind kind, People people, Event deaths, Payment payment, bool male,
                       Keeping keeping) {
-    Survivors survivors{};
+    Survivors<A> survivors{};
     survivors.kind = kind;
     survivors.people = people;
     survivors.deaths = deaths;
@@ -34,26 +36,30 @@ Survivors survivorsOf(SurvivorKind kind, People people, Event deaths, Payment pa
     return survivors;
 }
 
-Survivors serviceSurvivorsOf(bool male, Keeping keeping) {
-    return survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::serviceSurvivorDeaths,
+template <class A = double>
+Survivors<A> serviceSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf<A>(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::serviceSurvivorDeaths,
                        Payment::serviceSpousePension, male, keeping);
 }
-Survivors disabledSurvivorsOf(bool male, Keeping keeping) {
-    return survivorsOf(SurvivorKind::ofDisabled, People::disabledSurvivors, Event::disabledSurvivorDeaths,
+template <class A = double>
+Survivors<A> disabledSurvivorsOf(bool male, Keeping keeping) {
+    return survivorsOf<A>(SurvivorKind::ofDisabled, People::disabledSurvivors, Event::disabledSurvivorDeaths,
                        Payment::disabledSpousePension, male, keeping);
 }
-Survivors deferredSurvivorsOf(bool male) {
-    return survivorsOf(SurvivorKind::ofRetirees, People::deferredSurvivors, Event::deferredSurvivorDeaths,
+template <class A = double>
+Survivors<A> deferredSurvivorsOf(bool male) {
+    return survivorsOf<A>(SurvivorKind::ofRetirees, People::deferredSurvivors, Event::deferredSurvivorDeaths,
                        Payment::deferredSpousePension, male, Keeping::averaged);
 }
 
 // Pensioners of one origin, nobody yet; set in place, the ring is large.
-void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
+template <class A>
+void startRetirees(Retirees<A> &retirees, Origin origin, Keeping keeping) {
     resetRing(*retirees.cohorts); // the ring is the record's own
     retirees.inGuarantee = 0.0;
     retirees.count = 0.0;
     retirees.spouseSurvival = 0.0;
-    retirees.pension = PensionAmounts{};
+    retirees.pension = PensionAmounts<A>{};
     retirees.bridge = 0.0;
     retirees.previousBridge = 0.0;
     retirees.lastCohortSlot = 0;
@@ -63,7 +69,8 @@ void startRetirees(Retirees &retirees, Origin origin, Keeping keeping) {
 
 // The projection of a member: its ages and sex, the rates its years need,
 // and no population yet; each status gives it those it reaches.
-void beginProjection(MemberProjection &p, const MemberRecord &member, bool male) {
+template <class A>
+void beginProjection(MemberProjection<A> &p, const MemberRecord &member, bool male) {
     p.ages = MemberAges{member.age, member.spouseAge, male};
     p.needs = YearNeeds{};
     p.needs.member = true;
@@ -89,51 +96,47 @@ constexpr Reach kSurvivingSpouseReach{false, false, false, false, false, true, f
 // Years U = 1 .. projectionYears - 1. Each status's valuation is flattened
 // into one function with its starting state, so that what its populations
 // are is known through the loop and only their steps are there.
-template <Reach reach, Order order>
-void project(MemberProjection &p, const ProjectionInputs &inputs, const MemberRecord &member,
+template <Reach reach, Order order, class A>
+void project(MemberProjection<A> &p, const ProjectionInputs &inputs, const MemberRecord &member,
              int32_t projectionYears) {
     for (int32_t U = 1; U < projectionYears; ++U) stepYear<reach, order>(p, inputs, member, U);
 }
 
 // One member in service at the valuation date: everyone else is nobody yet,
 // every amount starts at zero.
-void startInService(MemberProjection &p, const MemberRecord &member, bool male) {
+template <class A>
+void startInService(MemberProjection<A> &p, const MemberRecord &member, bool male) {
     p.inService->count = 1.0;
     p.inService->wholeServiceYears = member.wholeServiceYears;
-    *p.disabled = Disabled{};
+    *p.disabled = Disabled<A>{};
     p.disabled->spouseSurvival = 1.0;
-    *p.deferred = Deferred{};
+    *p.deferred = Deferred<A>{};
     p.deferred->serviceYears = member.wholeServiceYears;
     startRetirees(*p.serviceRetirees, Origin::service, Keeping::averaged);
     startRetirees(*p.deferredRetirees, Origin::deferment, Keeping::averaged);
-    *p.serviceSurvivors = serviceSurvivorsOf(!male, Keeping::averaged);
-    *p.disabledSurvivors = disabledSurvivorsOf(!male, Keeping::averaged);
-    *p.deferredSurvivors = deferredSurvivorsOf(!male);
+    *p.serviceSurvivors = serviceSurvivorsOf<A>(!male, Keeping::averaged);
+    *p.disabledSurvivors = disabledSurvivorsOf<A>(!male, Keeping::averaged);
+    *p.deferredSurvivors = deferredSurvivorsOf<A>(!male);
     p.needs = YearNeeds{true, true, true, true, true, true, true};
 }
 
-} // namespace
-
-// Status 1: one member in service, who reaches every population. The salary
-// history is projected whatever the sex.
-[[gnu::flatten]] void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
+// One member in service, with its amounts plain or in the three service
+// lanes. Each population its own record, so that the compiler keeps the
+// year's counts and amounts apart from the large ring and salary history.
+template <class A>
+[[gnu::flatten]] void projectActiveMember(const ValuationContext &context, const MemberRecord &member,
+                                          SalaryHistory &salary, bool male) {
     const ProjectionInputs inputs = inputsOf(context);
-    // each population its own record, so that the compiler keeps the year's
-    // counts and amounts apart from the large ring and salary history
-    SalaryHistory salary{};
-    InService inService{};
+    InService<A> inService{};
     inService.salary = &salary;
-    projectSalaryHistory(inService, context.terms, *context.host, member);
-    const bool male = isMale(member.sex);
-    if (!male && !isFemale(member.sex)) return;
-    GuaranteeRing serviceCohorts, deferredCohorts;
-    Disabled disabled;
-    Deferred deferred;
-    Retirees serviceRetirees, deferredRetirees;
+    GuaranteeRing<A> serviceCohorts, deferredCohorts;
+    Disabled<A> disabled;
+    Deferred<A> deferred;
+    Retirees<A> serviceRetirees, deferredRetirees;
     serviceRetirees.cohorts = &serviceCohorts;
     deferredRetirees.cohorts = &deferredCohorts;
-    Survivors serviceSurvivors, disabledSurvivors, deferredSurvivors;
-    MemberProjection p;
+    Survivors<A> serviceSurvivors, disabledSurvivors, deferredSurvivors;
+    MemberProjection<A> p;
     beginProjection(p, member, male);
     p.inService = &inService;
     p.disabled = &disabled;
@@ -150,6 +153,23 @@ void startInService(MemberProjection &p, const MemberRecord &member, bool male) 
                                                std::min(member.projectionYears, kProjectionSlots));
 }
 
+} // namespace
+
+// Status 1: one member in service, who reaches every population. The salary
+// history is projected whatever the sex. A valuation carries the amounts of
+// its three attributions of service side by side.
+void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
+    SalaryHistory salary{};
+    projectSalaryHistory(salary, context.terms, *context.host, member);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    if (context.sinks != nullptr) {
+        projectActiveMember<ServiceLanes>(context, member, salary, male);
+    } else {
+        projectActiveMember<double>(context, member, salary, male);
+    }
+}
+
 namespace {
 
 // Married and unknown marital status are valued with a spouse.
@@ -159,7 +179,7 @@ bool hasSpouse(char maritalStatus) {
 
 // A pension inside its guarantee period is its ring's only cohort, in slot
 // P - yearsRetired; one past it is paid for life, with f to the spouse.
-void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord &member, bool male,
+void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, const MemberRecord &member, bool male,
                     const PlanTerms &terms, const Results &results) {
     const double spouse = hasSpouse(member.maritalStatus) ? 1.0 : 0.0;
     const double indexed = member.currentPension * member.guaranteedFraction;
@@ -175,8 +195,8 @@ void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord
             static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
         retirees.inGuarantee = 1.0;
         countPeople(results, People::serviceRetireesInGuarantee, male, 0, 1.0);
-        GuaranteeCohort &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
-        pensioner = GuaranteeCohort{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
+        GuaranteeCohort<double> &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
+        pensioner = GuaranteeCohort<double>{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
         return;
     }
     retirees.count = 1.0;
@@ -196,13 +216,13 @@ void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    GuaranteeRing ring;
-    Retirees pensioner;
+    GuaranteeRing<double> ring;
+    Retirees<double> pensioner;
     pensioner.cohorts = &ring;
     startRetirees(pensioner, Origin::service, Keeping::ownLife);
-    Survivors spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
+    Survivors<double> spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
     startPensioner(pensioner, spouse, member, male, context.terms, inputs.results);
-    MemberProjection p;
+    MemberProjection<double> p;
     beginProjection(p, member, male);
     p.needs.bridges = true;
     p.serviceRetirees = &pensioner;
@@ -215,16 +235,16 @@ void startPensioner(Retirees &retirees, Survivors &survivors, const MemberRecord
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Disabled disabled{};
+    Disabled<double> disabled{};
     disabled.count = 1.0;
     disabled.spouseSurvival = 1.0;
     disabled.keeping = Keeping::ownLife;
     disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
     disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
-    Survivors spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
+    Survivors<double> spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
     spouse.shareOfPensioner = true;
     countPeople(inputs.results, People::disabled, male, 0, 1.0);
-    MemberProjection p;
+    MemberProjection<double> p;
     beginProjection(p, member, male);
     p.needs.member = false; // a disabled life dies at the loaded age only
     p.needs.disabled = true;
@@ -250,13 +270,13 @@ double valuationCeilingAverage(const Basis &basis, double averagingYears) {
 // leaving: base = min(averageSalary, c0) x lowerRate + max(averageSalary - c0, 0)
 // x upperRate; indexed = base x serviceWithGuarantee / 52.18, fixed = base x
 // (serviceWithoutGuarantee / 52.18).
-void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTerms &terms, const Basis &basis) {
+void startDeferred(Deferred<double> &deferred, const MemberRecord &member, const PlanTerms &terms, const Basis &basis) {
     const double ceilingAverage = valuationCeilingAverage(basis, terms.averagingYears);
     const double lower = member.averageSalary < ceilingAverage ? member.averageSalary : ceilingAverage;
     const double excess = member.averageSalary - ceilingAverage;
     const double upper = excess > 0.0 ? excess : 0.0;
     const double accrualBase = lower * terms.lowerAccrualRate + upper * terms.upperAccrualRate;
-    deferred = Deferred{};
+    deferred = Deferred<double>{};
     deferred.count = 1.0;
     deferred.keeping = Keeping::ownLife;
     deferred.indexedPension = accrualBase * member.serviceWithGuarantee / kWeeksPerYear;
@@ -270,17 +290,17 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
 // Status 4: a deferred member, with the pensioner and spouse it becomes.
 [[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
-    Deferred deferred;
+    Deferred<double> deferred;
     startDeferred(deferred, member, context.terms, *context.basis);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    GuaranteeRing ring;
-    Retirees pensioner;
+    GuaranteeRing<double> ring;
+    Retirees<double> pensioner;
     pensioner.cohorts = &ring;
     startRetirees(pensioner, Origin::deferment, Keeping::averaged);
-    Survivors spouse = deferredSurvivorsOf(!male);
+    Survivors<double> spouse = deferredSurvivorsOf(!male);
     countPeople(inputs.results, People::deferred, male, 0, 1.0);
-    MemberProjection p;
+    MemberProjection<double> p;
     beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
@@ -299,7 +319,7 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Survivors spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
+    Survivors<double> spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
                                    Payment::serviceSpousePension, male, Keeping::ownLife);
     spouse.survivorIsMember = true;
     spouse.indexedWithYearRate = true;
@@ -307,7 +327,7 @@ void startDeferred(Deferred &deferred, const MemberRecord &member, const PlanTer
     spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
     spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
     countPeople(inputs.results, People::serviceSurvivors, male, 0, 1.0);
-    MemberProjection p;
+    MemberProjection<double> p;
     beginProjection(p, member, male);
     p.needs.spouse = false;
     p.serviceSurvivors = &spouse;

@@ -9,13 +9,13 @@ namespace {
 
 // Full guaranteed years of the slots 1..P-1, then the last year of the
 // guarantee: half a year certain, half a year if alive.
-double guaranteedYearPayments(const GuaranteeRing &ring, int32_t p) {
+double guaranteedYearPayments(const GuaranteeRing<double> &ring, int32_t p) {
     double pensions = 0.0;
     for (int32_t s = 1; s <= p - 1; ++s) {
-        const GuaranteeCohort &cohort = ring.slot[s];
+        const GuaranteeCohort<double> &cohort = ring.slot[s];
         pensions += (cohort.indexedPension + cohort.nonIndexedPension) * cohort.retiredNumber;
     }
-    const GuaranteeCohort &leaving = ring.slot[0];
+    const GuaranteeCohort<double> &leaving = ring.slot[0];
     const double leavingPension = leaving.indexedPension + leaving.nonIndexedPension;
     pensions += leavingPension * 0.5 * leaving.retiredNumber;
     pensions += leavingPension * 0.5 * leaving.survivingNumber;
@@ -24,12 +24,12 @@ double guaranteedYearPayments(const GuaranteeRing &ring, int32_t p) {
 
 // Bridges of the full years only inside the bridge ages; the last year's
 // terms whatever the age.
-double guaranteedYearBridges(const GuaranteeRing &ring, int32_t p, bool inBridgeWindow) {
+double guaranteedYearBridges(const GuaranteeRing<double> &ring, int32_t p, bool inBridgeWindow) {
     double bridges = 0.0;
     if (inBridgeWindow) {
         for (int32_t s = 1; s <= p - 1; ++s) bridges += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
     }
-    const GuaranteeCohort &leaving = ring.slot[0];
+    const GuaranteeCohort<double> &leaving = ring.slot[0];
     bridges += 0.5 * leaving.bridgePension * leaving.retiredNumber +
                0.5 * leaving.bridgePension * leaving.survivingNumber;
     return bridges;
@@ -38,7 +38,7 @@ double guaranteedYearBridges(const GuaranteeRing &ring, int32_t p, bool inBridge
 // The spouse of a pensioner who died inside the guarantee: counted when it
 // ends (set, not added: only that year creates spouses) and paid half a
 // year of f of the pension and of the bridge, whatever the age.
-void spouseOfTheGuarantee(Survivors &survivors, const GuaranteeCohort &leaving, double guaranteeDeaths,
+void spouseOfTheGuarantee(Survivors<double> &survivors, const GuaranteeCohort<double> &leaving, double guaranteeDeaths,
                           const PlanTerms &terms, int32_t U, const Results &results) {
     survivors.count = guaranteeDeaths * leaving.spouseSurvival;
     countPeople(results, survivors.people, survivors.male, U, survivors.count);
@@ -57,14 +57,14 @@ void spouseOfTheGuarantee(Survivors &survivors, const GuaranteeCohort &leaving, 
 // if alive, and its death inside the guarantee surfaces with the spouse.
 // The amounts of slot 0 carry into life payment (taken every year; only
 // those of the last year are used).
-void guaranteeYearOfOnePensioner(Retirees &retirees, Survivors &survivors, YearEvents &events,
+void guaranteeYearOfOnePensioner(Retirees<double> &retirees, Survivors<double> &survivors, YearEvents &events,
                                  const PlanTerms &terms, const YearRates &year, bool male,
                                  const Results &results) {
     const int32_t U = year.year;
     const int32_t p = terms.guaranteeSlots;
     advanceRing(*retirees.cohorts, retirees.lastCohortSlot, year.laggedIndexation, year.laggedBridgeGrowth,
                 Order::laterState, year.memberMortality, year.spouseMortality);
-    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
+    const GuaranteeCohort<double> &leaving = retirees.cohorts->slot[0];
 
     retirees.inGuarantee = retirees.inGuarantee - leaving.retiredNumber;
     countPeople(results, People::serviceRetireesInGuarantee, male, U, retirees.inGuarantee);
@@ -91,7 +91,7 @@ void guaranteeYearOfOnePensioner(Retirees &retirees, Survivors &survivors, YearE
 // the spouse alive s <- s (1 - qs); deaths = R0 q, R1 = R0 - deaths; paid at
 // mid-year, 0.5 R0 (start amounts) + 0.5 R1 (end amounts), the bridge only
 // inside the bridge ages. The spouses of the year's deaths are handed on.
-SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, const YearRates &year,
+SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, YearEvents &events, const YearRates &year,
                                         bool male, const Results &results) {
     const int32_t U = year.year;
     const double atStart = retirees.count;
@@ -115,7 +115,7 @@ SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, 
                    atStart * 0.5 * retirees.previousBridge + retirees.count * 0.5 * retirees.bridge);
     }
 
-    SurvivorEntrants entrants = noSurvivorEntrants();
+    SurvivorEntrants<double> entrants = noSurvivorEntrants<double>();
     entrants.any = true;
     entrants.ofDeaths.deaths = events.serviceRetireeDeaths;
     entrants.ofDeaths.survival = retirees.spouseSurvival;

@@ -2,6 +2,8 @@
 // a year's entrants and exits, and the payment of the year at mid-year.
 #pragma once
 
+#include <type_traits>
+
 #include "projection/populations.h"
 
 // Per-head amounts of a population after the year's update, N1 != 0:
@@ -11,8 +13,9 @@
 // first half of the payment are refreshed only in a year that leaves anybody
 // in the population; an empty population (N1 = 0) has no amounts and keeps
 // its previous ones.
-inline void averagePensions(PensionAmounts &amounts, double kept, double population, double indexation,
-                            double broughtIndexed, double broughtNonIndexed) {
+template <class A>
+inline void averagePensions(PensionAmounts<A> &amounts, double kept, double population, double indexation,
+                            double broughtIndexed, const std::type_identity_t<A> &broughtNonIndexed) {
     if (population != 0.0) {
         amounts.previousIndexed = amounts.indexed;
         amounts.previousNonIndexed = amounts.nonIndexed;
@@ -26,7 +29,8 @@ inline void averagePensions(PensionAmounts &amounts, double kept, double populat
 
 // One life's amounts a year on: the indexed part times the indexation, the
 // other fixed; the start-of-year amounts serve the first half of the payment.
-inline void indexOwnPensions(PensionAmounts &amounts, double indexation) {
+template <class A>
+inline void indexOwnPensions(PensionAmounts<A> &amounts, double indexation) {
     amounts.previousIndexed = amounts.indexed;
     amounts.previousNonIndexed = amounts.nonIndexed;
     amounts.indexed = amounts.indexed * indexation;
@@ -34,7 +38,8 @@ inline void indexOwnPensions(PensionAmounts &amounts, double indexation) {
 
 // The trapezoid rule: half a year at the start population and amounts, half
 // at the end ones: 0.5 N0 (previous) + 0.5 N1 (current).
-inline double midYearPayment(const PensionAmounts &amounts, double atStart, double atEnd) {
+template <class A>
+inline A midYearPayment(const PensionAmounts<A> &amounts, double atStart, double atEnd) {
     return 0.5 * atStart * (amounts.previousIndexed + amounts.previousNonIndexed) +
            0.5 * atEnd * (amounts.indexed + amounts.nonIndexed);
 }

@@ -27,5 +27,9 @@ PlanTerms readPlanTerms(const HostArrays &host) {
     terms.excessContributionRate =
         plan[TALVEK_PLAN_MEMBER_RATE_ABOVE_CEILING] + plan[TALVEK_PLAN_EMPLOYER_RATE_ABOVE_CEILING];
     terms.salaryCarryBackRate = host.economicParameters[TALVEK_ECONOMIC_CARRY_BACK_RATE];
+    // all the service still to come, unless the run limits it; then none and one year of it
+    terms.attributions.lane[kProjectedLane] = ServiceAttribution{false, 0.0};
+    terms.attributions.lane[kAccruedLane] = ServiceAttribution{true, 0.0};
+    terms.attributions.lane[kOneYearLane] = ServiceAttribution{true, 1.0};
     return terms;
 }

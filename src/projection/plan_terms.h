@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/host_arrays.h"
+#include "projection/service_lanes.h"
 
 struct PlanTerms {
     int32_t guaranteeSlots;         // P = trunc(guaranteePeriod), kept inside the ring: 0..19
@@ -26,6 +27,7 @@ struct PlanTerms {
     double cappedContributionRate;  // member's and employer's rates up to the ceiling
     double excessContributionRate;  // member's and employer's rates above it
     double salaryCarryBackRate;     // deflates the salary into the years before the valuation
+    LaneAttributions attributions;  // service after the valuation date counted: the run's, none, one year
 };
 
 PlanTerms readPlanTerms(const HostArrays &host);

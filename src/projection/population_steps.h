@@ -8,110 +8,134 @@
 
 // Entrants of a population of pensions in payment or in deferment: their
 // number and the amounts they bring, in all (number x per-head amount).
+template <class A>
 struct Entrants {
     double number;
     double indexed;
-    double nonIndexed;
-    double serviceYears; // deferment only: the whole years of service they bring
+    A nonIndexed;
+    A serviceYears; // deferment only: the whole years of service they bring
 };
 
 // This year's new pensioners of one origin, arriving in slot P of the ring.
+template <class A>
 struct CohortArrivals {
     double number;
     double indexedPension;    // per head
-    double nonIndexedPension; // per head
-    double bridgePension;     // per head
+    A nonIndexedPension;      // per head
+    A bridgePension;          // per head
 };
 
 // One group of new surviving spouses: the pensioners' deaths they follow,
 // the probability that the spouse is alive, their number (the product), and
 // the pensioners' per-head amounts, of which they take f.
+template <class A>
 struct NewSurvivors {
     double deaths;
     double survival;
     double number;     // deaths x survival
     double indexed;    // per head of the pensioners who died
-    double nonIndexed;
+    A nonIndexed;
 };
 
+template <class A>
 struct SurvivorEntrants {
     bool any;                  // false: nobody enters (a spouse in payment at the valuation date)
-    NewSurvivors ofDeaths;     // spouses of this year's deaths (pensioners past the guarantee, disabled)
+    NewSurvivors<A> ofDeaths;  // spouses of this year's deaths (pensioners past the guarantee, disabled)
     bool ofGuaranteeToo;       // pensioners of a ring: the group below exists
-    NewSurvivors ofGuarantee;  // spouses of the deaths inside the guarantee that ends this year
-    const PensionAmounts *pensionerAmounts; // one disabled life: the amounts its spouse shares
+    NewSurvivors<A> ofGuarantee; // spouses of the deaths inside the guarantee that ends this year
+    const PensionAmounts<A> *pensionerAmounts; // one disabled life: the amounts its spouse shares
     bool sharesBridge;         // one pensioner: the spouse is paid f of its bridge, inside the ages
-    double bridgeAtStart;      // the pensioner's bridge per head at the start and end of the year
-    double bridge;
+    A bridgeAtStart;           // the pensioner's bridge per head at the start and end of the year
+    A bridge;
 };
 
 // A group of nobody, and entrants of nobody. Every field is set one by one:
 // these are built in every member-year, where clearing a whole record costs
 // more than the year's arithmetic.
-inline NewSurvivors noNewSurvivors() { return NewSurvivors{0.0, 0.0, 0.0, 0.0, 0.0}; }
-inline SurvivorEntrants noSurvivorEntrants() {
-    SurvivorEntrants entrants;
+template <class A>
+inline NewSurvivors<A> noNewSurvivors() { return NewSurvivors<A>{0.0, 0.0, 0.0, 0.0, 0.0}; }
+template <class A>
+inline SurvivorEntrants<A> noSurvivorEntrants() {
+    SurvivorEntrants<A> entrants;
     entrants.any = false;
-    entrants.ofDeaths = noNewSurvivors();
+    entrants.ofDeaths = noNewSurvivors<A>();
     entrants.ofGuaranteeToo = false;
-    entrants.ofGuarantee = noNewSurvivors();
+    entrants.ofGuarantee = noNewSurvivors<A>();
     entrants.pensionerAmounts = nullptr;
     entrants.sharesBridge = false;
     entrants.bridgeAtStart = 0.0;
     entrants.bridge = 0.0;
     return entrants;
 }
-inline Entrants noEntrants() { return Entrants{0.0, 0.0, 0.0, 0.0}; }
+template <class A>
+inline Entrants<A> noEntrants() { return Entrants<A>{0.0, 0.0, 0.0, 0.0}; }
 
 // In service (steps a and b of a year, in in_service.cpp and in_service_salary.cpp).
-void decrementInService(InService &inService, YearEvents &events, const PlanTerms &terms,
+template <class A>
+void decrementInService(InService<A> &inService, YearEvents &events, const PlanTerms &terms,
                         const YearRates &year, bool male, const Results &results);
-void projectSalaryHistory(InService &inService, const PlanTerms &terms, const HostArrays &host,
+void projectSalaryHistory(SalaryHistory &salary, const PlanTerms &terms, const HostArrays &host,
                           const MemberRecord &member);
-void shareSalaryHistory(InService &inService, double averagingYears);
-void addContributions(const InService &inService, const PlanTerms &terms, const Basis &basis,
+void shareSalaryHistory(SalaryHistory &salary, double averagingYears);
+template <class A>
+void addContributions(const InService<A> &inService, const PlanTerms &terms, const Basis &basis,
                       const YearRates &year, double inServiceAtStart, bool male, const Results &results);
-void computeExitAmounts(InService &inService, const PlanTerms &terms, const Basis &basis,
+template <class A>
+void computeExitAmounts(InService<A> &inService, const PlanTerms &terms, const Basis &basis,
                         const HostArrays &host, const MemberRecord &member, const YearRates &year);
-CohortArrivals serviceRetirementArrivals(const InService &inService, const YearEvents &events,
-                                         const PlanTerms &terms, const YearRates &year);
-Entrants disablementEntrants(const InService &inService, const YearEvents &events);
-Entrants deferredLeavers(const InService &inService, const YearEvents &events, const YearRates &year);
+template <class A>
+CohortArrivals<A> serviceRetirementArrivals(const InService<A> &inService, const YearEvents &events,
+                                            const PlanTerms &terms, const YearRates &year);
+template <class A>
+Entrants<A> disablementEntrants(const InService<A> &inService, const YearEvents &events);
+template <class A>
+Entrants<A> deferredLeavers(const InService<A> &inService, const YearEvents &events, const PlanTerms &terms,
+                            const YearRates &year);
 
 // Disability pensioners.
-void stepDisabled(Disabled &disabled, const Entrants &entrants, YearEvents &events,
+template <class A>
+void stepDisabled(Disabled<A> &disabled, const Entrants<A> &entrants, YearEvents &events,
                   const YearRates &year, bool male, const Results &results);
 
 // Deferred members.
-void stepDeferred(Deferred &deferred, const Entrants &leavers, YearEvents &events, const PlanTerms &terms,
+template <class A>
+void stepDeferred(Deferred<A> &deferred, const Entrants<A> &leavers, YearEvents &events, const PlanTerms &terms,
                   const YearRates &year, Order order, bool male, const Results &results);
-bool formsDeferredCohort(const Retirees &retirees, const YearEvents &events, const PlanTerms &terms,
+template <class A>
+bool formsDeferredCohort(const Retirees<A> &retirees, const YearEvents &events, const PlanTerms &terms,
                          const YearRates &year);
-CohortArrivals deferredRetirementArrivals(const Deferred &deferred, const YearEvents &events,
-                                          const PlanTerms &terms, const YearRates &year);
+template <class A>
+CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const YearEvents &events,
+                                             const PlanTerms &terms, const YearRates &year);
 
 // Old-age pensioners of one origin fed by cohorts (retirees.cpp).
 struct RetireeYear {
     double atStart; // past the guarantee at the start of the year
     double deaths;  // their deaths this year
 };
-RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
+template <class A>
+RetireeYear moveRetirees(Retirees<A> &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
                          const YearRates &year, Order order, bool male, const Results &results);
-void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, const RetireeYear &moved,
+template <class A>
+void receiveAndPayRetirees(Retirees<A> &retirees, const CohortArrivals<A> &arrivals, const RetireeYear &moved,
                            const PlanTerms &terms, const YearRates &year, Order order, bool male,
                            const Results &results);
-SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events);
+template <class A>
+SurvivorEntrants<A> retireeSurvivorEntrants(const Retirees<A> &retirees, const YearEvents &events);
 
 // One pensioner valued from the valuation date (one_pensioner.cpp): a year
 // inside its guarantee, which also counts and pays its spouse when the
-// guarantee ends, and a year of life payment.
-void guaranteeYearOfOnePensioner(Retirees &retirees, Survivors &survivors, YearEvents &events,
+// guarantee ends, and a year of life payment. Plain amounts only: no
+// service is still to come.
+void guaranteeYearOfOnePensioner(Retirees<double> &retirees, Survivors<double> &survivors, YearEvents &events,
                                  const PlanTerms &terms, const YearRates &year, bool male,
                                  const Results &results);
-SurvivorEntrants lifeYearOfOnePensioner(Retirees &retirees, YearEvents &events, const YearRates &year,
-                                        bool male, const Results &results);
+SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, YearEvents &events,
+                                                const YearRates &year, bool male, const Results &results);
 
 // Surviving spouses of one kind.
-void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const PlanTerms &terms,
+template <class A>
+void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, const PlanTerms &terms,
                    const YearRates &year, Order order, const Results &results);
-SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events);
+template <class A>
+SurvivorEntrants<A> disabledSurvivorEntrants(const Disabled<A> &disabled, const YearEvents &events);

@@ -21,13 +21,20 @@
 constexpr int kPastSalarySlots = kPastCeilingSlots;     // years 0..59 before the valuation
 constexpr int kProjectedSalarySlots = kProjectionSlots; // years 0..110 after it
 
+// Every population below is a template on A, the type of the amounts that
+// depend on the service attributed (the fixed pensions, the bridges and the
+// service taken into deferment): a double, or ServiceLanes for the three
+// attributions of a valuation at once. The indexed parts count past service
+// only and are plain doubles.
+
 // Per-head pension of a population with the amounts that the first half of
 // the year's payment uses: paid = 0.5 N0 (previous) + 0.5 N1 (current).
+template <class A>
 struct PensionAmounts {
     double indexed;            // per head, carries the inflation guarantee
-    double nonIndexed;         // per head, fixed
+    A nonIndexed;              // per head, fixed
     double previousIndexed;    // indexed as it stood at the start of the last update
-    double previousNonIndexed; // non-indexed likewise
+    A previousNonIndexed;      // non-indexed likewise
 };
 
 // How a population keeps its per-head amounts.
@@ -45,6 +52,7 @@ struct SalaryHistory {
     double projectedSalaryShare[kProjectedSalarySlots];
 };
 
+template <class A>
 struct InService {
     double count;
     int32_t wholeServiceYears; // at the valuation date
@@ -52,23 +60,25 @@ struct InService {
     double finalAverageSalary;
     double averageCeiling;           // the salary ceiling averaged like the salary
     double accruedIndexedPension;    // for past service with the guarantee
-    double accruedNonIndexedPension; // for all other service, to the middle of the year
+    A accruedNonIndexedPension;      // for all other service, to the middle of the year
     int32_t serviceBand;             // factor row of the service reached at the end of the year
     double retirementFactor;         // of the band and the age reached
 };
 
+template <class A>
 struct Disabled {
     double count;
-    PensionAmounts pension;
+    PensionAmounts<A> pension;
     double spouseSurvival; // probability that the spouse is alive, from the valuation date
     Keeping keeping;
 };
 
+template <class A>
 struct Deferred {
     double count;
     double indexedPension;    // per head, indexed during deferment
-    double nonIndexedPension; // per head, fixed
-    double serviceYears;      // whole years of service per head (bridges of leavers from service)
+    A nonIndexedPension;      // per head, fixed
+    A serviceYears;           // whole years of service per head (bridges of leavers from service)
     int32_t bridgeServiceYears; // one life: min(trunc(serviceYears), 10), fixed
     int32_t serviceBand;      // row of the transfer values and retirement factors
     double retirementFactor;  // of the band and the age reached, this year
@@ -80,14 +90,15 @@ enum class Origin { service, deferment };
 
 // Old-age pensioners of one origin: the cohorts inside their guarantee
 // period and the pensioners past it, with their bridge pensions.
+template <class A>
 struct Retirees {
-    GuaranteeRing *cohorts; // held apart: the large ring would keep the counts in memory
+    GuaranteeRing<A> *cohorts; // held apart: the large ring would keep the counts in memory
     double inGuarantee;    // everyone of the cohorts in the ring, alive or not
     double count;          // past the guarantee, alive
     double spouseSurvival; // probability that a pensioner's spouse is alive, average
-    PensionAmounts pension;
-    double bridge;         // per head of count
-    double previousBridge; // per head at the start of this year's step
+    PensionAmounts<A> pension;
+    A bridge;              // per head of count
+    A previousBridge;      // per head at the start of this year's step
     int32_t lastCohortSlot; // one life: the slot it started in; the ring moves up to it
     Origin origin;
     Keeping keeping;
@@ -96,9 +107,10 @@ struct Retirees {
 enum class SurvivorKind { ofRetirees, ofDisabled };
 
 // Surviving spouses in payment of one kind of pensioner.
+template <class A>
 struct Survivors {
     double count;
-    PensionAmounts pension;
+    PensionAmounts<A> pension;
     bool male;                // the survivors' sex: the pensioner's spouse's
     bool survivorIsMember;    // a spouse in payment at the valuation date: the member's own mortality
     bool indexedWithYearRate; // one life indexed with the rate of year U, not U - 1
@@ -140,19 +152,20 @@ struct Reach {
 
 // Everything one member's projection holds; only the populations its status
 // reaches are set and stepped.
+template <class A>
 struct MemberProjection {
     MemberAges ages;
     YearNeeds needs;
     // the populations, each its own record (only those of the status exist;
     // held apart, the small ones stay in registers through the year's loop)
-    InService *inService;
-    Disabled *disabled;
-    Deferred *deferred;
-    Retirees *serviceRetirees;
-    Retirees *deferredRetirees;
-    Survivors *serviceSurvivors;
-    Survivors *disabledSurvivors;
-    Survivors *deferredSurvivors;
+    InService<A> *inService;
+    Disabled<A> *disabled;
+    Deferred<A> *deferred;
+    Retirees<A> *serviceRetirees;
+    Retirees<A> *deferredRetirees;
+    Survivors<A> *serviceSurvivors;
+    Survivors<A> *disabledSurvivors;
+    Survivors<A> *deferredSurvivors;
     YearEvents events;
 };
 

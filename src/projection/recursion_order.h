@@ -27,7 +27,8 @@ struct BridgeGrowth {
 };
 
 // amount x W, in the order's way: amount x both, or (amount x inflation) x secondRate.
-inline double grownBridge(double amount, const BridgeGrowth &growth, Order order) {
+template <class A>
+inline A grownBridge(const A &amount, const BridgeGrowth &growth, Order order) {
     if (order == Order::inService) return amount * growth.both;
     return amount * growth.inflation * growth.secondRate;
 }

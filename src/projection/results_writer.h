@@ -8,12 +8,40 @@
 #include <cstdint>
 
 #include "projection/result_layout.h"
+#include "projection/service_lanes.h"
 
-// The three result arrays a valuation adds into.
+// One member's present values, summed as its amounts are added: each
+// amount of year U times v(U - 0.5), and times (U - 0.5) v(U - 0.5) for
+// the durations; benefits in each service lane.
+struct MemberSums {
+    double benefits[kServiceLanes];
+    double benefitTimes; // lane 0's, for its duration
+    double contributions;
+    double contributionTimes;
+};
+
+// What a valuation adds into beside the run's totals: the arrays of the
+// member's status, the benefit cash flows of the two limited attributions
+// (the obligation's and one year's; plain amounts go into both as they are),
+// and the member's own present values.
+struct ValuationSinks {
+    double *memberCounts;      // of the member's status
+    double *decrementCounts;
+    double *benefitCashflows;
+    double *accruedCashflows;  // no service after the valuation date
+    double *oneYearCashflows;  // one year of it
+    MemberSums *member;        // null: no per-member figures
+    const double *midYearFactors; // v(U - 0.5), U = 1..110
+    const double *timeFactors;    // (U - 0.5) v(U - 0.5)
+};
+
+// The three result arrays a valuation adds into, and in a valuation with
+// present values what it adds beside them (null in a plain run).
 struct Results {
     double *memberCounts;
     double *decrementCounts;
     double *benefitCashflows;
+    const ValuationSinks *valuation = nullptr;
 };
 
 enum class People {
@@ -90,15 +118,60 @@ constexpr int kPaymentBlocks[static_cast<int>(Payment::count)] = {
 inline int sexBlock(int maleBlock, bool male) { return male ? maleBlock : maleBlock + kBlockSlots; }
 
 inline void countPeople(const Results &results, People people, bool male, int32_t year, double number) {
-    results.memberCounts[sexBlock(kPeopleBlocks[static_cast<int>(people)], male) + year] += number;
+    const int element = sexBlock(kPeopleBlocks[static_cast<int>(people)], male) + year;
+    results.memberCounts[element] += number;
+    if (results.valuation != nullptr) results.valuation->memberCounts[element] += number;
 }
 
 inline void countEvents(const Results &results, Event event, int32_t year, double number) {
-    results.decrementCounts[kEventBlocks[static_cast<int>(event)] + year] += number;
+    const int element = kEventBlocks[static_cast<int>(event)] + year;
+    results.decrementCounts[element] += number;
+    if (results.valuation != nullptr) results.valuation->decrementCounts[element] += number;
 }
 
+// A member's present values of the amount of year U of one payment:
+//   benefits += amount x v(U - 0.5), contributions likewise, and the same
+//   times (U - 0.5) for the durations.
+inline void sumMemberValue(const ValuationSinks &sinks, Payment payment, int32_t year, const double *amount) {
+    MemberSums &member = *sinks.member;
+    const double v = sinks.midYearFactors[year];
+    const double tv = sinks.timeFactors[year];
+    if (payment == Payment::contributions) {
+        member.contributions += amount[kProjectedLane] * v;
+        member.contributionTimes += amount[kProjectedLane] * tv;
+        return;
+    }
+    for (int k = 0; k < kServiceLanes; ++k) member.benefits[k] += amount[k] * v;
+    member.benefitTimes += amount[kProjectedLane] * tv;
+}
+
+// A plain amount: the same under every attribution of service.
 inline void addPayment(const Results &results, Payment payment, bool male, int32_t year, double amount) {
-    results.benefitCashflows[sexBlock(kPaymentBlocks[static_cast<int>(payment)], male) + year] += amount;
+    const int element = sexBlock(kPaymentBlocks[static_cast<int>(payment)], male) + year;
+    results.benefitCashflows[element] += amount;
+    if (results.valuation == nullptr) return;
+    const ValuationSinks &sinks = *results.valuation;
+    sinks.benefitCashflows[element] += amount;
+    sinks.accruedCashflows[element] += amount;
+    sinks.oneYearCashflows[element] += amount;
+    if (sinks.member != nullptr) {
+        const double lanes[kServiceLanes] = {amount, amount, amount};
+        sumMemberValue(sinks, payment, year, lanes);
+    }
+}
+
+// An amount in the three lanes: lane 0 is the run's, the others go to the
+// cash flows of their attribution.
+inline void addPayment(const Results &results, Payment payment, bool male, int32_t year,
+                       const ServiceLanes &amount) {
+    const int element = sexBlock(kPaymentBlocks[static_cast<int>(payment)], male) + year;
+    results.benefitCashflows[element] += amount.lane[kProjectedLane];
+    if (results.valuation == nullptr) return;
+    const ValuationSinks &sinks = *results.valuation;
+    sinks.benefitCashflows[element] += amount.lane[kProjectedLane];
+    sinks.accruedCashflows[element] += amount.lane[kAccruedLane];
+    sinks.oneYearCashflows[element] += amount.lane[kOneYearLane];
+    if (sinks.member != nullptr) sumMemberValue(sinks, payment, year, amount.lane);
 }
 
 // Every pair is male then female, one block apart.

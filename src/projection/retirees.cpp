@@ -41,12 +41,13 @@ void setEvents(YearEvents &events, Origin origin, double deaths, double guarante
 // cohorts' guaranteed bridges, and the pensioners past the guarantee at
 // mid-year, their per-head bridge after the year
 //   b1 = (grown(b0 x K, W(U)) + slot 0 bridge x slot 0 survivors) / R1   (R1 > 0; else b1 = b0).
-void payBridges(Retirees &retirees, const RetireeYear &moved, const PlanTerms &terms,
+template <class A>
+void payBridges(Retirees<A> &retirees, const RetireeYear &moved, const PlanTerms &terms,
                 const YearRates &year, Order order, bool male, const Results &results) {
     retirees.previousBridge = retirees.bridge;
     if (!year.inBridgeWindow) return;
-    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
-    double paid = guaranteedBridgePayments(*retirees.cohorts, terms.guaranteeSlots, order);
+    const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
+    A paid = guaranteedBridgePayments(*retirees.cohorts, terms.guaranteeSlots, order);
     const double kept = moved.atStart - moved.deaths;
     if (retirees.count > 0.0) {
         retirees.bridge = (grownBridge(retirees.bridge * kept, year.bridgeGrowth, order) +
@@ -66,7 +67,8 @@ void payBridges(Retirees &retirees, const RetireeYear &moved, const PlanTerms &t
 //   R1 = R0 + slot 0 surviving - deaths,  G1 = G0 + arriving - slot 0 retired,
 //   spouse alive among R1: ((1 - qs) s R0' + slot 0 surviving x slot 0 spouse) / R1,
 // with R0' = R0 - deaths; when R1 = 0 the average keeps its value.
-RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
+template <class A>
+RetireeYear moveRetirees(Retirees<A> &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
                          const YearRates &year, Order order, bool male, const Results &results) {
     const RetireeNames names = namesOf(retirees.origin);
     const int32_t U = year.year;
@@ -78,7 +80,7 @@ RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events
     } else {
         clearLeavingSlot(*retirees.cohorts);
     }
-    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
+    const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
     const RetireeYear moved{retirees.count, retirees.count * q};
     setEvents(events, retirees.origin, moved.deaths, leaving.retiredNumber - leaving.survivingNumber);
     countEvents(results, names.deaths, U, moved.deaths);
@@ -107,11 +109,12 @@ RetireeYear moveRetirees(Retirees &retirees, double arriving, YearEvents &events
 // and the year is paid: the cohorts' guaranteed payments (half a year to
 // slot 0, full years to 1..P-1, half a year to P) and the pensioners past
 // the guarantee at mid-year, 0.5 R0 (previous) + 0.5 R1 (current).
-void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, const RetireeYear &moved,
+template <class A>
+void receiveAndPayRetirees(Retirees<A> &retirees, const CohortArrivals<A> &arrivals, const RetireeYear &moved,
                            const PlanTerms &terms, const YearRates &year, Order order, bool male,
                            const Results &results) {
     const int32_t p = terms.guaranteeSlots;
-    GuaranteeCohort &arriving = retirees.cohorts->slot[p];
+    GuaranteeCohort<A> &arriving = retirees.cohorts->slot[p];
     arriving.indexedPension = arrivals.indexedPension;
     arriving.nonIndexedPension = arrivals.nonIndexedPension;
     arriving.bridgePension = arrivals.bridgePension;
@@ -119,12 +122,12 @@ void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, c
     arriving.survivingNumber = arrivals.number;
     arriving.spouseSurvival = 1.0;
 
-    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
+    const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
     averagePensions(retirees.pension, moved.atStart - moved.deaths, retirees.count, year.laggedIndexation,
                     leaving.indexedPension * leaving.survivingNumber,
                     leaving.nonIndexedPension * leaving.survivingNumber);
-    const double guaranteed = guaranteedPensionPayments(*retirees.cohorts, p);
-    const double life = midYearPayment(retirees.pension, moved.atStart, retirees.count);
+    const A guaranteed = guaranteedPensionPayments(*retirees.cohorts, p);
+    const A life = midYearPayment(retirees.pension, moved.atStart, retirees.count);
     addPayment(results, namesOf(retirees.origin).pension, male, year.year, guaranteed + life);
     payBridges(retirees, moved, terms, year, order, male, results);
 }
@@ -132,18 +135,28 @@ void receiveAndPayRetirees(Retirees &retirees, const CohortArrivals &arrivals, c
 // The spouses the year's deaths leave: of the pensioners past the guarantee
 // (deaths x s among them) and of the cohort whose guarantee ended (its dead
 // x slot 0 spouse), each with f of the pension the pensioner had.
-SurvivorEntrants retireeSurvivorEntrants(const Retirees &retirees, const YearEvents &events) {
+template <class A>
+SurvivorEntrants<A> retireeSurvivorEntrants(const Retirees<A> &retirees, const YearEvents &events) {
     const bool service = retirees.origin == Origin::service;
     const double deaths = service ? events.serviceRetireeDeaths : events.deferredRetireeDeaths;
     const double guaranteeDeaths = service ? events.guaranteeDeathsService : events.guaranteeDeathsDeferred;
-    const GuaranteeCohort &leaving = retirees.cohorts->slot[0];
-    SurvivorEntrants entrants = noSurvivorEntrants();
+    const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
+    SurvivorEntrants<A> entrants = noSurvivorEntrants<A>();
     entrants.any = true;
     entrants.ofGuaranteeToo = true;
-    entrants.ofDeaths = NewSurvivors{deaths, retirees.spouseSurvival, deaths * retirees.spouseSurvival,
+    entrants.ofDeaths = NewSurvivors<A>{deaths, retirees.spouseSurvival, deaths * retirees.spouseSurvival,
                                      retirees.pension.indexed, retirees.pension.nonIndexed};
-    entrants.ofGuarantee = NewSurvivors{guaranteeDeaths, leaving.spouseSurvival,
+    entrants.ofGuarantee = NewSurvivors<A>{guaranteeDeaths, leaving.spouseSurvival,
                                         guaranteeDeaths * leaving.spouseSurvival, leaving.indexedPension,
                                         leaving.nonIndexedPension};
     return entrants;
 }
+
+#define TALVEK_RETIREE_STEPS(A)                                                                             \
+    template RetireeYear moveRetirees<A>(Retirees<A> &, double, YearEvents &, const PlanTerms &,            \
+                                         const YearRates &, Order, bool, const Results &);                  \
+    template void receiveAndPayRetirees<A>(Retirees<A> &, const CohortArrivals<A> &, const RetireeYear &,   \
+                                           const PlanTerms &, const YearRates &, Order, bool, const Results &); \
+    template SurvivorEntrants<A> retireeSurvivorEntrants<A>(const Retirees<A> &, const YearEvents &);
+TALVEK_RETIREE_STEPS(double)
+TALVEK_RETIREE_STEPS(ServiceLanes)

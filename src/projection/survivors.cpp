@@ -11,7 +11,8 @@ namespace {
 // S1 = (S0 + new spouses) - deaths, or (new spouses - deaths) + S0 in the
 // order of a later state; the spouses of the deaths come before those of
 // the guarantee that ended.
-double survivorsAfter(double atStart, const SurvivorEntrants &entrants, double deaths, Order order) {
+template <class A>
+double survivorsAfter(double atStart, const SurvivorEntrants<A> &entrants, double deaths, Order order) {
     if (order == Order::inService) {
         double count = atStart + entrants.ofDeaths.number;
         if (entrants.ofGuaranteeToo) count = count + entrants.ofGuarantee.number;
@@ -26,7 +27,8 @@ double survivorsAfter(double atStart, const SurvivorEntrants &entrants, double d
 // What a group of new spouses brings, f of the pensioners' amount: in the
 // order of members in service ((amount x f) x deaths) x survival, in that of
 // a later state (amount x f) x number.
-double brought(double amount, const NewSurvivors &group, double f, Order order) {
+template <class A, class Amount>
+Amount brought(const Amount &amount, const NewSurvivors<A> &group, double f, Order order) {
     if (order == Order::inService) return amount * f * group.deaths * group.survival;
     return amount * f * group.number;
 }
@@ -36,9 +38,10 @@ double brought(double amount, const NewSurvivors &group, double f, Order order) 
 //   nonIndexed = (nonIndexed x K + the same) / S1
 // where the kept indexed amount is indexed x I'(U) x K for spouses of
 // old-age pensioners and indexed x K x I(U) for spouses of the disabled.
-void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
+template <class A>
+void averageSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, double kept,
                              const YearRates &year, double f, Order order) {
-    PensionAmounts &amounts = survivors.pension;
+    PensionAmounts<A> &amounts = survivors.pension;
     if (survivors.count == 0.0) {
         amounts.indexed = 0.0;
         amounts.nonIndexed = 0.0;
@@ -49,7 +52,7 @@ void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entra
     double indexed = survivors.kind == SurvivorKind::ofRetirees
                          ? amounts.indexed * year.laggedIndexation * kept
                          : amounts.indexed * kept * year.indexation;
-    double nonIndexed = amounts.nonIndexed * kept;
+    A nonIndexed = amounts.nonIndexed * kept;
     if (entrants.ofGuaranteeToo) {
         indexed = indexed + brought(entrants.ofGuarantee.indexed, entrants.ofGuarantee, f, order);
         nonIndexed = nonIndexed + brought(entrants.ofGuarantee.nonIndexed, entrants.ofGuarantee, f, order);
@@ -62,7 +65,8 @@ void averageSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entra
 // The spouses' per-head pension a year on, by how the population keeps it:
 // averaged with the new spouses', a life's own indexed by the rate of year U
 // or U - 1, or the disabled pensioner's own amounts, of which f is paid.
-void updateSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entrants, double kept,
+template <class A>
+void updateSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, double kept,
                             const YearRates &year, double f, Order order) {
     if (survivors.shareOfPensioner) {
         survivors.pension = *entrants.pensionerAmounts;
@@ -77,9 +81,10 @@ void updateSurvivorPensions(Survivors &survivors, const SurvivorEntrants &entran
 // The pensions of the year at mid-year, 0.5 S0 (start amounts) + 0.5 S1
 // (end amounts). A disabled life's spouses are paid f of that, and nothing
 // in a year that ends with no spouse at all.
-void paySurvivors(const Survivors &survivors, double atStart, const PlanTerms &terms, int32_t U,
+template <class A>
+void paySurvivors(const Survivors<A> &survivors, double atStart, const PlanTerms &terms, int32_t U,
                   const Results &results) {
-    const double paid = midYearPayment(survivors.pension, atStart, survivors.count);
+    const A paid = midYearPayment(survivors.pension, atStart, survivors.count);
     if (!survivors.shareOfPensioner) {
         addPayment(results, survivors.payment, survivors.male, U, paid);
     } else if (survivors.count != 0.0) {
@@ -94,7 +99,8 @@ void paySurvivors(const Survivors &survivors, double atStart, const PlanTerms &t
 // amounts are updated and the year is paid. A spouse widowed this year is
 // not exposed to the spouse's mortality again: the year is inside the
 // survival already.
-void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const PlanTerms &terms,
+template <class A>
+void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, const PlanTerms &terms,
                    const YearRates &year, Order order, const Results &results) {
     const int32_t U = year.year;
     const double mortality = survivors.survivorIsMember ? year.memberMortality : year.spouseMortality;
@@ -115,12 +121,20 @@ void stepSurvivors(Survivors &survivors, const SurvivorEntrants &entrants, const
 // The spouses of the year's disabled deaths, alive with the probability s
 // from the valuation date, each with f of the disability pension as updated
 // this year.
-SurvivorEntrants disabledSurvivorEntrants(const Disabled &disabled, const YearEvents &events) {
-    SurvivorEntrants entrants = noSurvivorEntrants();
+template <class A>
+SurvivorEntrants<A> disabledSurvivorEntrants(const Disabled<A> &disabled, const YearEvents &events) {
+    SurvivorEntrants<A> entrants = noSurvivorEntrants<A>();
     entrants.any = true;
-    entrants.ofDeaths = NewSurvivors{events.disabledDeaths, disabled.spouseSurvival,
+    entrants.ofDeaths = NewSurvivors<A>{events.disabledDeaths, disabled.spouseSurvival,
                                      events.disabledDeaths * disabled.spouseSurvival, disabled.pension.indexed,
                                      disabled.pension.nonIndexed};
     entrants.pensionerAmounts = &disabled.pension;
     return entrants;
 }
+
+#define TALVEK_SURVIVOR_STEPS(A)                                                                            \
+    template void stepSurvivors<A>(Survivors<A> &, const SurvivorEntrants<A> &, const PlanTerms &,          \
+                                   const YearRates &, Order, const Results &);                              \
+    template SurvivorEntrants<A> disabledSurvivorEntrants<A>(const Disabled<A> &, const YearEvents &);
+TALVEK_SURVIVOR_STEPS(double)
+TALVEK_SURVIVOR_STEPS(ServiceLanes)

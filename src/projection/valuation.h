@@ -7,11 +7,13 @@
 #include "basis/basis.h"
 #include "core/member_record.h"
 #include "projection/plan_terms.h"
+#include "projection/results_writer.h"
 
 struct ValuationContext {
     const Basis *basis;      // read-only tables of the run
     const HostArrays *host;  // assumptions in, result arrays out
     PlanTerms terms;         // the plan's terms, read from the host once per run
+    const ValuationSinks *sinks = nullptr; // a valuation's arrays by status and member sums; null: plain
 };
 
 // A context whose terms are read from the host now.

@@ -1,14 +1,17 @@
 // The steps of a projection year, population by population.
 #include "projection/year_step.h"
 
+#include <type_traits>
+
 #include "basis/basis_lookups.h"
 #include "projection/population_steps.h"
 
 // a, b. The members in service: their decrements, contributions and the
 // amounts of an exit this year.
-void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+template <class A>
+void stepInServiceYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
                        const YearRates &year) {
-    InService &inService = *p.inService;
+    InService<A> &inService = *p.inService;
     const double atStart = inService.count;
     decrementInService(inService, p.events, *in.terms, year, p.ages.male, in.results);           // a
     addContributions(inService, *in.terms, *in.basis, year, atStart, p.ages.male, in.results);    // b
@@ -25,18 +28,23 @@ void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const Me
 // and no pensioner's death reaches the spouses. One pensioner valued from the
 // valuation date is stepped as one life; inside its guarantee the same step
 // counts and pays its spouse. Gives the spouses the year leaves.
-SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in,
-                                     const YearRates &year, Order order, bool &spousesStepped) {
-    Retirees &retirees = *p.serviceRetirees;
+template <class A>
+SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const ProjectionInputs &in,
+                                        const YearRates &year, Order order, bool &spousesStepped) {
+    Retirees<A> &retirees = *p.serviceRetirees;
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    if (retirees.keeping == Keeping::ownLife) {
-        if (retirees.inGuarantee > 0.0) {
-            guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male, in.results);
-            spousesStepped = true;
-            return noSurvivorEntrants();
+    // one pensioner from the valuation date has no service to come: plain amounts only
+    if constexpr (std::is_same_v<A, double>) {
+        if (retirees.keeping == Keeping::ownLife) {
+            if (retirees.inGuarantee > 0.0) {
+                guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male,
+                                            in.results);
+                spousesStepped = true;
+                return noSurvivorEntrants<A>();
+            }
+            return lifeYearOfOnePensioner(retirees, p.events, year, male, in.results);
         }
-        return lifeYearOfOnePensioner(retirees, p.events, year, male, in.results);
     }
     if (year.ageReached > terms.firstRetirementRateAge) {
         const RetireeYear moved =
@@ -51,9 +59,10 @@ SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs
 }
 
 // d. Disability pensioners, fed by the year's disablements when the member is in service.
-void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+template <class A>
+void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
                       bool fromService) {
-    const Entrants entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants();
+    const Entrants<A> entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants<A>();
     stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
 }
 
@@ -61,7 +70,8 @@ namespace {
 
 // A member deferred at the valuation date retires at the band of its service
 // then and the ceiling averaged over the years its service reaches back.
-void ownDeferredExitAmounts(Deferred &deferred, const ProjectionInputs &in, const MemberRecord &member,
+template <class A>
+void ownDeferredExitAmounts(Deferred<A> &deferred, const ProjectionInputs &in, const MemberRecord &member,
                             const YearRates &year) {
     deferred.retirementFactor = retirementFactorOf(*in.basis, *in.host, deferred.serviceBand, year.ageReached);
     deferred.averageCeiling =
@@ -73,14 +83,16 @@ void ownDeferredExitAmounts(Deferred &deferred, const ProjectionInputs &in, cons
 // e. Deferred members, fed by the year's leavers from service, and the
 // pensioners they become: the ring moves whatever the age; the year's
 // retirements form a cohort and the year is paid as formsDeferredCohort says.
-void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+template <class A>
+void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
                    const YearRates &year, Order order, bool fromService) {
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    const Entrants leavers = fromService ? deferredLeavers(*p.inService, p.events, year) : noEntrants();
+    const Entrants<A> leavers =
+        fromService ? deferredLeavers(*p.inService, p.events, terms, year) : noEntrants<A>();
     stepDeferred(*p.deferred, leavers, p.events, terms, year, order, male, in.results);
 
-    Retirees &retirees = *p.deferredRetirees;
+    Retirees<A> &retirees = *p.deferredRetirees;
     const bool formsCohort = formsDeferredCohort(retirees, p.events, terms, year);
     const RetireeYear moved =
         moveRetirees(retirees, p.events.deferredRetirements, p.events, terms, year, order, male, in.results);
@@ -97,15 +109,16 @@ void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const Member
 //   (accrued indexed x Ti + accrued fixed x Tn) x transfers
 //     + (deferred indexed x Ti + deferred fixed x Tn) x deferred deaths.
 // The number is a count of the year only, never carried over.
-void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+template <class A>
+void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
                  bool fromService) {
     const bool male = p.ages.male;
-    const Deferred &deferred = *p.deferred;
+    const Deferred<A> &deferred = *p.deferred;
     const double indexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
                                                      male ? MaleIndexed : FemaleIndexed);
     const double nonIndexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
                                                         male ? MaleNonIndexed : FemaleNonIndexed);
-    const double deathValues =
+    const A deathValues =
         (deferred.indexedPension * indexedValue + deferred.nonIndexedPension * nonIndexedValue) *
         p.events.deferredDeaths;
     if (!fromService) {
@@ -113,8 +126,8 @@ void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const Ye
         addPayment(in.results, Payment::lumpSum, male, year.year, deathValues);
         return;
     }
-    const InService &inService = *p.inService;
-    const double transferValues = (inService.accruedIndexedPension * indexedValue +
+    const InService<A> &inService = *p.inService;
+    const A transferValues = (inService.accruedIndexedPension * indexedValue +
                                    inService.accruedNonIndexedPension * nonIndexedValue) *
                                   p.events.transferWithdrawals;
     countPeople(in.results, People::lumpSums, male, year.year,
@@ -122,3 +135,15 @@ void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const Ye
     addPayment(in.results, Payment::lumpSum, male, year.year, transferValues + deathValues);
 }
 
+
+#define TALVEK_YEAR_STEPS(A)                                                                                \
+    template void stepInServiceYear<A>(MemberProjection<A> &, const ProjectionInputs &, const MemberRecord &, \
+                                       const YearRates &);                                                  \
+    template SurvivorEntrants<A> stepServiceRetirees<A>(MemberProjection<A> &, const ProjectionInputs &,    \
+                                                        const YearRates &, Order, bool &);                  \
+    template void stepDisabledYear<A>(MemberProjection<A> &, const ProjectionInputs &, const YearRates &, bool); \
+    template void stepDeferment<A>(MemberProjection<A> &, const ProjectionInputs &, const MemberRecord &,    \
+                                   const YearRates &, Order, bool);                                         \
+    template void payLumpSums<A>(const MemberProjection<A> &, const ProjectionInputs &, const YearRates &, bool);
+TALVEK_YEAR_STEPS(double)
+TALVEK_YEAR_STEPS(ServiceLanes)

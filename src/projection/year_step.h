@@ -11,28 +11,33 @@
 
 // The steps of the year, each of one population and those it feeds
 // directly (year_step.cpp).
-void stepInServiceYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+template <class A>
+void stepInServiceYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
                        const YearRates &year);
-SurvivorEntrants stepServiceRetirees(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
-                                     Order order, bool &spousesStepped);
+template <class A>
+SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+                                        Order order, bool &spousesStepped);
 // fromService: the member was in service at the valuation date and feeds
 // the population from service.
-void stepDisabledYear(MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+template <class A>
+void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
                       bool fromService);
-void stepDeferment(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member,
+template <class A>
+void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
                    const YearRates &year, Order order, bool fromService);
-void payLumpSums(const MemberProjection &p, const ProjectionInputs &in, const YearRates &year,
+template <class A>
+void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
                  bool fromService);
 
 // The year of a member that reaches the populations of `reach` in the
 // given order (both fixed for each status, so that each status's year holds
 // only its own steps).
-template <Reach reach, Order order>
-void stepYear(MemberProjection &p, const ProjectionInputs &in, const MemberRecord &member, int32_t U) {
+template <Reach reach, Order order, class A>
+void stepYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member, int32_t U) {
     const PlanTerms &terms = *in.terms;
     const YearRates year = ratesOfYear(p.ages, p.needs, terms, *in.basis, *in.host, U);
     if constexpr (reach.inService) stepInServiceYear(p, in, member, year);          // a, b
-    SurvivorEntrants serviceSpouses = noSurvivorEntrants();
+    SurvivorEntrants<A> serviceSpouses = noSurvivorEntrants<A>();
     bool serviceSpousesStepped = false;
     if constexpr (reach.serviceRetirees) {                                          // c
         serviceSpouses = stepServiceRetirees(p, in, year, order, serviceSpousesStepped);

@@ -17,7 +17,7 @@ struct DeferredYear {
     PlanTerms terms{};
     YearRates year{};
     YearEvents events{};
-    Deferred deferred{};
+    Deferred<double> deferred{};
 
     DeferredYear() {
         year.year = 3;
@@ -30,21 +30,21 @@ struct DeferredYear {
         deferred.nonIndexedPension = 50.0;
         deferred.serviceYears = 10.0;
     }
-    void step(const Entrants &leavers, Order order) {
+    void step(const Entrants<double> &leavers, Order order) {
         stepDeferred(deferred, leavers, events, terms, year, order, true, results);
     }
     double members(int block) const { return host.memberCounts[block + year.year]; }
     double counted(int block) const { return host.decrementCounts[block + year.year]; }
 };
 
-Entrants leaversOf(double number, double indexed, double nonIndexed, double service) {
-    return Entrants{number, indexed * number, nonIndexed * number, service * number};
+Entrants<double> leaversOf(double number, double indexed, double nonIndexed, double service) {
+    return Entrants<double>{number, indexed * number, nonIndexed * number, service * number};
 }
 
 TEST(DeferredYear, ByTheRateTableBothDecrementsHalveTheOther) {
     DeferredYear d;
     d.year.retirement = 0.4;
-    d.step(noEntrants(), Order::inService);
+    d.step(noEntrants<double>(), Order::inService);
     EXPECT_DOUBLE_EQ(d.events.deferredDeaths, 0.1 * (1 - 0.2));
     EXPECT_DOUBLE_EQ(d.events.deferredRetirements, 0.4 * (1 - 0.05));
     EXPECT_DOUBLE_EQ(d.counted(decrements::kDeferredDeaths), d.events.deferredDeaths);
@@ -63,7 +63,7 @@ TEST(DeferredYear, AtAFixedAgeEveryoneLeavesInTheYearItIsReachedOrAfter) {
             d.terms.deferredRetirementAge = 62;
             d.year.retirement = 0.5; // the table plays no part at a fixed age
             d.year.ageReached = c.ageReached;
-            d.step(noEntrants(), order);
+            d.step(noEntrants<double>(), order);
             EXPECT_DOUBLE_EQ(d.events.deferredDeaths, c.deaths) << c.ageReached;
             EXPECT_DOUBLE_EQ(d.events.deferredRetirements, c.retirements) << c.ageReached;
             // the one member is deferred, dead or retired
@@ -83,7 +83,7 @@ TEST(DeferredYear, LeaversOfTheYearAreNotAmongItsExits) {
     EXPECT_DOUBLE_EQ(d.deferred.count, 0.3);
     d.year.year = 4;
     d.year.ageReached = 61;
-    d.step(noEntrants(), Order::inService);
+    d.step(noEntrants<double>(), Order::inService);
     EXPECT_DOUBLE_EQ(d.events.deferredRetirements, 0.3 * 0.95);
     EXPECT_DOUBLE_EQ(d.events.deferredDeaths, 0.3 * 0.05);
 }
@@ -96,7 +96,7 @@ TEST(DeferredYear, CountsInBothOrders) {
     EXPECT_EQ(service.deferred.count, 1.0 + 0.7 - 0.3 - 0.0); // ((D0 + w) - d) - r
     DeferredYear later;
     later.year.memberMortality = q;
-    later.step(noEntrants(), Order::laterState);
+    later.step(noEntrants<double>(), Order::laterState);
     EXPECT_EQ(later.deferred.count, 1.0 - (0.3 + 0.0)); // D0 - (d + r)
 }
 
@@ -113,7 +113,7 @@ TEST(DeferredYear, LeaversFromServiceBringTheirPensionsAndService) {
 TEST(DeferredYear, EmptyDefermentStillRaisesTheIndexedAmountByTheRateOfTheYear) {
     DeferredYear d;
     d.deferred.count = 0.0;
-    d.step(noEntrants(), Order::inService);
+    d.step(noEntrants<double>(), Order::inService);
     EXPECT_DOUBLE_EQ(d.deferred.indexedPension, 120.0);
     EXPECT_EQ(d.deferred.nonIndexedPension, 50.0);
     EXPECT_EQ(d.deferred.serviceYears, 10.0);
@@ -125,10 +125,10 @@ TEST(DeferredYear, OneLifeIsIndexedFromItsSecondYearOn) {
     DeferredYear d;
     d.deferred.keeping = Keeping::ownLife;
     d.year.year = 1;
-    d.step(noEntrants(), Order::laterState);
+    d.step(noEntrants<double>(), Order::laterState);
     EXPECT_EQ(d.deferred.indexedPension, 100.0);
     d.year.year = 2;
-    d.step(noEntrants(), Order::laterState);
+    d.step(noEntrants<double>(), Order::laterState);
     EXPECT_DOUBLE_EQ(d.deferred.indexedPension, 110.0);
     EXPECT_EQ(d.deferred.nonIndexedPension, 50.0);
 }
@@ -161,7 +161,7 @@ TEST(DeferredYear, RetirementsBringTheFactoredPensionAndABridge) {
 TEST(DeferredYear, CohortsFormFromTheYearBeforeTheFirstRateAgeOrWhenAnyoneRetires) {
     DeferredYear d;
     d.terms.firstDeferredCohortAge = 59; // first rate age 60
-    Retirees retirees{};
+    Retirees<double> retirees{};
     d.year.ageReached = 59;
     EXPECT_FALSE(formsDeferredCohort(retirees, d.events, d.terms, d.year));
     d.year.ageReached = 60;

@@ -7,8 +7,8 @@
 
 namespace {
 
-GuaranteeCohort cohort(double indexed, double nonIndexed, double bridge, double retired, double surviving) {
-    return GuaranteeCohort{indexed, nonIndexed, bridge, retired, surviving, 1.0};
+GuaranteeCohort<double> cohort(double indexed, double nonIndexed, double bridge, double retired, double surviving) {
+    return GuaranteeCohort<double>{indexed, nonIndexed, bridge, retired, surviving, 1.0};
 }
 
 TEST(GuaranteeSlots, TruncatedAndKeptInsideTheRing) {
@@ -23,7 +23,7 @@ TEST(GuaranteeSlots, TruncatedAndKeptInsideTheRing) {
 }
 
 TEST(GuaranteeRing, AdvanceMovesEveryCohortOneSlotDown) {
-    GuaranteeRing ring;
+    GuaranteeRing<double> ring;
     resetRing(ring);
     ring.slot[1] = cohort(100.0, 50.0, 20.0, 0.8, 0.7);
     ring.slot[1].spouseSurvival = 0.9;
@@ -43,7 +43,7 @@ TEST(GuaranteeRing, AdvanceMovesEveryCohortOneSlotDown) {
 }
 
 TEST(GuaranteeRing, AdvanceStopsAtItsLastSlotAndGrowsBridgesInTurnInALaterState) {
-    GuaranteeRing ring;
+    GuaranteeRing<double> ring;
     resetRing(ring);
     ring.slot[2] = cohort(100.0, 50.0, 20.0, 1.0, 1.0);
     ring.slot[5] = cohort(7.0, 7.0, 7.0, 7.0, 7.0); // above the last slot moved
@@ -60,7 +60,7 @@ TEST(GuaranteeRing, AdvanceStopsAtItsLastSlotAndGrowsBridgesInTurnInALaterState)
 }
 
 TEST(GuaranteeRing, ClearingTheLeavingSlotLeavesTheOthers) {
-    GuaranteeRing ring;
+    GuaranteeRing<double> ring;
     resetRing(ring);
     ring.slot[0] = cohort(1.0, 1.0, 1.0, 1.0, 1.0);
     ring.slot[1] = cohort(2.0, 2.0, 2.0, 2.0, 2.0);
@@ -71,7 +71,7 @@ TEST(GuaranteeRing, ClearingTheLeavingSlotLeavesTheOthers) {
 }
 
 TEST(GuaranteeRing, PaysHalfYearsAtBothEndsAndFullYearsBetween) {
-    GuaranteeRing ring;
+    GuaranteeRing<double> ring;
     resetRing(ring);
     ring.slot[0] = cohort(100.0, 20.0, 10.0, 0.5, 0.4); // leaving
     ring.slot[1] = cohort(200.0, 0.0, 30.0, 0.3, 0.3);
@@ -89,10 +89,10 @@ TEST(GuaranteeRing, PaysHalfYearsAtBothEndsAndFullYearsBetween) {
 }
 
 TEST(GuaranteeRing, ResetEmptiesEverySlot) {
-    GuaranteeRing ring;
-    for (GuaranteeCohort &c : ring.slot) c = cohort(1.0, 1.0, 1.0, 1.0, 1.0);
+    GuaranteeRing<double> ring;
+    for (GuaranteeCohort<double> &c : ring.slot) c = cohort(1.0, 1.0, 1.0, 1.0, 1.0);
     resetRing(ring);
-    for (const GuaranteeCohort &c : ring.slot) {
+    for (const GuaranteeCohort<double> &c : ring.slot) {
         EXPECT_EQ(c.retiredNumber, 0.0);
         EXPECT_EQ(c.indexedPension, 0.0);
         EXPECT_EQ(c.spouseSurvival, 0.0);

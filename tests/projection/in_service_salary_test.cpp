@@ -16,7 +16,7 @@ namespace {
 struct AverageCase {
     ActivePlan plan;
     SalaryHistory stateHistory{};
-    InService state{};
+    InService<double> state{};
     PlanTerms terms{};
     MemberRecord member{};
 
@@ -31,7 +31,7 @@ struct AverageCase {
             plan.basis->pastSalaryCeiling[k] = 4000.0 - 3.0 * k;
         }
         terms.averagingYears = averagingYears;
-        shareSalaryHistory(state, averagingYears);
+        shareSalaryHistory(*state.salary, averagingYears);
         member.age = 40;
         member.cappedServiceYears = cappedServiceYears;
     }
@@ -95,13 +95,13 @@ TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
     ActivePlan plan;
     plan.host.planParameters[5] = 5;
     SalaryHistory stateHistory{};
-    InService state{};
+    InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'M', 38, 0, plan); // no past service at all
     member.cappedServiceYears = 5;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(state, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, member);
     terms.averagingYears = 5;
     terms.lowerAccrualRate = 0.015;
     terms.upperAccrualRate = 0.02;
@@ -121,14 +121,14 @@ TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
 TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     ActivePlan plan;
     SalaryHistory stateHistory{};
-    InService state{};
+    InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'F', 42, 8, plan);
     member.annualSalary = 130000.0; // above the flat ceiling of 100000
     member.serviceWithoutGuarantee = 2 * kTestWeeksPerYear;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(state, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, member);
     terms.averagingYears = 5;
     terms.lowerAccrualRate = 0.015;
     terms.upperAccrualRate = 0.02;
@@ -163,13 +163,13 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     plan.host.yearlyRates[1] = 0.03;
     plan.host.yearlyRates[112] = 0.01;
     SalaryHistory stateHistory{};
-    InService state{};
+    InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(21, 'M', 20, 3, plan);
     member.yearsToLastRetirementAge = 2;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(state, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, member);
 
     EXPECT_EQ(state.salary->pastSalary[0], kTestSalary);
     EXPECT_NEAR(state.salary->pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
@@ -182,22 +182,22 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     // a member past the last retirement age still projects year 1; the
     // scale above its last age reads element 93
     SalaryHistory lateHistory{};
-    InService late{};
+    InService<double> late{};
     late.salary = &lateHistory;
     member.age = 70;
     member.yearsToLastRetirementAge = -4;
-    projectSalaryHistory(late, terms, arrays, member);
+    projectSalaryHistory(*late.salary, terms, arrays, member);
     EXPECT_NEAR(late.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
     EXPECT_EQ(late.salary->projectedSalary[2], 0.0);
 
     // a projection longer than the vector stops at its last slot
     SalaryHistory longerHistory{};
-    InService longer{};
+    InService<double> longer{};
     longer.salary = &longerHistory;
     member.age = 10;
     member.yearsToLastRetirementAge = 1000;
     member.cappedServiceYears = 1000;
-    projectSalaryHistory(longer, terms, arrays, member);
+    projectSalaryHistory(*longer.salary, terms, arrays, member);
     EXPECT_GT(longer.salary->projectedSalary[110], 0.0);
     EXPECT_GT(longer.salary->pastSalary[59], 0.0);
 }
@@ -205,7 +205,7 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
 TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     ActivePlan plan;
     SalaryHistory stateHistory{};
-    InService state{};
+    InService<double> state{};
     state.salary = &stateHistory;
     PlanTerms terms{};
     terms.cappedContributionRate = 0.05 + 0.03;

@@ -17,8 +17,8 @@ struct RetireeYearCase {
     PlanTerms terms{};
     YearRates year{};
     YearEvents events{};
-    GuaranteeRing ring{};
-    Retirees retirees{};
+    GuaranteeRing<double> ring{};
+    Retirees<double> retirees{};
 
     RetireeYearCase() {
         terms.guaranteeSlots = 2;
@@ -32,16 +32,16 @@ struct RetireeYearCase {
         retirees.cohorts = &ring;
         retirees.origin = Origin::deferment;
         // the cohort of last year, one slot from the end of its guarantee
-        ring.slot[1] = GuaranteeCohort{100.0, 20.0, 10.0, 0.5, 0.5, 1.0};
+        ring.slot[1] = GuaranteeCohort<double>{100.0, 20.0, 10.0, 0.5, 0.5, 1.0};
         retirees.inGuarantee = 0.5;
         retirees.count = 1.0;
         retirees.spouseSurvival = 0.9;
-        retirees.pension = PensionAmounts{200.0, 50.0, 0.0, 0.0};
+        retirees.pension = PensionAmounts<double>{200.0, 50.0, 0.0, 0.0};
         retirees.bridge = 30.0;
     }
     void step(Order order) {
         const RetireeYear moved = moveRetirees(retirees, 0.3, events, terms, year, order, true, results);
-        receiveAndPayRetirees(retirees, CohortArrivals{0.3, 300.0, 60.0, 5.0}, moved, terms, year, order, true,
+        receiveAndPayRetirees(retirees, CohortArrivals<double>{0.3, 300.0, 60.0, 5.0}, moved, terms, year, order, true,
                               results);
     }
     double members(int block) const { return host.memberCounts[block + 7]; }
@@ -98,7 +98,7 @@ TEST(RetireeYear, OutsideTheBridgeAgesNoBridgeIsPaidAndTheAverageStays) {
 TEST(RetireeYear, AnEmptyRingStaysWhereItIs) {
     RetireeYearCase r;
     r.retirees.inGuarantee = 0.0;
-    r.ring.slot[0] = GuaranteeCohort{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}; // left from an earlier year
+    r.ring.slot[0] = GuaranteeCohort<double>{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}; // left from an earlier year
     r.step(Order::inService);
     EXPECT_EQ(r.ring.slot[0].retiredNumber, 0.0); // only the leaving slot is cleared
     EXPECT_EQ(r.ring.slot[1].retiredNumber, 0.5);
@@ -117,11 +117,11 @@ TEST(DisabledYear, EntrantsAreAveragedAndOneLifeIsIndexed) {
     year.spouseMortality = 0.5;
     year.indexation = 1.25;
     YearEvents events{};
-    Disabled fromService{};
+    Disabled<double> fromService{};
     fromService.count = 0.5;
     fromService.spouseSurvival = 1.0;
-    fromService.pension = PensionAmounts{100.0, 40.0, 0.0, 0.0};
-    stepDisabled(fromService, Entrants{0.1, 0.1 * 300.0, 0.1 * 60.0, 0.0}, events, year, false, results);
+    fromService.pension = PensionAmounts<double>{100.0, 40.0, 0.0, 0.0};
+    stepDisabled(fromService, Entrants<double>{0.1, 0.1 * 300.0, 0.1 * 60.0, 0.0}, events, year, false, results);
     EXPECT_DOUBLE_EQ(events.disabledDeaths, 0.1);
     EXPECT_DOUBLE_EQ(fromService.count, 0.5);
     EXPECT_DOUBLE_EQ(fromService.spouseSurvival, 0.5);
@@ -130,11 +130,11 @@ TEST(DisabledYear, EntrantsAreAveragedAndOneLifeIsIndexed) {
     EXPECT_NEAR(host.benefitCashflows[cashflows::kDisabilityPensionFemale + 2],
                 0.5 * 0.5 * 140.0 + 0.5 * 0.5 * (160.0 + 44.0), 1e-12);
 
-    Disabled oneLife{};
+    Disabled<double> oneLife{};
     oneLife.keeping = Keeping::ownLife;
     oneLife.count = 1.0;
-    oneLife.pension = PensionAmounts{100.0, 40.0, 0.0, 0.0};
-    stepDisabled(oneLife, noEntrants(), events, year, true, results);
+    oneLife.pension = PensionAmounts<double>{100.0, 40.0, 0.0, 0.0};
+    stepDisabled(oneLife, noEntrants<double>(), events, year, true, results);
     EXPECT_DOUBLE_EQ(oneLife.count, 0.8);
     EXPECT_DOUBLE_EQ(oneLife.pension.indexed, 125.0);
     EXPECT_NEAR(host.benefitCashflows[cashflows::kDisabilityPensionMale + 2], 0.5 * 140.0 + 0.5 * 0.8 * 165.0,

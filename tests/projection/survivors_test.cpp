@@ -15,7 +15,7 @@ struct SurvivorYear {
     Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
     PlanTerms terms{};
     YearRates year{};
-    Survivors survivors{};
+    Survivors<double> survivors{};
 
     SurvivorYear(SurvivorKind kind) {
         terms.spouseFraction = 0.6;
@@ -35,7 +35,7 @@ struct SurvivorYear {
         survivors.pension.indexed = 100.0;
         survivors.pension.nonIndexed = 40.0;
     }
-    void step(const SurvivorEntrants &entrants, Order order) {
+    void step(const SurvivorEntrants<double> &entrants, Order order) {
         stepSurvivors(survivors, entrants, terms, year, order, results);
     }
     double members(int block) const { return host.memberCounts[block + year.year]; }
@@ -43,12 +43,12 @@ struct SurvivorYear {
     double paid(int block) const { return host.benefitCashflows[block + year.year]; }
 };
 
-SurvivorEntrants newSpouses(double ofDeaths, double ofGuarantee) {
-    SurvivorEntrants entrants = noSurvivorEntrants();
+SurvivorEntrants<double> newSpouses(double ofDeaths, double ofGuarantee) {
+    SurvivorEntrants<double> entrants = noSurvivorEntrants<double>();
     entrants.any = true;
-    entrants.ofDeaths = NewSurvivors{ofDeaths, 1.0, ofDeaths, 0.0, 0.0};
+    entrants.ofDeaths = NewSurvivors<double>{ofDeaths, 1.0, ofDeaths, 0.0, 0.0};
     entrants.ofGuaranteeToo = true;
-    entrants.ofGuarantee = NewSurvivors{ofGuarantee / 0.5, 0.5, ofGuarantee, 0.0, 0.0};
+    entrants.ofGuarantee = NewSurvivors<double>{ofGuarantee / 0.5, 0.5, ofGuarantee, 0.0, 0.0};
     return entrants;
 }
 
@@ -65,7 +65,7 @@ TEST(SurvivorYear, KeptSpousesIndexByTheYearOfTheirPensioners) {
     EXPECT_EQ(retirees.paid(cashflows::kServiceSpousePensionMale), 0.0);
 
     SurvivorYear disabled(SurvivorKind::ofDisabled);
-    SurvivorEntrants none = noSurvivorEntrants();
+    SurvivorEntrants<double> none = noSurvivorEntrants<double>();
     none.any = true;
     disabled.step(none, Order::inService);
     EXPECT_DOUBLE_EQ(disabled.survivors.pension.indexed, 120.0);
@@ -76,7 +76,7 @@ TEST(SurvivorYear, KeptSpousesIndexByTheYearOfTheirPensioners) {
 TEST(SurvivorYear, NewSpousesJoinAndAreAveraged) {
     for (Order order : {Order::inService, Order::laterState}) {
         SurvivorYear s(SurvivorKind::ofRetirees);
-        SurvivorEntrants entrants = newSpouses(0.2, 0.3);
+        SurvivorEntrants<double> entrants = newSpouses(0.2, 0.3);
         entrants.ofDeaths.indexed = 300.0; // per head of the pensioners, of which f = 0.6
         entrants.ofDeaths.nonIndexed = 30.0;
         entrants.ofGuarantee.indexed = 500.0;
@@ -94,7 +94,7 @@ TEST(SurvivorYear, SpousesOfDisabledDeathsTakeTheirShareOfTheDisabilityPension) 
     SurvivorYear s(SurvivorKind::ofDisabled);
     s.survivors.count = 0.0;
     s.survivors.male = true; // a woman's widower
-    Disabled disabled{};
+    Disabled<double> disabled{};
     disabled.spouseSurvival = 0.9;
     disabled.pension.indexed = 1000.0;
     disabled.pension.nonIndexed = 500.0;
@@ -113,9 +113,9 @@ TEST(SurvivorYear, OneDisabledLifesSpouseSharesItsPension) {
     SurvivorYear s(SurvivorKind::ofDisabled);
     s.survivors.shareOfPensioner = true;
     s.survivors.keeping = Keeping::ownLife;
-    Disabled disabled{};
+    Disabled<double> disabled{};
     disabled.spouseSurvival = 1.0;
-    disabled.pension = PensionAmounts{1200.0, 500.0, 1000.0, 500.0}; // indexed this year from 1000
+    disabled.pension = PensionAmounts<double>{1200.0, 500.0, 1000.0, 500.0}; // indexed this year from 1000
     YearEvents events{};
     events.disabledDeaths = 0.5;
     s.step(disabledSurvivorEntrants(disabled, events), Order::laterState);
@@ -141,7 +141,7 @@ TEST(SurvivorYear, SpouseInPaymentDiesAtItsOwnMortality) {
     s.survivors.keeping = Keeping::ownLife;
     s.survivors.male = true;
     s.survivors.deaths = Event::disabledSurvivorDeaths;
-    s.step(noSurvivorEntrants(), Order::laterState);
+    s.step(noSurvivorEntrants<double>(), Order::laterState);
     EXPECT_DOUBLE_EQ(s.survivors.count, 0.7);
     EXPECT_DOUBLE_EQ(s.events(decrements::kDisabledSurvivorDeaths), 0.3);
     EXPECT_EQ(s.events(decrements::kServiceSurvivorDeaths), 0.0);
@@ -156,7 +156,7 @@ TEST(SurvivorYear, OnePensionersSpouseSharesItsBridgeInsideTheAges) {
         SurvivorYear s(SurvivorKind::ofRetirees);
         s.survivors.keeping = Keeping::ownLife;
         s.year.inBridgeWindow = inside;
-        SurvivorEntrants entrants = noSurvivorEntrants();
+        SurvivorEntrants<double> entrants = noSurvivorEntrants<double>();
         entrants.any = true;
         entrants.ofDeaths.number = 0.1;
         entrants.sharesBridge = true;
