@@ -22,13 +22,12 @@ basis = talvek.read_basis(os.path.join(here, "basis.toml"))
 result = talvek.value(basis, os.path.join(here, "members.txt"))
 
 # present value of benefits, of contributions, the obligation, service cost, duration
-table = result.present_values.set_index("status")[
-    ["benefits", "contributions", "obligation", "service_cost", "obligation_duration"]]
+table = result.present_values.set_index("group")[["pvfb", "pv_contributions", "dbo", "service_cost", "pvfb_duration"]]
 print(f"Valuation {basis.valuation_year}: {result.run_record['members_valued']:,} members")
 print(table.to_string(float_format=lambda v: f"{v:,.2f}"))
 
 # the yearly benefits by type, both sexes added (tidy frame: year, status, column, value)
-flows = result.cashflows[(result.cashflows["status"] == "all") & (result.cashflows["year"] > 0)]
+flows = result.cashflows[(result.cashflows["status"] == "total") & (result.cashflows["year"] > 0)]
 flows = flows[~flows["column"].str.startswith("contributions")]
 flows = flows.assign(benefit=flows["column"].str.replace(r"_(male|female)$", "", regex=True))
 by_benefit = flows.pivot_table(index="year", columns="benefit", values="value", aggfunc="sum")

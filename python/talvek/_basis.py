@@ -52,6 +52,9 @@ class Basis:
             header = text(lib.basis_field_header(handle, field))
             if column > 0 or header:
                 self.member_columns[text(lib.basis_field_name(field))] = (column, header)
+        # the valuation's part of the basis, until the basis library hands it on
+        self.sensitivities = []
+        self._discount_curve = None
         # the basis names no currency unit yet; the report shows plain amounts then
         self.currency = ""
 
@@ -87,6 +90,15 @@ def field_names():
 def status_names():
     lib = libraries()
     return [text(lib.basis_status_name(s)) for s in range(1, _engine.MEMBER_STATUSES + 1)]
+
+
+# the groups of the results, as the result files name them: every member,
+# then statuses 1..5
+GROUP_NAMES = ["total", "in_service", "pensioners", "disabled", "deferred", "spouses"]
+
+
+def group_names():
+    return list(GROUP_NAMES)
 
 
 def result_columns(array, blocks):

@@ -32,7 +32,7 @@ STOPPED = 1
 VALUE_PER_MEMBER = 1
 
 # TalvekSensitivityKind, by the name the results use
-SENSITIVITY_KINDS = {1: "discount", 2: "inflation", 3: "salary_growth", 4: "mortality"}
+SENSITIVITY_KINDS = {1: "discount_rate", 2: "inflation", 3: "salary_growth", 4: "mortality"}
 
 # the basis library's result arrays (talvek_basis_result_column)
 MEMBER_COUNTS = 0

@@ -41,8 +41,9 @@ POPULATIONS = [
                            "disabled_survivors_female", "deferred_survivors_male", "deferred_survivors_female"]),
 ]
 
-STATUS_LABELS = {"all": "All members", "in_service": "In service", "pensioner": "Pensioners",
-                 "disabled": "Disability pensioners", "deferred": "Deferred members",
+STATUS_LABELS = {"total": "All members", "all": "All members", "in_service": "In service",
+                 "pensioners": "Pensioners", "pensioner": "Pensioners", "disabled": "Disability pensioners",
+                 "deferred": "Deferred members", "spouses": "Surviving spouses",
                  "surviving_spouse": "Surviving spouses"}
 
 STYLE = """
@@ -122,12 +123,12 @@ def head_count_chart(result):
 
 
 def liability_chart(result, currency):
-    frame = result.present_values[result.present_values["status"] != "all"]
-    labels = [STATUS_LABELS.get(s, s) for s in frame["status"]]
+    frame = result.present_values[result.present_values["group"] != "total"]
+    labels = [STATUS_LABELS.get(s, s) for s in frame["group"]]
     positions = range(len(labels))
     figure, axes = plt.subplots(figsize=(10, 4.5))
-    axes.bar([p - 0.2 for p in positions], frame["benefits"], width=0.4, label="Present value of benefits")
-    axes.bar([p + 0.2 for p in positions], frame["obligation"], width=0.4, label="Defined benefit obligation")
+    axes.bar([p - 0.2 for p in positions], frame["pvfb"], width=0.4, label="Present value of benefits")
+    axes.bar([p + 0.2 for p in positions], frame["dbo"], width=0.4, label="Defined benefit obligation")
     axes.set_xticks(list(positions), labels)
     axes.set_title("Liability by status")
     axes.set_ylabel(f"Present value{(' (' + currency + ')') if currency else ''}")
@@ -136,18 +137,42 @@ def liability_chart(result, currency):
     return _chart_png(figure)
 
 
-def sensitivity_chart(result, currency):
-    frame = result.sensitivities[result.sensitivities["status"] == "all"]
-    base = float(result.present_values.loc[result.present_values["status"] == "all", "obligation"].iloc[0])
-    labels = [f"{kind} {size:+g}" for kind, size in zip(frame["sensitivity"], frame["size"])]
-    changes = [value - base for value in frame["obligation"]]
-    figure, axes = plt.subplots(figsize=(10, 0.6 * len(labels) + 2))
+SENSITIVITY_LABELS = {"discount_rate": "Discount rate", "inflation": "Inflation", "salary_growth": "Salary growth",
+                      "mortality": "Mortality"}
+
+
+def sensitivity_label(kind, size):
+    # mortality is a factor on the rates, the others a rate added
+    if kind == "mortality":
+        return f"{SENSITIVITY_LABELS.get(kind, kind)} x {size:g}"
+    return f"{SENSITIVITY_LABELS.get(kind, kind)} {100 * size:+g} %"
+
+
+def sensitivity_chart(result):
+    frame = result.sensitivities[(result.sensitivities["group"] == "total")
+                                 & (result.sensitivities["sensitivity"] != "base")]
+    labels = [sensitivity_label(kind, size) for kind, size in zip(frame["sensitivity"], frame["size"])]
+    changes = list(frame["dbo_change_pct"])
+    figure, axes = plt.subplots(figsize=(10, 0.45 * len(labels) + 1.8))
     axes.barh(labels, changes, color=["#b44" if c > 0 else "#48b" for c in changes])
     axes.axvline(0, color="#333", linewidth=0.8)
+    axes.invert_yaxis()  # in the order of the basis, top to bottom
     axes.set_title("Change of the defined benefit obligation under each sensitivity")
-    axes.set_xlabel(f"Change{(' (' + currency + ')') if currency else ''}")
-    axes.xaxis.set_major_formatter(matplotlib.ticker.FuncFormatter(lambda v, _: f"{v:,.0f}"))
+    axes.set_xlabel("Change from the base (%)")
     return _chart_png(figure)
+
+
+def _sensitivity_section(result, currency):
+    frame = result.sensitivities[result.sensitivities["group"] == "total"]
+    rows = []
+    for _, row in frame.iterrows():
+        label = "Base" if row["sensitivity"] == "base" else sensitivity_label(row["sensitivity"], row["size"])
+        change = "" if row["sensitivity"] == "base" else f"{row['dbo_change_pct']:+.2f} %"
+        rows.append([label, amount(row["pvfb"], currency), amount(row["dbo"], currency), change,
+                     amount(row["service_cost"], currency), f"{row['duration']:.2f}"])
+    header = ["Sensitivity", "Present value of benefits", "Defined benefit obligation", "Change of DBO",
+              "Service cost", "Duration (years)"]
+    return "<h2>Sensitivities</h2>\n" + _table(header, rows)
 
 
 def _table(header, rows, numeric_from=1, total_rows=()):
@@ -195,17 +220,19 @@ def _data_summary_section(result, currency):
 
 def _present_value_section(result, currency):
     frame = result.present_values
-    order = list(frame["status"][1:]) + ["all"]  # the total last, as a table of sums ends
+    order = list(frame["group"][1:]) + ["total"]  # the total last, as a table of sums ends
     rows = []
-    for status in order:
-        row = frame[frame["status"] == status].iloc[0]
-        rows.append([STATUS_LABELS.get(status, status), amount(row["benefits"], currency),
-                     amount(row["contributions"], currency), amount(row["obligation"], currency),
-                     amount(row["service_cost"], currency), f"{row['obligation_duration']:.2f}"])
+    for group in order:
+        row = frame[frame["group"] == group].iloc[0]
+        rows.append([STATUS_LABELS.get(group, group), amount(row["pvfb"], currency),
+                     amount(row["pv_contributions"], currency), amount(row["dbo"], currency),
+                     amount(row["service_cost"], currency), f"{row['pvfb_duration']:.2f}"])
     header = ["Status", "Present value of benefits", "Present value of contributions",
               "Defined benefit obligation", "Service cost", "Duration (years)"]
     return ("<h2>Present values by status</h2>\n" + _table(header, rows, total_rows=(len(rows) - 1,))
-            + '<p class="note">At the valuation date; duration: Macaulay duration of the obligation.</p>')
+            + '<p class="note">At the valuation date, the flows of year t discounted from t - 0.5; DBO: the '
+            'benefits of the service completed at the valuation date; service cost: those of one more year of '
+            'service, less the DBO; duration: Macaulay duration of the present value of benefits.</p>')
 
 
 def report_html(result):
@@ -220,12 +247,15 @@ def report_html(result):
     parts.append(_run_record_section(result))
     parts.append(_data_summary_section(result, currency))
     parts.append(_present_value_section(result, currency))
+    has_sensitivities = result.sensitivities is not None and len(result.sensitivities) > 0
+    if has_sensitivities:
+        parts.append(_sensitivity_section(result, currency))
     parts.append("<h2>Charts</h2>")
     parts.append(_image("Benefit cash flows by type", benefit_cashflow_chart(result, currency)))
     parts.append(_image("Head counts by population", head_count_chart(result)))
     parts.append(_image("Liability by status", liability_chart(result, currency)))
-    if result.sensitivities is not None and len(result.sensitivities) > 0:
-        parts.append(_image("Sensitivities", sensitivity_chart(result, currency)))
+    if has_sensitivities:
+        parts.append(_image("Sensitivities", sensitivity_chart(result)))
     parts.append("</body>\n</html>\n")
     return "\n".join(parts)
 

@@ -16,7 +16,7 @@ import numpy as np
 import pandas as pd
 
 from . import _engine
-from ._basis import Basis, MemberDataError, read_basis, result_columns, status_names
+from ._basis import Basis, MemberDataError, group_names, read_basis, result_columns
 from ._engine import libraries, text
 
 # a stop asked for is noticed at the engine's next progress call: with one
@@ -29,7 +29,7 @@ RESULT_ARRAYS = [
     ("decrement_counts", _engine.DECREMENT_COUNTS, _engine.DECREMENT_COUNT_BLOCKS),
     ("benefit_cashflows", _engine.BENEFIT_CASHFLOWS, _engine.CASHFLOW_BLOCKS),
 ]
-ALL_MEMBERS = "all"
+ALL_MEMBERS = "total"  # the group of every member, as the result files name it
 
 
 class EngineError(RuntimeError):
@@ -207,6 +207,16 @@ class ValuationResult:
     def benefit_cashflows_wide(self, status=ALL_MEMBERS):
         return self.wide("benefit_cashflows", status)
 
+    def by_status(self, name):
+        """A result array by status as `talvek run` writes it
+        (member_counts_by_status.csv, ...): status, year, a column per block."""
+        frames = []
+        for status in self._status_arrays:
+            frame = self.wide(name, status).reset_index()
+            frame.insert(0, "status", status)
+            frames.append(frame)
+        return pd.concat(frames, ignore_index=True)
+
     def _tidy(self, name):
         frames = []
         for status in [ALL_MEMBERS] + list(self._status_arrays):
@@ -238,43 +248,86 @@ def _result_arrays(source):
     return {name: _copy(getattr(source, name)) for name, _, _ in RESULT_ARRAYS}
 
 
-def _present_value_rows(groups, names):
+# present_values.csv's figures: column and field of TalvekPresentValues
+PRESENT_VALUE_COLUMNS = [("pvfb", "benefits"), ("pv_contributions", "contributions"), ("dbo", "obligation"),
+                         ("service_cost", "service_cost"), ("pvfb_duration", "benefits_duration"),
+                         ("contributions_duration", "contributions_duration"),
+                         ("dbo_duration", "obligation_duration")]
+# sensitivities.csv's figures, in its order; a change in per cent follows each
+SENSITIVITY_COLUMNS = [("pvfb", "benefits"), ("dbo", "obligation"), ("service_cost", "service_cost"),
+                       ("pv_contributions", "contributions"), ("duration", "benefits_duration")]
+# per_member.csv's figures: column and field of TalvekMemberValues
+PER_MEMBER_COLUMNS = [("pvfb", "benefits"), ("pv_contributions", "contributions"), ("dbo", "obligation"),
+                      ("service_cost", "service_cost"), ("duration", "duration")]
+
+
+def _present_value_frame(groups, names):
     cashflow_names = result_columns(_engine.BENEFIT_CASHFLOWS, _engine.CASHFLOW_BLOCKS)
     rows = []
     for name, values in zip(names, groups):
-        row = {"status": name}
-        for field in _engine.PRESENT_VALUE_FIELDS:
-            row[field] = getattr(values, field)
+        row = {"group": name}
+        for column, field in PRESENT_VALUE_COLUMNS:
+            row[column] = getattr(values, field)
         for block, column in enumerate(cashflow_names, start=1):
-            row[column] = values.cashflows[block]
+            row["pv_" + column] = values.cashflows[block]
         rows.append(row)
-    return rows
+    return pd.DataFrame(rows)
 
 
-def _per_member_frame(valuation):
+def _member_status_name(status, names):
+    # a status outside 1..5 is shown as its number, as the file shows it
+    return names[status] if 1 <= status <= _engine.MEMBER_STATUSES else str(status)
+
+
+def _per_member_frame(valuation, names):
     rows = valuation.members
-    columns = {name: [] for name in ("line", "member_number", "status", "age", "sex", "benefits",
-                                     "contributions", "obligation", "service_cost", "duration")}
+    columns = {name: [] for name in ["line", "member_number", "status", "sex", "age"]
+               + [c for c, _ in PER_MEMBER_COLUMNS]}
     for i in range(valuation.member_count):
         member = rows[i]
         columns["line"].append(member.line)
         columns["member_number"].append(text(member.member_number))
-        columns["status"].append(member.status)
-        columns["age"].append(member.age)
+        columns["status"].append(_member_status_name(member.status, names))
         columns["sex"].append(text(member.sex))
-        for name in ("benefits", "contributions", "obligation", "service_cost", "duration"):
-            columns[name].append(getattr(member, name))
+        columns["age"].append(member.age)
+        for column, field in PER_MEMBER_COLUMNS:
+            columns[column].append(getattr(member, field))
     return pd.DataFrame(columns)
 
 
+def change_in_per_cent(value, base):
+    """100 (value / base - 1): the change from the base; NaN where the base is
+    0 (a group without the figure, e.g. the service cost of pensioners)."""
+    return 100.0 * (value / base - 1.0) if base != 0.0 else math.nan
+
+
 def _sensitivity_frame(valuation, names):
+    """The base, then each sensitivity, a row per group each."""
     rows = []
-    for i in range(valuation.sensitivity_count):
-        result = valuation.sensitivities[i]
-        kind = _engine.SENSITIVITY_KINDS.get(result.sensitivity.kind, str(result.sensitivity.kind))
-        for row in _present_value_rows(result.present_values, names):
-            rows.append({"sensitivity": kind, "size": result.sensitivity.size, **row})
+    for s in range(-1, valuation.sensitivity_count):
+        for group, name in enumerate(names):
+            base = valuation.present_values[group]
+            if s < 0:
+                values, kind, size = base, "base", 0.0
+            else:
+                result = valuation.sensitivities[s]
+                values = result.present_values[group]
+                kind = _engine.SENSITIVITY_KINDS.get(result.sensitivity.kind, "unknown")
+                size = result.sensitivity.size
+            row = {"sensitivity": kind, "size": size, "group": name}
+            for column, field in SENSITIVITY_COLUMNS:
+                row[column] = getattr(values, field)
+            for column, field in SENSITIVITY_COLUMNS:
+                row[column + "_change_pct"] = change_in_per_cent(getattr(values, field), getattr(base, field))
+            rows.append(row)
     return pd.DataFrame(rows)
+
+
+def _discount_factor_frame(valuation):
+    mid_year = _copy(valuation.mid_year_factors)
+    mid_year[0] = math.nan  # no flow falls in year 0: it has no mid-year factor
+    return pd.DataFrame({"year": np.arange(_engine.CURVE_SIZE), "discount_factor": _copy(valuation.discount_factors),
+                         "mid_year_discount_factor": mid_year})
 
 
 def _read_data_summary(directory):
@@ -285,9 +338,23 @@ def _read_data_summary(directory):
         return stream.read()
 
 
-def _basis_sensitivities(basis):
-    """The sensitivities the basis names ([sensitivities]), as the engine takes them."""
-    return list(getattr(basis, "sensitivities", []))
+def _chosen_sensitivities(basis, sensitivities):
+    """(kind, size) pairs for the engine: the basis's set ([sensitivities],
+    or the default set) for True, none for False, or those given as (name,
+    size) pairs, the names those of the result files."""
+    if sensitivities is True:
+        return list(basis.sensitivities)
+    if not sensitivities:
+        return []
+    kinds = {name: kind for kind, name in _engine.SENSITIVITY_KINDS.items()}
+    chosen = []
+    for name, size in sensitivities:
+        if name not in kinds:
+            raise ValueError(f"unknown sensitivity {name!r}: one of {', '.join(kinds)}")
+        chosen.append((kinds[name], float(size)))
+    if len(chosen) > _engine.MAX_SENSITIVITIES:
+        raise ValueError(f"at most {_engine.MAX_SENSITIVITIES} sensitivities in one valuation")
+    return chosen
 
 
 def value(basis, members, jobs=None, per_member=False, sensitivities=False, scenarios=None, progress=True,
@@ -298,8 +365,9 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
     basis: a path of a basis file or a Basis from read_basis. members: a path
     of a member file, or a pandas DataFrame with the member columns named as
     the basis names the fields. jobs: threads (None: one per core).
-    per_member: one row of present values per member. sensitivities: also
-    value the basis's sensitivities. progress: a progress bar on standard
+    per_member: one row of present values per member. sensitivities: True
+    values the basis's set of sensitivities too, a list of (name, size)
+    pairs those ("discount_rate", 0.005), ("mortality", 0.9). progress: a progress bar on standard
     error when it is a terminal. accept_as_read: value lines the member
     check finds misreadable as the engine reads them (talvek run
     --accept-as-read) instead of refusing the file.
@@ -352,7 +420,7 @@ def _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_
 
 def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities, progress, started,
          accept_as_read):
-    chosen = _basis_sensitivities(basis) if sensitivities else []
+    chosen = _chosen_sensitivities(basis, sensitivities)
     sensitivity_array = (_engine.Sensitivity * max(1, len(chosen)))()
     for i, (kind, size) in enumerate(chosen):
         sensitivity_array[i].kind = kind
@@ -438,15 +506,12 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
     if status not in (_engine.OK, _engine.STOPPED):
         raise EngineError(status, text(results.message) or text(lib.status_message(status)))
     try:
-        names = [ALL_MEMBERS] + status_names()
-        present_values = pd.DataFrame(_present_value_rows(valuation.present_values, names))
-        member_frame = _per_member_frame(valuation) if per_member else None
+        names = group_names()
+        present_values = _present_value_frame(valuation.present_values, names)
+        member_frame = _per_member_frame(valuation, names) if per_member else None
         sensitivity_frame = _sensitivity_frame(valuation, names) if chosen else None
         status_arrays = {name: _result_arrays(valuation.by_status[s]) for s, name in enumerate(names) if s > 0}
-        discount_factors = pd.DataFrame({
-            "year": np.arange(_engine.CURVE_SIZE),
-            "discount_factor": _copy(valuation.discount_factors),
-            "mid_year_factor": _copy(valuation.mid_year_factors)})
+        discount_factors = _discount_factor_frame(valuation)
     finally:
         lib.release_valuation(ctypes.byref(valuation))
     lib.basis_write_member_data_files(basis._handle, scratch.encode())

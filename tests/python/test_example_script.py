@@ -15,7 +15,7 @@ def test_example_script_prints_present_values_and_draws_two_charts(tmp_path):
                                 str(tmp_path)], capture_output=True, text=True, env=module_environment())
     assert completed.returncode == 0, completed.stderr
     assert "Valuation 2024: 3,000 members" in completed.stdout
-    for status in ("all", "in_service", "pensioner", "disabled", "deferred", "surviving_spouse"):
+    for status in ("total", "in_service", "pensioners", "disabled", "deferred", "spouses"):
         assert any(line.startswith(status + " ") for line in completed.stdout.splitlines()), status
     for chart in ("value_example_cashflows.png", "value_example_headcounts.png"):
         pixels = matplotlib.image.imread(str(tmp_path / chart))

@@ -59,7 +59,7 @@ def test_any_number_of_jobs_gives_the_same_bytes(generated_members):
     two = talvek.value(EXAMPLE_BASIS, generated_members, jobs=2, progress=False)
     for name in CSV_FILES:
         assert one.array(name).tobytes() == two.array(name).tobytes(), name
-    numbers = [c for c in one.present_values.columns if c != "status"]
+    numbers = [c for c in one.present_values.columns if c != "group"]
     assert (one.present_values[numbers].to_numpy().tobytes() == two.present_values[numbers].to_numpy().tobytes())
 
 
@@ -97,17 +97,17 @@ def test_a_data_frame_without_status_is_refused():
 def test_tidy_frames_hold_the_wide_arrays():
     result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
     wide = result.benefit_cashflows_wide()
-    tidy = result.cashflows[result.cashflows["status"] == "all"]
+    tidy = result.cashflows[result.cashflows["status"] == "total"]
     assert list(tidy.columns) == ["year", "status", "column", "value"]
     assert len(tidy) == wide.size
     back = tidy.pivot(index="year", columns="column", values="value")[wide.columns]
     assert_same_bits(back, wide, "tidy cash flows")
     for tidy_frame, wide_frame in ((result.counts, result.member_counts_wide()),
                                    (result.decrements, result.decrement_counts_wide())):
-        all_rows = tidy_frame[tidy_frame["status"] == "all"]
+        all_rows = tidy_frame[tidy_frame["status"] == "total"]
         assert len(all_rows) == wide_frame.size
-        assert set(tidy_frame["status"]) == {"all", "in_service", "pensioner", "disabled", "deferred",
-                                             "surviving_spouse"}
+        assert set(tidy_frame["status"]) == {"total", "in_service", "pensioners", "disabled", "deferred",
+                                             "spouses"}
 
 
 def test_run_record_names_the_inputs_and_their_hashes(example_run):
