@@ -192,7 +192,7 @@ def test_page_renders_in_chromium_with_every_chart(example_page, tmp_path):
     probe = tmp_path / "probe.html"
     probe.write_text(open(example_page, encoding="utf-8").read().replace("</body>", CHECK_SCRIPT + "</body>"),
                      encoding="utf-8")
-    dumped = run_chromium("--virtual-time-budget=5000", "--dump-dom", probe.as_uri())
+    dumped = run_chromium("--virtual-time-budget=2000", "--dump-dom", probe.as_uri())
     assert dumped.returncode == 0, dumped.stderr[-2000:]
     sizes = re.search(r'data-image-sizes="([^"]*)"', dumped.stdout)
     assert sizes, dumped.stdout[:500]
