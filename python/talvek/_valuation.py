@@ -90,14 +90,19 @@ def write_member_file(frame, basis, path):
     if delimiter is None:
         raise MemberDataError("the basis's delimiter cannot be written")
     placed = {}
-    next_column = max([c for c, _ in basis.member_columns.values()] + [0]) + 1
     headers = {}
     for field, (column, header) in basis.member_columns.items():
+        if column > 0:
+            placed[column] = field
+            headers[column] = header or field
+    free = 1
+    for field, (column, header) in basis.member_columns.items():
         if column == 0:
-            # named by its header text only: it goes after the numbered columns
-            column, next_column = next_column, next_column + 1
-        placed[column] = field
-        headers[column] = header or field
+            # named by its header text only: the first column no field holds
+            while free in placed:
+                free += 1
+            placed[free] = field
+            headers[free] = header
     width = max(placed) if placed else 0
     if "status" not in frame.columns:
         raise MemberDataError("the member DataFrame has no column 'status'")

@@ -128,3 +128,52 @@ def test_data_summary_is_the_commands(example_run):
     result = talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
     with open(os.path.join(example_run, "data_summary.csv"), encoding="utf-8") as stream:
         assert result.data_summary == stream.read()
+
+
+SPREADSHEET_MEMBER_FILE = """[member_file]
+delimiter = "semicolon"
+layout = "spreadsheet"
+header = true
+decimal_separator = "comma"
+
+[member_file.columns]
+member_number = "Personnel no."
+status = "Status"
+age = "Age"
+sex = "Sex"
+annual_salary = 9
+service_with_guarantee = "Weeks guaranteed"
+service_without_guarantee = "Weeks"
+current_pension = "Pension"
+marital_status = "Married"
+spouse_age = "Spouse age"
+years_retired = "Years retired"
+bridge_pension = "Bridge"
+guaranteed_fraction = "Guaranteed part"
+average_salary = "Average salary"
+
+"""
+
+
+def test_a_data_frame_is_written_in_the_layout_the_basis_describes(tmp_path):
+    # a spreadsheet's file with a header row, columns by name and by number, the
+    # decimal comma: the command converts it back, so the valuation reads the
+    # same numbers as from the example's own layout
+    text = open(EXAMPLE_BASIS, encoding="utf-8").read()
+    start, end = text.index("[member_file]"), text.index("[member_file.status_codes]")
+    basis_path = tmp_path / "spreadsheet.toml"
+    basis_path.write_text(text[:start] + SPREADSHEET_MEMBER_FILE + text[end:], encoding="utf-8")
+    basis = talvek.read_basis(str(basis_path))
+    assert basis.header_row and basis.spreadsheet_layout and basis.decimal_separator == ","
+    frame = example_frame(float_precision="round_trip")
+    written = tmp_path / "members.csv"
+    talvek.write_member_file(frame, basis, str(written))
+    lines = written.read_text().splitlines()
+    header = lines[0].split(";")
+    # the numbered column where the basis puts it, the named ones in the others
+    assert header[8] == "annual_salary" and header[0] == "Personnel no." and header[13] == "Average salary"
+    assert "12883,15" in lines[2] and "0,93" in lines[2]
+    in_spreadsheet = talvek.value(basis, frame, progress=False)
+    in_library_layout = talvek.value(EXAMPLE_BASIS, frame, progress=False)
+    for name in CSV_FILES:
+        assert in_spreadsheet.array(name).tobytes() == in_library_layout.array(name).tobytes(), name
