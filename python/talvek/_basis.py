@@ -2,6 +2,7 @@
 
 import ctypes
 import os
+import threading
 
 import numpy as np
 
@@ -30,6 +31,8 @@ class Basis:
     def __init__(self, path, handle):
         self.path = os.path.abspath(path)
         self._handle = handle
+        # the checked member file lives in the handle during a run: one run at a time per basis
+        self._run_lock = threading.Lock()
         lib = libraries()
         assumptions = _engine.Assumptions()
         lib.basis_assumptions(handle, ctypes.byref(assumptions))

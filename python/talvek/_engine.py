@@ -190,32 +190,30 @@ class LibraryNotFound(RuntimeError):
     """libtalvek.so or libtalvek_basis.so is not where the module looks."""
 
 
-def _library_paths():
+def _find_libraries():
     """The two libraries: $TALVEK_LIBRARY_DIR, else the build that copied
     this module, else a build folder of the source tree (build/*/)."""
     directory = os.environ.get("TALVEK_LIBRARY_DIR")
     if directory:
-        return (os.path.join(directory, "libtalvek.so"),
-                os.path.join(directory, "host", "libtalvek_basis.so")
-                if not os.path.exists(os.path.join(directory, "libtalvek_basis.so"))
-                else os.path.join(directory, "libtalvek_basis.so"))
+        # a build folder (libtalvek.so at its top, libtalvek_basis.so in host/) or one folder with both
+        basis = os.path.join(directory, "libtalvek_basis.so")
+        if not os.path.exists(basis):
+            basis = os.path.join(directory, "host", "libtalvek_basis.so")
+        return os.path.join(directory, "libtalvek.so"), basis
     try:
         from . import _library_paths as built
         return built.ENGINE_LIBRARY, built.BASIS_LIBRARY
     except ImportError:
         pass
-    # the module run from the source tree: the newest build beside it
+    # the module run from the source tree: a build of that tree
     source_root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     builds = os.path.join(source_root, "build")
-    candidates = []
-    if os.path.isdir(builds):
-        for name in ("release", "dev", "sanitize"):
-            engine = os.path.join(builds, name, "libtalvek.so")
-            basis = os.path.join(builds, name, "host", "libtalvek_basis.so")
-            if os.path.exists(engine) and os.path.exists(basis) and name != "sanitize":
-                candidates.append((engine, basis))
-    if candidates:
-        return candidates[0]
+    # (not the sanitizer build: its libraries need their runtime preloaded)
+    for name in ("release", "dev"):
+        engine = os.path.join(builds, name, "libtalvek.so")
+        basis = os.path.join(builds, name, "host", "libtalvek_basis.so")
+        if os.path.exists(engine) and os.path.exists(basis):
+            return engine, basis
     raise LibraryNotFound("libtalvek.so and libtalvek_basis.so were not found: build the project "
                           "(cmake --build build/release) and use PYTHONPATH=build/release/python, "
                           "or set TALVEK_LIBRARY_DIR to the build folder")
@@ -230,7 +228,7 @@ def _declare(library, name, result, arguments):
 
 class _Libraries:
     def __init__(self):
-        engine_path, basis_path = _library_paths()
+        engine_path, basis_path = _find_libraries()
         for path in (engine_path, basis_path):
             if not os.path.exists(path):
                 raise LibraryNotFound(f"{path}: no such library; build the project first")

@@ -397,8 +397,9 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
         else:
             member_path = os.fspath(members)
             shown_members = os.path.abspath(member_path)
-        return _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities,
-                    progress, started, accept_as_read)
+        with basis._run_lock:
+            return _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities,
+                        progress, started, accept_as_read)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 

@@ -134,3 +134,16 @@ def test_the_module_is_found_from_the_build(tmp_path):
     assert completed.returncode == 0, completed.stderr
     assert re.fullmatch(r"\d+\.\d+\.\d+\n", completed.stdout)
     assert os.path.exists(os.path.join(os.path.dirname(talvek.__file__), "_library_paths.py"))
+
+
+def test_the_module_finds_the_libraries_from_the_source_tree_or_a_named_folder(tmp_path):
+    from conftest import BUILD_DIR, SOURCE_DIR
+    program = "import talvek, talvek._engine as e; talvek.version(); print(e.libraries().engine_path)"
+    environment = dict(os.environ, PYTHONPATH=os.path.join(SOURCE_DIR, "python"), TALVEK_LIBRARY_DIR=BUILD_DIR)
+    named = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, env=environment)
+    assert named.returncode == 0, named.stderr
+    assert named.stdout.strip() == os.path.join(BUILD_DIR, "libtalvek.so")
+    environment["TALVEK_LIBRARY_DIR"] = str(tmp_path)  # a folder without them
+    missing = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, env=environment)
+    assert missing.returncode != 0
+    assert "no such library; build the project first" in missing.stderr
