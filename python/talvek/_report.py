@@ -212,9 +212,9 @@ def _data_summary_section(result, currency):
         rows.append([STATUS_LABELS.get(row["status"], row["status"]), row["code"], f"{int(row['members']):,}",
                      f"{int(row['male']):,}", f"{int(row['female']):,}", f"{float(row['average_age']):.1f}",
                      amount(float(row["total_salary"]), currency), amount(float(row["total_pension"]), currency),
-                     f"{float(row['total_service_weeks']) / 52:,.0f}"])
+                     f"{float(row['total_service_weeks']):,.0f}"])
     header = ["Status", "Code", "Members", "Men", "Women", "Average age", "Salaries per year",
-              "Pensions per year", "Service (years)"]
+              "Pensions per year", "Service (weeks)"]
     return "<h2>Data summary</h2>\n" + _table(header, rows, numeric_from=2, total_rows=(len(rows) - 1,))
 
 
