@@ -61,9 +61,31 @@ MemberRecord benchMember(int status, int i) {
     return member;
 }
 
-void valueBatch(benchmark::State &state, int status) {
+// What a valuation adds into beside the totals: the arrays of the status,
+// the two limited attributions' cash flows, and with rows the member's sums.
+struct BenchSinks {
+    std::vector<double> counts = std::vector<double>(TALVEK_MEMBER_COUNTS_SIZE);
+    std::vector<double> events = std::vector<double>(TALVEK_DECREMENT_COUNTS_SIZE);
+    std::vector<double> flows = std::vector<double>(3 * TALVEK_BENEFIT_CASHFLOWS_SIZE);
+    std::vector<double> factors = std::vector<double>(TALVEK_YEAR_SLOTS, 0.97);
+    MemberSums member{};
+    ValuationSinks sinks{};
+
+    explicit BenchSinks(bool perMember) {
+        sinks = ValuationSinks{counts.data(), events.data(), flows.data(),
+                               flows.data() + TALVEK_BENEFIT_CASHFLOWS_SIZE,
+                               flows.data() + 2 * TALVEK_BENEFIT_CASHFLOWS_SIZE,
+                               perMember ? &member : nullptr, factors.data(), factors.data()};
+    }
+};
+
+enum class Figures { arrays, presentValues, perMember };
+
+void valueBatch(benchmark::State &state, int status, Figures figures = Figures::arrays) {
     BenchPlan plan;
-    const ValuationContext context = valuationContext(plan.basis.get(), &plan.host);
+    ValuationContext context = valuationContext(plan.basis.get(), &plan.host);
+    BenchSinks sinks(figures == Figures::perMember);
+    if (figures != Figures::arrays) context.sinks = &sinks.sinks;
     std::vector<MemberRecord> members;
     for (int i = 0; i < kMembersPerBatch; ++i) members.push_back(benchMember(status, i));
     void (*value)(const ValuationContext &, const MemberRecord &) =
@@ -80,11 +102,18 @@ void valueBatch(benchmark::State &state, int status) {
 }
 
 void InService(benchmark::State &state) { valueBatch(state, 1); }
+// the three attributions of service side by side, and with the member's own sums
+void InServiceWithPresentValues(benchmark::State &state) { valueBatch(state, 1, Figures::presentValues); }
+void InServicePerMember(benchmark::State &state) { valueBatch(state, 1, Figures::perMember); }
+void PensionersWithPresentValues(benchmark::State &state) { valueBatch(state, 2, Figures::presentValues); }
 void Pensioners(benchmark::State &state) { valueBatch(state, 2); }
 void DisabilityPensioners(benchmark::State &state) { valueBatch(state, 3); }
 void DeferredMembers(benchmark::State &state) { valueBatch(state, 4); }
 void SurvivingSpouses(benchmark::State &state) { valueBatch(state, 5); }
 BENCHMARK(InService)->Unit(benchmark::kMillisecond);
+BENCHMARK(InServiceWithPresentValues)->Unit(benchmark::kMillisecond);
+BENCHMARK(InServicePerMember)->Unit(benchmark::kMillisecond);
+BENCHMARK(PensionersWithPresentValues)->Unit(benchmark::kMillisecond);
 BENCHMARK(Pensioners)->Unit(benchmark::kMillisecond);
 BENCHMARK(DisabilityPensioners)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeferredMembers)->Unit(benchmark::kMillisecond);

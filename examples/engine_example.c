@@ -97,12 +97,16 @@ int main(int argc, char **argv) {
     a->yearly_rates = yearly;
 
     signal(SIGINT, on_interrupt);
-    TalvekResults *results = malloc(sizeof *results); /* about 51 KB: not on the stack */
-    if (results == NULL) return 1;
-    const int32_t status = talvek_run(&def, results);
+    /* the run with its present values: about 51 KB and 540 KB, not on the stack */
+    TalvekResults *results = malloc(sizeof *results);
+    TalvekValuation *valuation = malloc(sizeof *valuation);
+    if (results == NULL || valuation == NULL) return 1;
+    const int32_t status = talvek_value(&def, results, valuation);
     fprintf(stderr, "\n");
     if (status != TALVEK_OK && status != TALVEK_STOPPED) {
         fprintf(stderr, "%s: %s\n", talvek_status_message(status), results->message);
+        talvek_release_valuation(valuation);
+        free(valuation);
         free(results);
         return 1;
     }
@@ -115,6 +119,11 @@ int main(int argc, char **argv) {
                results->benefit_cashflows[TALVEK_ELEMENT(TALVEK_CASHFLOWS_SERVICE_PENSION_MALE, year)] +
                    results->benefit_cashflows[TALVEK_ELEMENT(TALVEK_CASHFLOWS_SERVICE_PENSION_FEMALE, year)]);
     }
+    const TalvekPresentValues *all = &valuation->present_values[0];
+    printf("benefits %.0f, obligation %.0f, service cost %.0f, duration %.1f years\n", all->benefits,
+           all->obligation, all->service_cost, all->benefits_duration);
+    talvek_release_valuation(valuation);
+    free(valuation);
     free(results);
     return status == TALVEK_OK ? 0 : 130;
 }
