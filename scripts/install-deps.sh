@@ -10,6 +10,8 @@ if [ "${1:-}" = "--run" ]; then
   shift
 else
   packages+=(binutils libgtest-dev libbenchmark-dev nlohmann-json3-dev)
+  # the Python module's tests and its report checked in a browser
+  packages+=(python3 python3-numpy python3-pandas python3-matplotlib python3-pytest chromium)
 fi
 packages+=("$@")
 missing=()

@@ -1,0 +1,155 @@
+// libtalvek_basis.so: the talvek command's basis reader and member file
+// check behind a C interface (basis_library.h), so that other languages read
+// a basis with the same checks and messages as `talvek run`.
+#include "basis_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "basis_file.h"
+#include "check_report.h"
+#include "host_arrays.h"
+#include "member_input.h"
+#include "result_files.h"
+
+struct TalvekBasisFile {
+    PlanBasis basis;
+    bool ok = false;
+    HostArraySet arrays;
+    MemberInput input;
+    bool membersPrepared = false;
+    std::string message;
+};
+
+namespace {
+
+// Text written by a function that prints to a FILE *, caught in memory.
+struct CaughtText {
+    char *buffer = nullptr;
+    size_t size = 0;
+    std::FILE *stream = nullptr;
+};
+
+bool startCatching(CaughtText &caught) {
+    caught.stream = open_memstream(&caught.buffer, &caught.size);
+    return caught.stream != nullptr;
+}
+
+std::string endCatching(CaughtText &caught) {
+    std::fclose(caught.stream);
+    std::string text(caught.buffer == nullptr ? "" : caught.buffer, caught.size);
+    std::free(caught.buffer);
+    return text;
+}
+
+// The refusal of a member file with errors, as prepareMemberInput prints it.
+std::string refusalText(const MemberCheck &check, const std::string &shownName, bool acceptAsRead) {
+    CaughtText caught;
+    if (!startCatching(caught)) return shownName + ": the member file has errors";
+    const int64_t errors = printFindings(caught.stream, check, shownName, false, kListedFindings);
+    const bool refused = !acceptAsRead || check.hasUnacceptableErrors;
+    std::fprintf(caught.stream, "talvek: %s: %lld error%s in %lld line%s%s\n", shownName.c_str(),
+                 static_cast<long long>(errors), errors == 1 ? "" : "s",
+                 static_cast<long long>(check.summary.linesWithErrors),
+                 check.summary.linesWithErrors == 1 ? "" : "s",
+                 refused ? "; nothing was run" : ", valued as the library reads them (--accept-as-read)");
+    return endCatching(caught);
+}
+
+const char *nameOrEmpty(const char *const *names, int count, int32_t index) {
+    return index >= 1 && index <= count ? names[index] : "";
+}
+
+} // namespace
+
+extern "C" {
+
+TalvekBasisFile *talvek_basis_read(const char *path) {
+    TalvekBasisFile *file = new (std::nothrow) TalvekBasisFile;
+    if (file == nullptr) return nullptr;
+    std::vector<std::string> problems;
+    file->ok = readBasisFile(path, path, file->basis, problems);
+    for (const std::string &problem : problems) file->message += problem + "\n";
+    if (file->ok) fillHostArrays(file->basis, file->arrays);
+    return file;
+}
+
+int32_t talvek_basis_ok(const TalvekBasisFile *file) { return file != nullptr && file->ok ? 1 : 0; }
+
+const char *talvek_basis_message(const TalvekBasisFile *file) {
+    return file == nullptr ? "" : file->message.c_str();
+}
+
+void talvek_basis_assumptions(TalvekBasisFile *file, TalvekAssumptions *assumptions) {
+    // a refused basis has no arrays worth handing on
+    if (file == nullptr || !file->ok) return;
+    *assumptions = engineAssumptions(file->arrays);
+}
+
+int32_t talvek_basis_delimiter_code(const TalvekBasisFile *file) { return file->basis.delimiterCode; }
+int32_t talvek_basis_spreadsheet_layout(const TalvekBasisFile *file) { return file->basis.spreadsheetLayout; }
+int32_t talvek_basis_header_row(const TalvekBasisFile *file) { return file->basis.headerRow; }
+char talvek_basis_decimal_separator(const TalvekBasisFile *file) { return file->basis.decimalSeparator; }
+
+int32_t talvek_basis_field_column(const TalvekBasisFile *file, int32_t field) {
+    return field >= 1 && field <= kMemberFields ? file->basis.fieldColumn[field] : 0;
+}
+
+const char *talvek_basis_field_header(const TalvekBasisFile *file, int32_t field) {
+    return field >= 1 && field <= kMemberFields ? file->basis.fieldHeader[field].c_str() : "";
+}
+
+const char *talvek_basis_field_name(int32_t field) { return nameOrEmpty(kMemberFieldNames, kMemberFields, field); }
+const char *talvek_basis_status_name(int32_t status) { return nameOrEmpty(kStatusNames, kStatuses, status); }
+
+const char *talvek_basis_result_column(int32_t array, int32_t block) {
+    switch (array) {
+    case 0: return nameOrEmpty(kMemberCountColumns, kMemberBlocks, block);
+    case 1: return nameOrEmpty(kDecrementCountColumns, kDecrementBlocks, block);
+    case 2: return nameOrEmpty(kCashflowColumns, kCashflowBlocks, block);
+    default: return "";
+    }
+}
+
+int32_t talvek_basis_prepare_members(TalvekBasisFile *file, const char *memberPath, int32_t acceptAsRead,
+                                     int32_t jobs, TalvekRunDef *def) {
+    file->message.clear();
+    file->membersPrepared = false;
+    file->input = MemberInput{};
+    if (!file->ok) {
+        file->message = "the basis was refused; nothing was run\n";
+        return 2;
+    }
+    // the column map of an earlier member file must not stay behind
+    fillHostArrays(file->basis, file->arrays);
+    std::string problem;
+    if (!readWholeFile(memberPath, file->input.fileBytes, problem)) {
+        file->message = std::string("talvek: ") + memberPath + ": cannot read the member file (" + problem +
+                        "); nothing was run\n";
+        return 1;
+    }
+    MemberCheck &check = file->input.check;
+    checkMemberBytes(file->basis, file->input.fileBytes.data(), static_cast<int64_t>(file->input.fileBytes.size()),
+                     check, checkThreads(jobs));
+    if (check.hasErrors) {
+        file->message = refusalText(check, memberPath, acceptAsRead != 0);
+        if (acceptAsRead == 0 || check.hasUnacceptableErrors) return 2;
+    }
+    useCheckedMembers(file->input, *def, file->arrays);
+    def->assumptions = engineAssumptions(file->arrays);
+    file->membersPrepared = true;
+    return 0;
+}
+
+int32_t talvek_basis_write_member_data_files(const TalvekBasisFile *file, const char *directory) {
+    if (!file->membersPrepared) return 0;
+    return writeMemberDataFiles(directory, file->input, file->basis) ? 1 : 0;
+}
+
+void talvek_basis_free(TalvekBasisFile *file) { delete file; }
+
+} // extern "C"

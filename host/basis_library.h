@@ -1,0 +1,83 @@
+/* libtalvek_basis.so: the basis file and member file reading of the talvek
+ * command for programs in other languages (the Python module talvek loads it
+ * with ctypes). The same reader, the same checks and the same messages as
+ * `talvek run`: nothing here parses a file itself.
+ *
+ *     TalvekBasisFile *basis = talvek_basis_read("basis.toml");
+ *     if (!talvek_basis_ok(basis)) puts(talvek_basis_message(basis));
+ *     TalvekRunDef def = talvek_default_run_def();
+ *     talvek_basis_assumptions(basis, &def.assumptions);
+ *     talvek_basis_prepare_members(basis, "members.txt", 0, 0, &def);
+ *     ... talvek_run(&def, results) ...
+ *     talvek_basis_free(basis);
+ *
+ * Plain C; every text handed back belongs to the basis and lives until
+ * talvek_basis_free or the next call on the same basis that sets it. */
+#ifndef TALVEK_BASIS_LIBRARY_H
+#define TALVEK_BASIS_LIBRARY_H
+
+#include <stdint.h>
+
+#include "talvek/engine.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct TalvekBasisFile TalvekBasisFile;
+
+/* Reads and checks the basis file at path (shown in messages as given).
+ * Null only when there is no memory; otherwise ask talvek_basis_ok. */
+TALVEK_API TalvekBasisFile *talvek_basis_read(const char *path);
+
+/* 1 when the basis is usable, 0 when it was refused. */
+TALVEK_API int32_t talvek_basis_ok(const TalvekBasisFile *basis);
+
+/* The last message: the problems of a refused basis one a line, as `talvek
+ * run` prints them, or the findings of a refused member file; "" when none. */
+TALVEK_API const char *talvek_basis_message(const TalvekBasisFile *basis);
+
+/* The basis's assumption arrays as the engine takes them; the pointers live
+ * as long as the basis. Nothing is filled for a refused basis. */
+TALVEK_API void talvek_basis_assumptions(TalvekBasisFile *basis, TalvekAssumptions *assumptions);
+
+/* How the member file is written: delimiter code, 1 for the spreadsheet
+ * layout, 1 for a header row, the decimal separator, and per field code
+ * 1..14 the column (0: named by header text or not in the file) and the
+ * header text (""). */
+TALVEK_API int32_t talvek_basis_delimiter_code(const TalvekBasisFile *basis);
+TALVEK_API int32_t talvek_basis_spreadsheet_layout(const TalvekBasisFile *basis);
+TALVEK_API int32_t talvek_basis_header_row(const TalvekBasisFile *basis);
+TALVEK_API char talvek_basis_decimal_separator(const TalvekBasisFile *basis);
+TALVEK_API int32_t talvek_basis_field_column(const TalvekBasisFile *basis, int32_t field);
+TALVEK_API const char *talvek_basis_field_header(const TalvekBasisFile *basis, int32_t field);
+
+/* The names the basis file and the result files use: a member field's
+ * (field 1..14), a status's (1..5), a result column's (array 0 member
+ * counts, 1 decrement counts, 2 benefit cash flows; block from 1). "" when
+ * out of range. */
+TALVEK_API const char *talvek_basis_field_name(int32_t field);
+TALVEK_API const char *talvek_basis_status_name(int32_t status);
+TALVEK_API const char *talvek_basis_result_column(int32_t array, int32_t block);
+
+/* Reads and checks the member file as `talvek run` does before it values
+ * (on `jobs` threads, 0 one per core). Returns 0 when the run can go on, and
+ * then points def at the checked bytes and the basis's column map at the
+ * columns the engine reads them in (the bytes live as long as the basis, until
+ * the next call); 1 when the file cannot be read; 2 when it has errors that
+ * are refused (accept_as_read 0, or errors even it cannot value). The
+ * message holds the findings as `talvek run` prints them. */
+TALVEK_API int32_t talvek_basis_prepare_members(TalvekBasisFile *basis, const char *member_path,
+                                                int32_t accept_as_read, int32_t jobs, TalvekRunDef *def);
+
+/* data_summary.csv and data_check.csv of the last prepared member file into
+ * the folder; 1 when both were written whole, else 0. */
+TALVEK_API int32_t talvek_basis_write_member_data_files(const TalvekBasisFile *basis, const char *directory);
+
+TALVEK_API void talvek_basis_free(TalvekBasisFile *basis);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
