@@ -15,6 +15,8 @@
 #include "host_arrays.h"
 #include "member_input.h"
 #include "result_files.h"
+#include "valuation_basis.h"
+#include "valuation_files.h"
 
 struct TalvekBasisFile {
     PlanBasis basis;
@@ -113,6 +115,32 @@ const char *talvek_basis_result_column(int32_t array, int32_t block) {
     case 2: return nameOrEmpty(kCashflowColumns, kCashflowBlocks, block);
     default: return "";
     }
+}
+
+const char *talvek_basis_group_name(int32_t group) {
+    return group >= 0 && group < kGroups ? kGroupNames[group] : "";
+}
+
+const char *talvek_basis_sensitivity_name(int32_t kind) {
+    return kind >= 1 && kind <= kSensitivityKinds ? sensitivityName(static_cast<SensitivityKind>(kind)) : "";
+}
+
+int32_t talvek_basis_discount_curve(const TalvekBasisFile *file, double *curve) {
+    const ValuationBasis &valuation = file->basis.valuation;
+    if (valuation.curveForm == CurveForm::BasisRates) return TALVEK_CURVE_BASIS;
+    curve[0] = 0.0;
+    for (int t = 1; t <= kCurveYears; ++t) curve[t] = valuation.curve[t];
+    return valuation.curveForm == CurveForm::SpotRates ? TALVEK_CURVE_SPOT_RATES : TALVEK_CURVE_FORWARD_RATES;
+}
+
+int32_t talvek_basis_sensitivities(const TalvekBasisFile *file, TalvekSensitivity *out, int32_t room) {
+    const std::vector<Sensitivity> &set = file->basis.valuation.sensitivities;
+    for (size_t i = 0; i < set.size() && static_cast<int64_t>(i) < room; ++i) {
+        out[i].kind = static_cast<int32_t>(set[i].kind);
+        out[i].reserved = 0;
+        out[i].size = set[i].size;
+    }
+    return static_cast<int32_t>(set.size());
 }
 
 int32_t talvek_basis_prepare_members(TalvekBasisFile *file, const char *memberPath, int32_t acceptAsRead,

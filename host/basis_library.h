@@ -60,6 +60,23 @@ TALVEK_API const char *talvek_basis_field_name(int32_t field);
 TALVEK_API const char *talvek_basis_status_name(int32_t status);
 TALVEK_API const char *talvek_basis_result_column(int32_t array, int32_t block);
 
+/* The groups of the valuation's results as the result files name them:
+ * 0 every member ("total"), 1..5 the statuses; "" out of range. */
+TALVEK_API const char *talvek_basis_group_name(int32_t group);
+
+/* A sensitivity kind's name in [sensitivities] and in the result files
+ * ("discount_rate", "inflation", "salary_growth", "mortality"). */
+TALVEK_API const char *talvek_basis_sensitivity_name(int32_t kind);
+
+/* The discount curve of the present values: returns the TalvekCurveKind
+ * ([discount] of the basis, or the basis's two discount rates) and, for a
+ * yearly curve, fills curve[1..110] (TALVEK_CURVE_SIZE elements). */
+TALVEK_API int32_t talvek_basis_discount_curve(const TalvekBasisFile *basis, double *curve);
+
+/* The basis's set of sensitivities ([sensitivities], or the default set),
+ * at most `room` of them into out; returns how many there are. */
+TALVEK_API int32_t talvek_basis_sensitivities(const TalvekBasisFile *basis, TalvekSensitivity *out, int32_t room);
+
 /* Reads and checks the member file as `talvek run` does before it values
  * (on `jobs` threads, 0 one per core). Returns 0 when the run can go on, and
  * then points def at the checked bytes and the basis's column map at the

@@ -55,9 +55,17 @@ class Basis:
             header = text(lib.basis_field_header(handle, field))
             if column > 0 or header:
                 self.member_columns[text(lib.basis_field_name(field))] = (column, header)
-        # the valuation's part of the basis, until the basis library hands it on
-        self.sensitivities = []
-        self._discount_curve = None
+        # the valuation's part of the basis: the discount curve ([discount]) and
+        # the set of sensitivities ([sensitivities], or the default set)
+        curve = (ctypes.c_double * _engine.CURVE_SIZE)()
+        kind = lib.basis_discount_curve(handle, curve)
+        self.discount_curve_kind = _engine.CURVE_KINDS.get(kind, str(kind))
+        self.discount_curve = np.ctypeslib.as_array(curve).copy() if kind != 0 else None
+        self._discount_curve = (kind, ctypes.cast(curve, ctypes.POINTER(ctypes.c_double))) if kind != 0 else None
+        self._curve_storage = curve  # the engine reads it during a run
+        room = (_engine.Sensitivity * _engine.MAX_SENSITIVITIES)()
+        count = min(lib.basis_sensitivities(handle, room, _engine.MAX_SENSITIVITIES), _engine.MAX_SENSITIVITIES)
+        self.sensitivities = [(room[i].kind, room[i].size) for i in range(count)]
         # the basis names no currency unit yet; the report shows plain amounts then
         self.currency = ""
 
@@ -95,13 +103,17 @@ def status_names():
     return [text(lib.basis_status_name(s)) for s in range(1, _engine.MEMBER_STATUSES + 1)]
 
 
-# the groups of the results, as the result files name them: every member,
-# then statuses 1..5
-GROUP_NAMES = ["total", "in_service", "pensioners", "disabled", "deferred", "spouses"]
-
-
 def group_names():
-    return list(GROUP_NAMES)
+    """The groups of the results, as the result files name them: every
+    member ("total"), then statuses 1..5."""
+    lib = libraries()
+    return [text(lib.basis_group_name(g)) for g in range(_engine.MEMBER_STATUSES + 1)]
+
+
+def sensitivity_names():
+    """Sensitivity kind -> its name in [sensitivities] and the result files."""
+    lib = libraries()
+    return {kind: text(lib.basis_sensitivity_name(kind)) for kind in range(1, _engine.SENSITIVITY_KIND_COUNT + 1)}
 
 
 def result_columns(array, blocks):

@@ -31,8 +31,11 @@ STOPPED = 1
 # TalvekValuationOption
 VALUE_PER_MEMBER = 1
 
-# TalvekSensitivityKind, by the name the results use
-SENSITIVITY_KINDS = {1: "discount_rate", 2: "inflation", 3: "salary_growth", 4: "mortality"}
+# TalvekSensitivityKind 1..4 (their names: talvek_basis_sensitivity_name)
+SENSITIVITY_KIND_COUNT = 4
+
+# TalvekCurveKind, by the name the basis file and the run record use
+CURVE_KINDS = {0: "basis_rates", 1: "forward_rates", 2: "spot_rates"}
 
 # the basis library's result arrays (talvek_basis_result_column)
 MEMBER_COUNTS = 0
@@ -267,6 +270,12 @@ class _Libraries:
                                               [c_void_p, c_char_p, c_int32, c_int32, POINTER(RunDef)])
         self.basis_write_member_data_files = _declare(b, "talvek_basis_write_member_data_files", c_int32,
                                                       [c_void_p, c_char_p])
+        self.basis_group_name = _declare(b, "talvek_basis_group_name", c_char_p, [c_int32])
+        self.basis_sensitivity_name = _declare(b, "talvek_basis_sensitivity_name", c_char_p, [c_int32])
+        self.basis_discount_curve = _declare(b, "talvek_basis_discount_curve", c_int32,
+                                             [c_void_p, POINTER(c_double)])
+        self.basis_sensitivities = _declare(b, "talvek_basis_sensitivities", c_int32,
+                                            [c_void_p, POINTER(Sensitivity), c_int32])
         self.basis_free = _declare(b, "talvek_basis_free", None, [c_void_p])
         definition = self.default_run_def()
         if definition.struct_size != ctypes.sizeof(RunDef) or definition.version != ENGINE_VERSION:

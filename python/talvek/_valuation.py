@@ -16,7 +16,7 @@ import numpy as np
 import pandas as pd
 
 from . import _engine
-from ._basis import Basis, MemberDataError, group_names, read_basis, result_columns
+from ._basis import Basis, MemberDataError, group_names, read_basis, result_columns, sensitivity_names
 from ._engine import libraries, text
 
 # a stop asked for is noticed at the engine's next progress call: with one
@@ -308,6 +308,7 @@ def change_in_per_cent(value, base):
 
 def _sensitivity_frame(valuation, names):
     """The base, then each sensitivity, a row per group each."""
+    kinds = sensitivity_names()
     rows = []
     for s in range(-1, valuation.sensitivity_count):
         for group, name in enumerate(names):
@@ -317,7 +318,7 @@ def _sensitivity_frame(valuation, names):
             else:
                 result = valuation.sensitivities[s]
                 values = result.present_values[group]
-                kind = _engine.SENSITIVITY_KINDS.get(result.sensitivity.kind, "unknown")
+                kind = kinds.get(result.sensitivity.kind, "unknown")
                 size = result.sensitivity.size
             row = {"sensitivity": kind, "size": size, "group": name}
             for column, field in SENSITIVITY_COLUMNS:
@@ -351,7 +352,7 @@ def _chosen_sensitivities(basis, sensitivities):
         return list(basis.sensitivities)
     if not sensitivities:
         return []
-    kinds = {name: kind for kind, name in _engine.SENSITIVITY_KINDS.items()}
+    kinds = {name: kind for kind, name in sensitivity_names().items()}
     chosen = []
     for name, size in sensitivities:
         if name not in kinds:

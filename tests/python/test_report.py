@@ -20,6 +20,7 @@ import talvek._report as report
 from conftest import EXAMPLE_BASIS, EXAMPLE_MEMBERS, SOURCE_DIR, module_environment, run_talvek
 
 CHARTS = ["Benefit cash flows by type", "Head counts by population", "Liability by status"]
+SENSITIVITY_CHART = "Sensitivities"
 
 
 class PageParts(html.parser.HTMLParser):
@@ -49,7 +50,7 @@ class PageParts(html.parser.HTMLParser):
 
 @pytest.fixture(scope="module")
 def example_result():
-    return talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, progress=False)
+    return talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, sensitivities=True, progress=False)
 
 
 @pytest.fixture(scope="module")
@@ -74,8 +75,9 @@ def decoded_png(image):
 
 def test_page_holds_every_section_and_chart_and_nothing_from_outside(example_page, example_result):
     parts = parse(example_page)
-    assert parts.headings == ["Valuation report", "Run record", "Data summary", "Present values by status", "Charts"]
-    assert [image["alt"] for image in parts.images] == CHARTS
+    assert parts.headings == ["Valuation report", "Run record", "Data summary", "Present values by status",
+                              "Sensitivities", "Charts"]
+    assert [image["alt"] for image in parts.images] == CHARTS + [SENSITIVITY_CHART]
     assert parts.links == []  # no stylesheet, script or link to fetch: it opens offline
     text = " ".join(parts.text)
     for key in ("basis_file", "member_file"):
@@ -87,7 +89,7 @@ def test_charts_are_drawn(example_page):
     for image in parse(example_page).images:
         pixels = decoded_png(image)
         height, width = pixels.shape[:2]
-        assert width >= 600 and height >= 300, image["alt"]
+        assert width >= 600 and height >= 250, image["alt"]
         # a drawn chart has lines and areas of several colours, not one blank field
         colours = np.unique((pixels[..., :3] * 255).astype(np.uint8).reshape(-1, 3), axis=0)
         assert len(colours) > 20, image["alt"]
@@ -134,7 +136,11 @@ def test_command_line_writes_the_report(tmp_path):
     out = tmp_path / "report.html"
     completed = run_module("report", "--basis", EXAMPLE_BASIS, "--members", EXAMPLE_MEMBERS, "--out", str(out))
     assert completed.returncode == 0, completed.stderr
-    assert len(parse(str(out)).images) == len(CHARTS)
+    assert [image["alt"] for image in parse(str(out)).images] == CHARTS  # no sensitivities asked for
+    completed = run_module("report", "--basis", EXAMPLE_BASIS, "--members", EXAMPLE_MEMBERS, "--out", str(out),
+                           "--sensitivities")
+    assert completed.returncode == 0, completed.stderr
+    assert [image["alt"] for image in parse(str(out)).images] == CHARTS + [SENSITIVITY_CHART]
 
 
 def test_command_line_refuses_a_faulty_basis_as_talvek_run(tmp_path):
@@ -197,11 +203,11 @@ def test_page_renders_in_chromium_with_every_chart(example_page, tmp_path):
     sizes = re.search(r'data-image-sizes="([^"]*)"', dumped.stdout)
     assert sizes, dumped.stdout[:500]
     seen = dict(entry.split("=") for entry in sizes.group(1).split(";"))
-    assert list(seen) == CHARTS
+    assert list(seen) == CHARTS + [SENSITIVITY_CHART]
     for chart, size in seen.items():
         natural, shown = size.split("@")
         width, height = (int(v) for v in natural.split("x"))
-        assert width >= 600 and height >= 300 and int(shown) >= 600, f"{chart}: {size}"
+        assert width >= 600 and height >= 250 and int(shown) >= 600, f"{chart}: {size}"
 
     screenshot = tmp_path / "report.png"
     shot = run_chromium("--window-size=1200,3700", f"--screenshot={screenshot}", example_page_uri(example_page))
