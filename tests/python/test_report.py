@@ -210,12 +210,12 @@ def test_page_renders_in_chromium_with_every_chart(example_page, tmp_path):
         assert width >= 600 and height >= 250 and int(shown) >= 600, f"{chart}: {size}"
 
     screenshot = tmp_path / "report.png"
-    shot = run_chromium("--window-size=1200,3700", f"--screenshot={screenshot}", example_page_uri(example_page))
+    shot = run_chromium("--window-size=1200,3800", f"--screenshot={screenshot}", example_page_uri(example_page))
     assert shot.returncode == 0, shot.stderr[-2000:]
     console = [line for line in shot.stderr.splitlines() if "CONSOLE" in line or "Uncaught" in line]
     assert console == []
     pixels = matplotlib.image.imread(str(screenshot))
-    assert pixels.shape[0] == 3700 and pixels.shape[1] == 1200
+    assert pixels.shape[0] == 3800 and pixels.shape[1] == 1200
     assert len(np.unique((pixels[..., :3] * 255).astype(np.uint8).reshape(-1, 3), axis=0)) > 50
     # the screenshot of the docs is this one, when asked for
     target = os.environ.get("TALVEK_REPORT_SCREENSHOT")
