@@ -37,7 +37,7 @@ extern "C" {
 #endif
 
 /* Version of the structs of this header; talvek_default_run_def fills it. */
-#define TALVEK_ENGINE_VERSION 2
+#define TALVEK_ENGINE_VERSION 3
 
 /* ------------------------------------------------------------------------
  * Result arrays: blocks of 111 yearly slots. Block k occupies elements
@@ -451,6 +451,64 @@ typedef struct TalvekValuation {
     uint64_t reserved[8];
 } TalvekValuation;
 
+/* ---- Economic scenarios ----
+ * A scenario puts its own economic vectors in place of the basis's: both rows
+ * of yearly_rates (inflation and real salary growth, years 0..110), and where
+ * the set gives them, the four rates of the transfer-value annuity table
+ * (economic_parameters 11, 12, 15 and 16) and the discount curve of the
+ * present values. Scenario k's figures are the same bytes as talvek_value's
+ * on the definition with scenario k's vectors in place of the basis's. Head
+ * counts and decrements do not depend on the economic vectors: they are the
+ * same in every scenario. */
+
+#define TALVEK_ANNUITY_RATES 4
+enum TalvekAnnuityRate {
+    TALVEK_ANNUITY_DISCOUNT_YEARS_1_TO_10 = 0,    /* economic_parameters 11 */
+    TALVEK_ANNUITY_DISCOUNT_YEARS_11_TO_110 = 1,  /* economic_parameters 12 */
+    TALVEK_ANNUITY_INDEXATION_YEARS_1_TO_10 = 2,  /* economic_parameters 15 */
+    TALVEK_ANNUITY_INDEXATION_YEARS_11_TO_110 = 3 /* economic_parameters 16 */
+};
+
+typedef struct TalvekScenarioSet {
+    int32_t scenario_count; /* at least 1 */
+    int32_t curve_kind;     /* TalvekCurveKind of discount_curves (forward or spot rates); 0 without them */
+    const double *yearly_rates;    /* scenario_count x TALVEK_YEARLY_RATES_SIZE, scenario after scenario */
+    const double *annuity_rates;   /* scenario_count x TALVEK_ANNUITY_RATES, or null: the basis's */
+    const double *discount_curves; /* scenario_count x TALVEK_CURVE_SIZE, or null: the definition's curve
+                                    * (on the scenario's annuity discount rates when that is the basis's) */
+    uint64_t reserved[4];          /* 0 */
+} TalvekScenarioSet;
+
+/* The distribution of a figure over the scenarios: the mean, then the
+ * percentiles, each interpolated linearly between the two nearest order
+ * statistics: with the n values sorted x[0] <= .. <= x[n - 1] and
+ * h = (n - 1) p, P(p) = x[floor h] + (h - floor h)(x[floor h + 1] - x[floor h]). */
+#define TALVEK_DISTRIBUTION_SIZE 6
+enum TalvekDistributionElement {
+    TALVEK_DISTRIBUTION_MEAN = 0,
+    TALVEK_DISTRIBUTION_P5 = 1,
+    TALVEK_DISTRIBUTION_P25 = 2,
+    TALVEK_DISTRIBUTION_P50 = 3,
+    TALVEK_DISTRIBUTION_P75 = 4,
+    TALVEK_DISTRIBUTION_P95 = 5
+};
+
+/* One scenario's present values: [0] every member, [s] status s. */
+typedef struct TalvekScenarioValues {
+    TalvekPresentValues present_values[TALVEK_MEMBER_STATUSES + 1];
+} TalvekScenarioValues;
+
+/* Everything talvek_value_scenarios gives beside the results. */
+typedef struct TalvekScenarioResults {
+    int64_t scenario_count;       /* scenarios valued: all of the set, or those before a stop or a failure */
+    TalvekScenarioValues *values; /* scenario_count, in the set's order */
+    double *cashflows;            /* scenario_count x TALVEK_BENEFIT_CASHFLOWS_SIZE: every member's
+                                   * benefit cash flows under each scenario */
+    /* of each element of benefit_cashflows over the scenarios valued */
+    double distribution[TALVEK_DISTRIBUTION_SIZE][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    uint64_t reserved[8];
+} TalvekScenarioResults;
+
 /* A definition with every field at its default: no member file, no reports,
  * null assumption arrays, jobs 0, no progress callback. */
 TALVEK_API TalvekRunDef talvek_default_run_def(void);
@@ -471,6 +529,24 @@ TALVEK_API int32_t talvek_value(const TalvekRunDef *def, TalvekResults *results,
 /* Frees what talvek_value allocated in valuation (the per-member rows) and
  * sets the pointer to null; null and a released valuation are left alone. */
 TALVEK_API void talvek_release_valuation(TalvekValuation *valuation);
+
+/* Values every member under every scenario of set. results are the run of
+ * the first scenario (its reports written, its counts those of every
+ * scenario); scenarios holds each scenario's present values and benefit
+ * cash flows, and their distribution. The definition may ask for neither
+ * per-member rows nor sensitivities. The progress callback's total covers
+ * every scenario. scenarios must be released with talvek_release_scenarios,
+ * whatever the status. */
+TALVEK_API int32_t talvek_value_scenarios(const TalvekRunDef *def, const TalvekScenarioSet *set,
+                                          TalvekResults *results, TalvekScenarioResults *scenarios);
+
+/* Frees what talvek_value_scenarios allocated and sets its pointers to null. */
+TALVEK_API void talvek_release_scenarios(TalvekScenarioResults *scenarios);
+
+/* The distribution of count values read stride elements apart (the mean and
+ * the percentiles of TalvekDistributionElement) into out[TALVEK_DISTRIBUTION_SIZE];
+ * all 0 when count is 0. The mean adds the values in their order. */
+TALVEK_API void talvek_distribution_of(const double *values, int64_t count, int64_t stride, double *out);
 
 /* The number of line reads of at most 199 bytes the member file of def
  * takes (the count the legacy CountInputData gives), into *count. Returns
