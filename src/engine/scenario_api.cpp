@@ -52,10 +52,6 @@ void putScenario(ScenarioAssumptions &scenario, const TalvekAssumptions &base, c
     scenario.assumptions.yearly_rates = scenario.yearlyRates;
 }
 
-// A rate of -1 or below would turn a growth factor 1 + rate to 0 or less, and
-// every salary, ceiling and indexed pension after it with it.
-bool isRate(double rate) { return std::isfinite(rate) && rate > -1.0; }
-
 // The first thing wrong with the set, written into `message`; false when there is one.
 bool checkScenarioSet(const TalvekRunDef &def, const TalvekScenarioSet &set, char *message, size_t size) {
     if (def.valuation_options != 0 || def.sensitivity_count != 0) {
@@ -83,18 +79,12 @@ bool checkScenarioSet(const TalvekRunDef &def, const TalvekScenarioSet &set, cha
         return false;
     }
     for (int64_t k = 0; k < set.scenario_count; ++k) {
-        const double *rates = yearlyRatesOf(set, k);
-        for (int i = 0; i < TALVEK_YEARLY_RATES_SIZE; ++i) {
-            if (isRate(rates[i])) continue;
-            const bool inflation = i < TALVEK_YEARLY_SALARY_GROWTH;
-            std::snprintf(message, size, "scenario %lld: the %s rate of year %d is not a number above -1",
-                          static_cast<long long>(k + 1), inflation ? "inflation" : "salary growth",
-                          inflation ? i : i - TALVEK_YEARLY_SALARY_GROWTH);
-            return false;
-        }
+        char whose[32];
+        std::snprintf(whose, sizeof whose, "scenario %lld", static_cast<long long>(k + 1));
+        if (!checkYearlyRates(yearlyRatesOf(set, k), whose, message, size)) return false;
         const double *annuity = annuityRatesOf(set, k);
         for (int r = 0; annuity != nullptr && r < TALVEK_ANNUITY_RATES; ++r) {
-            if (isRate(annuity[r])) continue;
+            if (isGrowthRate(annuity[r])) continue;
             std::snprintf(message, size, "scenario %lld: annuity rate %d is not a number above -1",
                           static_cast<long long>(k + 1), r + 1);
             return false;

@@ -115,6 +115,9 @@ int32_t valueSensitivity(const TalvekRunDef &def, const TalvekSensitivity &one, 
     }
     std::unique_ptr<ChangedAssumptions> changed(new ChangedAssumptions);
     changeAssumptions(*changed, def.assumptions, one);
+    // a shift that takes a yearly rate to -1 or below has no projection
+    if (!checkYearlyRates(changed->yearlyRates, "the changed basis", rerun.message, sizeof rerun.message))
+        return TALVEK_ERROR_ARGUMENT;
     std::unique_ptr<ValuationSums> sums(new ValuationSums{});
     const EngineValuation valuation = engineValuationOf(*sums, curve, false, nullptr);
     const DefinitionRun run{&changed->assumptions, false, &valuation, memberTotal, progressBefore, progressTotal};

@@ -47,3 +47,14 @@ bool curveOf(int32_t kind, const double *rates, const double *economicParameters
     std::snprintf(message, size, "the discount curve of year %d %s", static_cast<int>(year), problem);
     return false;
 }
+
+bool checkYearlyRates(const double *rates, const char *whose, char *message, size_t size) {
+    for (int i = 0; i < TALVEK_YEARLY_RATES_SIZE; ++i) {
+        if (isGrowthRate(rates[i])) continue;
+        const bool inflation = i < TALVEK_YEARLY_SALARY_GROWTH;
+        std::snprintf(message, size, "%s: the %s rate of year %d is not a number above -1", whose,
+                      inflation ? "inflation" : "salary growth", inflation ? i : i - TALVEK_YEARLY_SALARY_GROWTH);
+        return false;
+    }
+    return true;
+}

@@ -2,6 +2,7 @@
 // the valuation, its sensitivities and the economic scenarios.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,3 +37,11 @@ void valueGroups(const ValuationSums &sums, const DiscountCurve &curve, TalvekPr
 // rates in `economicParameters`) moved by `shift`, or a message naming the year.
 bool curveOf(int32_t kind, const double *rates, const double *economicParameters, double shift,
              DiscountCurve &curve, char *message, size_t size);
+
+// A rate of -1 or below would turn a growth factor 1 + rate to 0 or less, and
+// every salary, ceiling and indexed pension after it with it.
+inline bool isGrowthRate(double rate) { return std::isfinite(rate) && rate > -1.0; }
+
+// The first yearly rate (both rows, TALVEK_YEARLY_RATES_SIZE) that is not a
+// number above -1, written into `message` after `whose`; false when there is one.
+bool checkYearlyRates(const double *rates, const char *whose, char *message, size_t size);

@@ -315,6 +315,21 @@ TEST(Valuation, RefusedValuationsSayWhy) {
     }
 }
 
+TEST(Valuation, AShiftThatTakesARateToMinusOneOrBelowIsRefusedAfterTheBase) {
+    ValuationRun run("valuation-shift-refused", everyStatusFile(1));
+    const TalvekSensitivity shifts[] = {{TALVEK_SENSITIVITY_DISCOUNT, 0, 0.005},
+                                        {TALVEK_SENSITIVITY_SALARY_GROWTH, 0, -1.01}};
+    run.def.sensitivity_count = 2;
+    run.def.sensitivities = shifts;
+    EXPECT_EQ(run.value(), TALVEK_ERROR_ARGUMENT);
+    EXPECT_NE(std::string(run.results->message)
+                  .find("sensitivity 2: the changed basis: the salary growth rate of year 1 is not a number above -1"),
+              std::string::npos) << run.results->message;
+    // the base figures and the sensitivity before it stand
+    EXPECT_EQ(run.valuation->sensitivity_count, 1);
+    EXPECT_GT(run.valuation->present_values[0].benefits, 0.0);
+}
+
 TEST(Valuation, SensitivitiesMoveTheFiguresTheRightWay) {
     ValuationRun run("valuation-sensitivities", everyStatusFile(2));
     // one flat discount rate, so that the modified duration is D / (1 + i)
