@@ -209,7 +209,7 @@ bool closeScenario(Reading &r) {
         if (missing.size() > 5) years += " and " + std::to_string(missing.size() - 5) + " more";
         return fail(r, "lines " + std::to_string(s.firstLine) + " to " + std::to_string(r.line - 1) +
                            ", column " + std::to_string(r.fieldOf[kScenarioYearColumn] + 1) + " (year): ",
-                    "scenario " + std::to_string(s.label) + " has no row for year" + (missing.size() == 1 ? " " : "s ") +
+                    "scenario " + std::to_string(s.label) + " has no row" + (missing.size() == 1 ? " for year " : "s for years ") +
                         years + " (years 1 to 110 are all needed)");
     }
     ScenarioFileSet &set = *r.set;
