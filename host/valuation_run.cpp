@@ -130,6 +130,12 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
         std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
         return kExitRefused;
     }
+    // the folder is replaced whole: a scenario file inside it would be lost with the old results
+    if (!run.scenarioFile.empty() && pathInside(run.scenarioFile, run.folder.out)) {
+        std::fprintf(stderr, "talvek: the scenario file %s is inside --out %s, which the results replace; nothing "
+                             "was run\n", options.scenarioFile.c_str(), run.folder.out.c_str());
+        return kExitRefused;
+    }
     return checkMemberData(options, run);
 }
 

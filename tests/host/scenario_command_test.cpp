@@ -219,6 +219,13 @@ TEST(ScenarioRun, OptionsAScenarioSetCannotGoWithAndBadFilesAreRefused) {
     const CommandResult refused = runExample(directory / "out", "--scenarios " + file.string());
     EXPECT_NE(refused.status, 0);
     EXPECT_EQ(readText(directory / "out" / "present_values.csv"), before);
+    // a scenario file inside --out would go with the old results
+    const fs::path inside = directory / "out" / "set.csv";
+    writeText(inside, kYearlyHeader + basisScenario(1, false));
+    const CommandResult lost = runExample(directory / "out", "--scenarios " + inside.string());
+    EXPECT_EQ(lost.status, 2);
+    EXPECT_NE(lost.err.find("is inside --out"), std::string::npos) << lost.err;
+    EXPECT_TRUE(fs::exists(inside));
 }
 
 } // namespace
