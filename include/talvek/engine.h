@@ -545,8 +545,10 @@ TALVEK_API void talvek_release_scenarios(TalvekScenarioResults *scenarios);
 
 /* The distribution of count values read stride elements apart (the mean and
  * the percentiles of TalvekDistributionElement) into out[TALVEK_DISTRIBUTION_SIZE];
- * all 0 when count is 0. The mean adds the values in their order. */
-TALVEK_API void talvek_distribution_of(const double *values, int64_t count, int64_t stride, double *out);
+ * all 0 when count is 0. The mean adds the values in their order. Returns
+ * TALVEK_OK, or TALVEK_ERROR_MEMORY (out all NaN) when the values cannot be
+ * sorted for want of memory. */
+TALVEK_API int32_t talvek_distribution_of(const double *values, int64_t count, int64_t stride, double *out);
 
 /* The number of line reads of at most 199 bytes the member file of def
  * takes (the count the legacy CountInputData gives), into *count. Returns

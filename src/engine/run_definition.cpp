@@ -50,7 +50,8 @@ bool reservedAreZero(const TalvekRunDef &def) {
 } // namespace
 
 const char *definitionProblem(const TalvekRunDef &def) {
-    if (def.struct_size != sizeof(TalvekRunDef) || def.version != TALVEK_ENGINE_VERSION)
+    // version 3 added functions only: a definition of version 2 is the same record
+    if (def.struct_size != sizeof(TalvekRunDef) || def.version < 2 || def.version > TALVEK_ENGINE_VERSION)
         return "the definition was not made by talvek_default_run_def of this version";
     if (!reservedAreZero(def)) return "a reserved field of the definition is not 0";
     if (def.member_bytes == nullptr && def.member_file == nullptr) return "no member file is given";

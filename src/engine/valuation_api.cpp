@@ -15,58 +15,10 @@
 
 #include "engine/present_values.h"
 #include "engine/run_definition.h"
+#include "engine/valuation_sums.h"
 #include "input/line_reader.h"
 
 namespace {
-
-constexpr int kGroups = TALVEK_MEMBER_STATUSES + 1; // [0] every member, [s] status s
-
-// What a run's valuation adds up: the arrays of each status, the benefit
-// cash flows of the obligation and of one year of service, the rows.
-struct ValuationSums {
-    TalvekStatusArrays byStatus[kGroups];
-    double accruedCashflows[kGroups][TALVEK_BENEFIT_CASHFLOWS_SIZE];
-    double oneYearCashflows[kGroups][TALVEK_BENEFIT_CASHFLOWS_SIZE];
-};
-
-EngineValuation engineValuationOf(ValuationSums &sums, const DiscountCurve &curve, bool perMember,
-                                  std::vector<TalvekMemberValues> *members) {
-    EngineValuation valuation{};
-    valuation.perMember = perMember;
-    std::memcpy(valuation.midYearFactors, curve.midYear, sizeof valuation.midYearFactors);
-    std::memcpy(valuation.timeFactors, curve.time, sizeof valuation.timeFactors);
-    valuation.byStatus = &sums.byStatus[1];
-    valuation.accruedCashflows = &sums.accruedCashflows[1];
-    valuation.oneYearCashflows = &sums.oneYearCashflows[1];
-    valuation.members = perMember ? members : nullptr;
-    return valuation;
-}
-
-// Group 0 of every member: the run's own totals (the same bytes as a plain
-// run), and the cash flows of the two limited attributions added status
-// after status.
-void sumEveryMember(ValuationSums &sums, const TalvekResults &results) {
-    TalvekStatusArrays &all = sums.byStatus[0];
-    std::memcpy(all.member_counts, results.member_counts, sizeof all.member_counts);
-    std::memcpy(all.decrement_counts, results.decrement_counts, sizeof all.decrement_counts);
-    std::memcpy(all.benefit_cashflows, results.benefit_cashflows, sizeof all.benefit_cashflows);
-    for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
-        double accrued = 0.0;
-        double oneYear = 0.0;
-        for (int s = 1; s < kGroups; ++s) {
-            accrued += sums.accruedCashflows[s][i];
-            oneYear += sums.oneYearCashflows[s][i];
-        }
-        sums.accruedCashflows[0][i] = accrued;
-        sums.oneYearCashflows[0][i] = oneYear;
-    }
-}
-
-void valueGroups(const ValuationSums &sums, const DiscountCurve &curve, TalvekPresentValues *values) {
-    for (int g = 0; g < kGroups; ++g)
-        values[g] = presentValuesOf(sums.byStatus[g].benefit_cashflows, sums.accruedCashflows[g],
-                                    sums.oneYearCashflows[g], curve);
-}
 
 bool isSensitivityKind(int32_t kind) {
     return kind == TALVEK_SENSITIVITY_DISCOUNT || kind == TALVEK_SENSITIVITY_INFLATION ||
@@ -107,16 +59,6 @@ bool checkValuation(const TalvekRunDef &def, char *message, size_t size) {
         }
     }
     return true;
-}
-
-// The curve of the definition moved by `shift`, or a message naming the year.
-bool curveOf(const TalvekRunDef &def, double shift, DiscountCurve &curve, char *message, size_t size) {
-    int32_t year = 0;
-    const char *problem = buildDiscountCurve(curve, def.discount_curve_kind, def.discount_curve, shift,
-                                             def.assumptions.economic_parameters, &year);
-    if (problem == nullptr) return true;
-    std::snprintf(message, size, "the discount curve of year %d %s", static_cast<int>(year), problem);
-    return false;
 }
 
 // Copies of the assumption arrays a sensitivity changes.
@@ -166,7 +108,8 @@ int32_t valueSensitivity(const TalvekRunDef &def, const TalvekSensitivity &one, 
     std::memset(&rerun, 0, sizeof rerun);
     if (one.kind == TALVEK_SENSITIVITY_DISCOUNT) {
         DiscountCurve moved;
-        if (!curveOf(def, one.size, moved, rerun.message, sizeof rerun.message)) return TALVEK_ERROR_ARGUMENT;
+        if (!curveOf(def.discount_curve_kind, def.discount_curve, def.assumptions.economic_parameters, one.size, moved,
+                     rerun.message, sizeof rerun.message)) return TALVEK_ERROR_ARGUMENT;
         valueGroups(base, moved, out.present_values);
         return TALVEK_OK;
     }
@@ -194,7 +137,8 @@ void handOverRows(const std::vector<TalvekMemberValues> &rows, TalvekValuation &
 
 int32_t valueDefinition(const TalvekRunDef &def, TalvekResults &results, TalvekValuation &valuation) {
     DiscountCurve curve;
-    if (!curveOf(def, 0.0, curve, results.message, sizeof results.message))
+    if (!curveOf(def.discount_curve_kind, def.discount_curve, def.assumptions.economic_parameters, 0.0, curve,
+                 results.message, sizeof results.message))
         return results.status = TALVEK_ERROR_ARGUMENT;
     std::memcpy(valuation.discount_factors, curve.factors, sizeof valuation.discount_factors);
     std::memcpy(valuation.mid_year_factors, curve.midYear, sizeof valuation.mid_year_factors);

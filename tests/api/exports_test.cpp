@@ -32,7 +32,9 @@ TEST(Exports, OnlyTheTwoEntryPointsAreVisible) {
 TEST(Exports, TheEngineLibraryShowsOnlyItsTalvekFunctions) {
     const std::set<std::string> expected{"talvek_default_run_def", "talvek_run", "talvek_count_line_reads",
                                          "talvek_status_message", "talvek_version",
-                                         "talvek_value",          "talvek_release_valuation"};
+                                         "talvek_value",          "talvek_release_valuation",
+                                         "talvek_value_scenarios", "talvek_release_scenarios",
+                                         "talvek_distribution_of"};
     EXPECT_EQ(definedDynamicSymbols(TALVEK_ENGINE_LIBRARY_FILE), expected);
 }
 
