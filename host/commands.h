@@ -32,6 +32,8 @@ struct RunOptions {
     bool perMember = false;       // per_member.csv: each member's present values
     bool sensitivities = false;   // sensitivities.csv: the basis's set of sensitivities valued
     bool noPresentValues = false; // the projection only: today's three files, no present values
+    std::string scenarioFile;     // every member valued under every scenario of this file ("": none)
+    bool scenarioCashflows = false; // scenario_cashflows.csv: every scenario's cash flows
 };
 
 struct CheckOptions {

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "scenario_generator.h"
 
 namespace {
 
@@ -71,9 +72,19 @@ int main(int argc, char **argv) {
                   "Project only: write today's three result files without the present values, the results "
                   "by status or the discount factors");
     run->get_option("--no-present-values")->excludes("--per-member")->excludes("--sensitivities");
+    run->add_option("--scenarios", runOptions.scenarioFile,
+                    "Value every member under every economic scenario of this file (docs/scenario-file.md) and "
+                    "write scenario_present_values.csv and scenario_cashflow_distribution.csv; the counts and "
+                    "the three result files are the first scenario's. Not with --per-member, --sensitivities "
+                    "or --no-present-values");
+    run->add_flag("--scenario-cashflows", runOptions.scenarioCashflows,
+                  "With --scenarios, also write scenario_cashflows.csv: every scenario's benefit cash flows")
+        ->needs("--scenarios");
     run->footer(std::string("Example:\n"
                             "  talvek run --basis examples/basis.toml --members examples/members.txt --out results\n"
                             "  talvek run --per-member --sensitivities --basis examples/basis.toml "
+                            "--members examples/members.txt --out results\n"
+                            "  talvek run --scenarios examples/scenarios.csv --basis examples/basis.toml "
                             "--members examples/members.txt --out results\n\n") +
                 kExitStatusHelp);
 
@@ -109,6 +120,28 @@ int main(int argc, char **argv) {
     generate->add_option("--out", generatedFile, "File to write ('-' for the terminal)")->required();
     generate->footer("Example:\n  talvek generate --members 3000 --seed 2024 --out examples/members.txt");
 
+    int64_t scenarioCount = 0;
+    uint64_t scenarioSeed = 1;
+    std::string scenarioModel = "mean-reverting";
+    std::string scenarioBasis;
+    std::string scenarioFile;
+    CLI::App *scenarios = app.add_subcommand(
+        "generate-scenarios", "Write an example set of economic scenarios (inflation, real salary growth and the "
+                              "discount forward rate of years 0..110, docs/scenario-file.md) around the rates of "
+                              "--basis, or of built-in levels; the same arguments always give the same file.");
+    scenarios->add_option("--count", scenarioCount, "Number of scenarios")
+        ->required()
+        ->check(CLI::Range(int64_t(1), int64_t(1000000)));
+    scenarios->add_option("--seed", scenarioSeed, "Seed of the random numbers")->capture_default_str();
+    scenarios->add_option("--out", scenarioFile, "File to write (written whole or not at all)")->required();
+    scenarios->add_option("--model", scenarioModel, "mean-reverting (each rate pulled back to its long-run level) "
+                                                    "or lognormal (each year drawn afresh)")
+        ->check(CLI::IsMember({"mean-reverting", "lognormal"}))
+        ->capture_default_str();
+    scenarios->add_option("--basis", scenarioBasis, "Basis file whose rates set the levels (TOML)");
+    scenarios->footer("Example:\n  talvek generate-scenarios --count 20 --seed 2024 --basis examples/basis.toml "
+                      "--out examples/scenarios.csv");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
@@ -121,5 +154,7 @@ int main(int argc, char **argv) {
     }
     if (check->parsed()) return checkMembersCommand(checkOptions);
     if (count->parsed()) return countMembersCommand(countFile);
+    if (scenarios->parsed())
+        return generateScenariosCommand(scenarioCount, scenarioSeed, scenarioModel, scenarioBasis, scenarioFile);
     return generateMembersCommand(members, seed, generatedFile);
 }

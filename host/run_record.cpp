@@ -68,6 +68,17 @@ std::string valuationObject(const RunRecord &record) {
     return text + "]}";
 }
 
+// "scenarios": null without a scenario set; otherwise its file, its size
+// and what was valued of it.
+std::string scenariosObject(const RunRecord &record) {
+    if (!record.scenariosRun) return "null";
+    return "{\"file\": " + fileObject(record.scenarioFile) +
+           ", \"scenario_count\": " + std::to_string(record.scenarioCount) +
+           ", \"scenarios_valued\": " + std::to_string(record.scenariosValued) +
+           ", \"discount_curve\": " + quoted(record.scenarioCurve) +
+           ", \"cashflows_per_scenario\": " + (record.scenarioCashflows ? "true" : "false") + "}";
+}
+
 } // namespace
 
 std::string utcNow() {
@@ -103,6 +114,7 @@ std::string runRecordText(const RunRecord &record) {
     text += "  \"stopped_by\": " + (record.stoppedBy.empty() ? std::string("null") : quoted(record.stoppedBy)) +
             ",\n";
     text += "  \"valuation\": " + valuationObject(record) + ",\n";
+    text += "  \"scenarios\": " + scenariosObject(record) + ",\n";
     text += "  \"files\": " + quotedList(record.files) + ",\n";
     text += std::string("  \"complete\": ") + (record.complete ? "true" : "false") + "\n";
     return text + "}\n";

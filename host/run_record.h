@@ -42,6 +42,14 @@ struct RunRecord {
     bool perMember = false;
     bool sensitivitiesRun = false;
     std::vector<std::pair<std::string, double>> sensitivities; // kind and size, as valued
+    // a scenario set (--scenarios): its file, how many scenarios it holds
+    // and how many were valued (fewer after a stop)
+    bool scenariosRun = false;
+    RecordedFile scenarioFile;
+    int64_t scenarioCount = 0;
+    int64_t scenariosValued = 0;
+    std::string scenarioCurve;       // "basis", "forward_rates" or "spot_rates": where each scenario's curve comes from
+    bool scenarioCashflows = false;  // scenario_cashflows.csv written
     std::vector<std::string> files;
 };
 

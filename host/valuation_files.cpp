@@ -24,17 +24,6 @@ std::string formatRate(double value) {
     return std::string(text, result.ptr);
 }
 
-// 17 significant digits read back to the same double: the bytes of "%.17g",
-// as today's files write them, at a seventh of snprintf's cost (a
-// per-member file of 100,000 members holds half a million numbers)
-void appendNumber(std::string &text, double value) {
-    char number[32];
-    const auto result = std::to_chars(number, number + sizeof number, value, std::chars_format::general, 17);
-    text.append(number, result.ptr);
-}
-
-std::string commentLine(const std::string &comment) { return comment.empty() ? std::string() : "# " + comment + "\n"; }
-
 // The change from the base in per cent, 100 (x / base - 1); empty where the
 // base is 0 (a group without the figure, e.g. the service cost of pensioners).
 void appendChange(std::string &text, double value, double base) {
@@ -54,25 +43,6 @@ const double *statusArray(const TalvekStatusArrays &arrays, int array) {
     if (array == kByStatusMemberCounts) return arrays.member_counts;
     if (array == kByStatusDecrementCounts) return arrays.decrement_counts;
     return arrays.benefit_cashflows;
-}
-
-// The whole text written, flushed to the disk and closed; false with the
-// file and the system's reason in problem.
-bool writeWholeFile(const std::filesystem::path &path, const std::string &text, std::string &problem) {
-    std::FILE *out = std::fopen(path.c_str(), "w");
-    if (out == nullptr) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(written ? errno : reason);
-        return false;
-    }
-    return true;
 }
 
 // per_member.csv row by row through the stream's buffer (a large file need
@@ -111,6 +81,36 @@ const char *kindName(int32_t kind) {
 }
 
 } // namespace
+
+// 17 significant digits read back to the same double: the bytes of "%.17g",
+// as today's files write them, at a seventh of snprintf's cost (a
+// per-member file of 100,000 members holds half a million numbers)
+void appendNumber(std::string &text, double value) {
+    char number[32];
+    const auto result = std::to_chars(number, number + sizeof number, value, std::chars_format::general, 17);
+    text.append(number, result.ptr);
+}
+
+std::string commentLine(const std::string &comment) { return comment.empty() ? std::string() : "# " + comment + "\n"; }
+
+// The whole text written, flushed to the disk and closed; false with the
+// file and the system's reason in problem.
+bool writeWholeFile(const std::filesystem::path &path, const std::string &text, std::string &problem) {
+    std::FILE *out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        problem = "cannot write " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed) {
+        problem = "cannot write " + path.string() + ": " + std::strerror(written ? errno : reason);
+        return false;
+    }
+    return true;
+}
 
 std::string csvField(const std::string &text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -273,10 +273,8 @@ std::string curveDescription(const PlanBasis &basis) {
     return text;
 }
 
-namespace {
-
 // An aligned table: the first column left, the others right.
-void printTable(std::FILE *out, const std::vector<std::vector<std::string>> &rows) {
+void printAlignedTable(std::FILE *out, const std::vector<std::vector<std::string>> &rows) {
     std::vector<size_t> width;
     for (const auto &row : rows)
         for (size_t c = 0; c < row.size(); ++c) {
@@ -290,6 +288,8 @@ void printTable(std::FILE *out, const std::vector<std::vector<std::string>> &row
         std::fprintf(out, "\n");
     }
 }
+
+namespace {
 
 std::string fixed(double value, int decimals) {
     char text[64];
@@ -316,7 +316,7 @@ void writeValuationSummary(std::FILE *out, const TalvekValuation &valuation, con
         rows.push_back({kGroupNames[group], fixed(pv.benefits, 0), fixed(pv.contributions, 0),
                         fixed(pv.obligation, 0), fixed(pv.service_cost, 0), fixed(pv.benefits_duration, 2)});
     }
-    printTable(out, rows);
+    printAlignedTable(out, rows);
     std::fprintf(out, "  (PVFB: all benefits; DBO: benefits for the service completed at the valuation date; "
                       "duration: of PVFB, years)\n");
     if (!choice.sensitivities) return;
@@ -337,5 +337,5 @@ void writeValuationSummary(std::FILE *out, const TalvekValuation &valuation, con
                         changeText(pv.obligation, base.obligation), fixed(pv.service_cost, 0),
                         changeText(pv.service_cost, base.service_cost), fixed(pv.benefits_duration, 2)});
     }
-    printTable(out, rows);
+    printAlignedTable(out, rows);
 }

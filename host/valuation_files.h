@@ -48,6 +48,17 @@ std::string discountFactorsText(const TalvekValuation &valuation);
 extern const char *const kPerMemberHeader;
 std::string perMemberRow(const TalvekMemberValues &member);
 
+// A number as every result file writes it: 17 significant digits, which
+// read back to the same double (the bytes of "%.17g").
+void appendNumber(std::string &text, double value);
+
+// "# comment\n", or "" for no comment.
+std::string commentLine(const std::string &comment);
+
+// The whole text written to path, flushed to the disk and closed; false
+// with the file and the system's reason in problem.
+bool writeWholeFile(const std::filesystem::path &path, const std::string &text, std::string &problem);
+
 // A field of a CSV file: quoted (quotes doubled) when it holds a comma, a
 // quote or a line break.
 std::string csvField(const std::string &text);
@@ -59,6 +70,9 @@ std::string csvField(const std::string &text);
 bool writeValuationFiles(const std::filesystem::path &directory, const TalvekValuation &valuation,
                          const ValuationChoice &choice, const std::string &comment,
                          std::vector<std::string> &written, std::string &problem);
+
+// An aligned table on the terminal: the first column left, the others right.
+void printAlignedTable(std::FILE *out, const std::vector<std::vector<std::string>> &rows);
 
 // The curve of the present values in words, for the summary and the record.
 std::string curveDescription(const PlanBasis &basis);

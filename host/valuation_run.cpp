@@ -22,6 +22,9 @@
 #include "result_files.h"
 #include "results_folder.h"
 #include "run_record.h"
+#include "scenario_file.h"
+#include "scenario_files.h"
+#include "scenario_run.h"
 #include "sha256.h"
 #include "talvek/engine.h"
 #include "valuation_files.h"
@@ -80,6 +83,8 @@ struct PreparedRun {
     ResultsFolder folder;
     MemberInput input;    // the member file checked, and converted where needed (member_input.h)
     bool checked = false; // false with --no-check: the engine reads the file itself
+    fs::path scenarioFile;  // empty without --scenarios
+    ScenarioFileSet scenarios;
 };
 
 // The member data checked before anything is written (member_input.cpp): 0,
@@ -109,6 +114,13 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
     run.basisFile = absoluteOf(options.basisFile);
     run.memberFile = absoluteOf(options.memberFile);
     std::string problem;
+    if (!options.scenarioFile.empty()) {
+        run.scenarioFile = absoluteOf(options.scenarioFile);
+        if (!readScenarioFile(run.scenarioFile, options.scenarioFile, run.basis, run.scenarios, problem)) {
+            std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
+            return kExitRefused;
+        }
+    }
     if (!regularFileSnapshot(run.memberFile, "the member file", run.memberBefore, problem)) {
         std::fprintf(stderr, "talvek: %s: %s; nothing was run\n", options.memberFile.c_str(), problem.c_str());
         return kExitRefused;
@@ -116,6 +128,12 @@ int prepareRun(const RunOptions &options, PreparedRun &run) {
     const OutputChoice choice{options.outputDirectory, run.memberFile, run.basisFile, options.force};
     if (!chooseResultsFolder(choice, run.folder, problem)) {
         std::fprintf(stderr, "talvek: %s; nothing was run\n", problem.c_str());
+        return kExitRefused;
+    }
+    // the folder is replaced whole: a scenario file inside it would be lost with the old results
+    if (!run.scenarioFile.empty() && pathInside(run.scenarioFile, run.folder.out)) {
+        std::fprintf(stderr, "talvek: the scenario file %s is inside --out %s, which the results replace; nothing "
+                             "was run\n", options.scenarioFile.c_str(), run.folder.out.c_str());
         return kExitRefused;
     }
     return checkMemberData(options, run);
@@ -143,6 +161,10 @@ void fillRecord(const RunOptions &options, const PreparedRun &run, const TalvekR
 // sensitivities before the one stopped.
 std::string stopComment(const RunRecord &record, int64_t memberLines, size_t sensitivitiesAsked) {
     if (record.complete) return std::string();
+    if (record.scenariosRun && record.linesRead == memberLines && record.scenariosValued < record.scenarioCount)
+        return "STOPPED by " + record.stoppedBy + " during the scenarios: these results cover every line of the "
+               "member file, but only " + std::to_string(record.scenariosValued) + " of the " +
+               std::to_string(record.scenarioCount) + " scenarios were valued; see run.json";
     if (record.sensitivitiesRun && record.linesRead == memberLines && record.sensitivities.size() < sensitivitiesAsked)
         return "STOPPED by " + record.stoppedBy + " during the sensitivities: these results cover every line of the "
                "member file, but only " + std::to_string(record.sensitivities.size()) + " of the " +
@@ -152,13 +174,18 @@ std::string stopComment(const RunRecord &record, int64_t memberLines, size_t sen
 }
 
 // The CSVs, the record, and the folder put in place. False with the problem.
+// With a scenario set (scenarios not null) the scenario files take the
+// place of the valuation's.
 bool finishResults(PreparedRun &run, const HostArraySet &arrays, const TalvekValuation *valuation,
-                   const ValuationChoice &choice, const std::string &comment, RunRecord &record,
-                   std::string &problem) {
+                   const TalvekScenarioResults *scenarios, const ValuationChoice &choice, const std::string &comment,
+                   RunRecord &record, std::string &problem) {
     if (!writeResultFiles(run.folder.temporary, arrays, comment, problem)) return false;
     record.files = {kMemberCountsFile, kDecrementCountsFile, kCashflowsFile, kListingFile, kErrorLogFile};
     if (valuation != nullptr &&
         !writeValuationFiles(run.folder.temporary, *valuation, choice, comment, record.files, problem))
+        return false;
+    if (scenarios != nullptr && !writeScenarioFiles(run.folder.temporary, run.scenarios, *scenarios,
+                                                    record.scenarioCashflows, comment, record.files, problem))
         return false;
     if (run.checked && !writeMemberDataFiles(run.folder.temporary, run.input, run.basis)) {
         problem = "the data summary and data check files could not be written to " + run.folder.temporary.string();
@@ -180,7 +207,7 @@ bool finishResults(PreparedRun &run, const HostArraySet &arrays, const TalvekVal
 // error when lines were rejected.
 void printSummary(const RunOptions &options, const PreparedRun &run, const TalvekResults &results,
                   int64_t memberLines, const HostArraySet &arrays, const TalvekValuation *valuation,
-                  const RunRecord &record) {
+                  const TalvekScenarioResults *scenarios, const RunRecord &record) {
     RunFacts facts;
     facts.basisFile = options.basisFile;
     facts.memberFile = options.memberFile;
@@ -192,9 +219,10 @@ void printSummary(const RunOptions &options, const PreparedRun &run, const Talve
     facts.stoppedByUser = results.stopped != 0;
     facts.stopSignal = record.stoppedBy;
     writeSummary(stdout, facts, arrays);
-    if (valuation != nullptr) {
+    if (valuation != nullptr || scenarios != nullptr) {
         const ValuationChoice choice{options.perMember, options.sensitivities};
-        writeValuationSummary(stdout, *valuation, choice, run.basis);
+        if (valuation != nullptr) writeValuationSummary(stdout, *valuation, choice, run.basis);
+        if (scenarios != nullptr) writeScenarioSummary(stdout, run.scenarios, *scenarios, options.scenarioFile);
         std::string files;
         for (size_t i = kFirstValuationFile; i < record.files.size() && record.files[i] != kDataSummaryFile &&
                                              record.files[i] != kRunRecordFile;
@@ -256,6 +284,37 @@ void defineValuation(const RunOptions &options, const ValuationBasis &basis, Val
     def.sensitivities = inputs.sensitivities;
 }
 
+// The scenarios' curve in words, for the record.
+std::string scenarioCurveDescription(const PreparedRun &run) {
+    const ScenarioFileSet &set = run.scenarios;
+    if (set.curveKind == TALVEK_CURVE_FORWARD_RATES) return "each scenario's forward rates by year (discount_rate)";
+    if (set.curveKind == TALVEK_CURVE_SPOT_RATES) return "each scenario's spot rates by term (spot_rate)";
+    const bool ownRates = set.columnGiven[kScenarioAnnuityDiscount1To10Column] ||
+                          set.columnGiven[kScenarioAnnuityDiscount11To110Column];
+    if (run.basis.valuation.curveForm == CurveForm::BasisRates && ownRates)
+        return "each scenario's two annuity discount rates, in years 1 to 10 and 11 to 110";
+    return curveDescription(run.basis) + ", in every scenario";
+}
+
+void recordScenarios(const RunOptions &options, const PreparedRun &run, RunRecord &record) {
+    record.scenariosRun = true;
+    record.scenarioFile.path = run.scenarioFile.string();
+    record.scenarioFile.sha256 = run.scenarios.sha256;
+    record.scenarioFile.size = run.scenarios.bytes;
+    record.scenarioCount = scenarioCount(run.scenarios);
+    record.scenarioCurve = run.scenarios.curveKind == TALVEK_CURVE_FORWARD_RATES ? "forward_rates"
+                           : run.scenarios.curveKind == TALVEK_CURVE_SPOT_RATES  ? "spot_rates"
+                                                                                 : "basis";
+    record.scenarioCashflows = options.scenarioCashflows;
+    record.curveDescription = scenarioCurveDescription(run);
+}
+
+// What talvek_value_scenarios allocated, released on every way out.
+struct ScenarioRelease {
+    TalvekScenarioResults *scenarios;
+    ~ScenarioRelease() { talvek_release_scenarios(scenarios); }
+};
+
 // The per-member rows of talvek_value released on every way out.
 struct ValuationRelease {
     TalvekValuation *valuation;
@@ -291,9 +350,18 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     const bool presentValues = !options.noPresentValues;
     if (presentValues) defineValuation(options, run.basis.valuation, inputs, def, valuationRecord);
     valuationRecord.curveDescription = curveDescription(run.basis);
+    static TalvekScenarioResults scenarioResults;
+    scenarioResults = TalvekScenarioResults{};
+    ScenarioRelease scenarioRelease{&scenarioResults};
+    const bool scenarios = !run.scenarioFile.empty();
+    if (scenarios) recordScenarios(options, run, valuationRecord);
 
     startProgressBar(bar, memberLines);
-    const int32_t status = presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
+    int32_t status = TALVEK_OK;
+    if (scenarios)
+        status = valueScenarioSet(def, run.scenarios, results, scenarioResults);
+    else
+        status = presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
     endProgressBar(bar, status == TALVEK_OK);
     // a member file that changed is the cause of whatever else went wrong
     // with reading it, so it is looked at first
@@ -330,22 +398,43 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     const size_t sensitivitiesAsked = record.sensitivities.size();
     if (presentValues && size_t(std::max(valuation.sensitivity_count, 0)) < sensitivitiesAsked)
         record.sensitivities.resize(size_t(std::max(valuation.sensitivity_count, 0)));
+    if (scenarios) record.scenariosValued = scenarioResults.values == nullptr ? 0 : scenarioResults.scenario_count;
     const std::string comment = stopComment(record, memberLines, sensitivitiesAsked);
-    const TalvekValuation *values = presentValues ? &valuation : nullptr;
+    const TalvekValuation *values = presentValues && !scenarios ? &valuation : nullptr;
+    const TalvekScenarioResults *scenarioValues = scenarios ? &scenarioResults : nullptr;
     const ValuationChoice choice{options.perMember, options.sensitivities};
-    if (!finishResults(run, arrays, values, choice, comment, record, problem)) {
+    if (!finishResults(run, arrays, values, scenarioValues, choice, comment, record, problem)) {
         std::fprintf(stderr, "talvek: %s; the results in %s are untouched\n", problem.c_str(),
                      run.folder.out.c_str());
         return kExitWriteFailed;
     }
 
-    printSummary(options, run, results, memberLines, arrays, values, record);
+    printSummary(options, run, results, memberLines, arrays, values, scenarioValues, record);
     return record.exitStatus;
 }
 
 } // namespace
 
+namespace {
+
+// The options a scenario set cannot be valued with: "" when there is none.
+std::string scenarioConflict(const RunOptions &options) {
+    if (options.scenarioFile.empty()) return std::string();
+    if (options.perMember) return "--per-member";
+    if (options.sensitivities) return "--sensitivities";
+    if (options.noPresentValues) return "--no-present-values";
+    return std::string();
+}
+
+} // namespace
+
 int runValuationCommand(const RunOptions &options) {
+    const std::string conflict = scenarioConflict(options);
+    if (!conflict.empty()) {
+        std::fprintf(stderr, "talvek: --scenarios values the present values of every member under each scenario "
+                             "and cannot be combined with %s; nothing was run\n", conflict.c_str());
+        return kExitRefused;
+    }
     // a stop asked from here on ends the run cleanly, with nothing half-written
     installStopHandlers();
     const std::string started = utcNow();

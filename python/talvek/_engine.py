@@ -10,7 +10,7 @@ import os
 from ctypes import (POINTER, Structure, c_char, c_char_p, c_double, c_int16, c_int32,
                     c_int64, c_uint32, c_uint64, c_void_p)
 
-ENGINE_VERSION = 2
+ENGINE_VERSION = 3
 
 YEAR_SLOTS = 111
 MEMBER_COUNT_BLOCKS = 23
@@ -185,6 +185,36 @@ class Valuation(Structure):
         ("sensitivities", SensitivityResult * MAX_SENSITIVITIES),
         ("member_count", c_int64),
         ("members", POINTER(MemberValues)),
+        ("reserved", c_uint64 * 8),
+    ]
+
+
+ANNUITY_RATES = 4
+DISTRIBUTION_SIZE = 6
+DISTRIBUTION_NAMES = ["mean", "p5", "p25", "p50", "p75", "p95"]
+
+
+class ScenarioSet(Structure):
+    _fields_ = [
+        ("scenario_count", c_int32),
+        ("curve_kind", c_int32),
+        ("yearly_rates", POINTER(c_double)),
+        ("annuity_rates", POINTER(c_double)),
+        ("discount_curves", POINTER(c_double)),
+        ("reserved", c_uint64 * 4),
+    ]
+
+
+class ScenarioValues(Structure):
+    _fields_ = [("present_values", PresentValues * (MEMBER_STATUSES + 1))]
+
+
+class ScenarioResults(Structure):
+    _fields_ = [
+        ("scenario_count", c_int64),
+        ("values", POINTER(ScenarioValues)),
+        ("cashflows", POINTER(c_double)),
+        ("distribution", (c_double * BENEFIT_CASHFLOWS_SIZE) * DISTRIBUTION_SIZE),
         ("reserved", c_uint64 * 8),
     ]
 
