@@ -1,6 +1,7 @@
 // talvek: values a pension plan's members with the Talvek Pension Model.
 #include <CLI/CLI.hpp>
 
+#include "cluster.h"
 #include "commands.h"
 #include "scenario_generator.h"
 
@@ -20,9 +21,22 @@ const char *const kExitStatusHelp =
     "  130  stopped by Ctrl-C, 143 stopped by SIGTERM: the results of the lines before\n"
     "       the stop are written, marked as stopped (run.json \"complete\": false)";
 
+int runCommand(int argc, char **argv);
+
 } // namespace
 
 int main(int argc, char **argv) {
+    // under mpirun, the ranks other than 0 serve rank 0's run
+    const int rank = startRanks(&argc, &argv);
+    if (rank != 0) return serveRank();
+    const int status = runCommand(argc, argv);
+    endRanks();
+    return status;
+}
+
+namespace {
+
+int runCommand(int argc, char **argv) {
     CLI::App app{"talvek: projects a pension plan's members year by year (people, events and "
                  "cash flows over 110 years) from a basis file and a member file."};
     app.require_subcommand(1);
@@ -158,3 +172,5 @@ int main(int argc, char **argv) {
         return generateScenariosCommand(scenarioCount, scenarioSeed, scenarioModel, scenarioBasis, scenarioFile);
     return generateMembersCommand(members, seed, generatedFile);
 }
+
+} // namespace

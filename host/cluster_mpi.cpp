@@ -1,0 +1,418 @@
+// talvek over MPI ranks: rank 0 runs the command, and a scenario set is
+// spread over every rank in blocks of whole scenarios, in set order: rank r
+// values scenarios first(r) .. first(r + 1) - 1. Each scenario's figures do
+// not depend on the others, and rank 0 puts the blocks back in rank order
+// and takes the distribution over all of them as one process would, so the
+// results are the same bytes for any number of ranks. Rank 0 reads the
+// basis and the scenario file and hands each rank the definition and the
+// set; every rank reads the member file itself (a path all of them see).
+#include <mpi.h>
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cluster.h"
+#include "scenario_run.h"
+
+namespace {
+
+// What rank 0 broadcasts before a share of work.
+constexpr int64_t kNoMoreWork = 0;
+constexpr int64_t kScenarioShare = 1;
+constexpr int kFiguresTag = 1;
+constexpr int kRoot = 0;
+
+bool ranksReleased = false;
+
+// The signal that asked this rank to stop, 0 while none has: mpirun hands
+// Ctrl-C and SIGTERM on to every rank, and each stops at its next check.
+volatile std::sig_atomic_t rankStopSignal = 0;
+extern "C" void onRankStop(int signalNumber) { rankStopSignal = signalNumber; }
+int32_t rankProgress(void *, int64_t, int64_t) { return rankStopSignal != 0 ? 1 : 0; }
+
+int rankCount() {
+    int size = 1;
+    MPI_Comm_size(MPI_COMM_WORLD, &size);
+    return size;
+}
+
+// The first scenario of rank r's block: the set cut into blocks whose sizes
+// differ by at most one, over no more ranks than there are scenarios, so
+// that rank 0 always values the first scenario (whose run gives the counts
+// and the reports); a rank beyond them has an empty block.
+int64_t firstScenarioOf(int64_t scenarios, int rank, int ranks) {
+    const int64_t sharing = std::min<int64_t>(ranks, scenarios);
+    if (rank >= sharing) return scenarios;
+    return scenarios * rank / sharing;
+}
+
+// ---- the definition and the set, as bytes ----
+
+struct Packer {
+    std::vector<char> bytes;
+    void put(const void *data, size_t size) {
+        const char *from = static_cast<const char *>(data);
+        bytes.insert(bytes.end(), from, from + size);
+    }
+    template <class T> void value(const T &v) { put(&v, sizeof v); }
+    // an array of n elements, or a mark that there is none
+    template <class T> void array(const T *data, int64_t n) {
+        value<int64_t>(data == nullptr ? -1 : n);
+        if (data != nullptr) put(data, static_cast<size_t>(n) * sizeof(T));
+    }
+    void text(const char *s) { array(s, s == nullptr ? 0 : static_cast<int64_t>(std::strlen(s)) + 1); }
+};
+
+struct Unpacker {
+    const std::vector<char> &bytes;
+    size_t at = 0;
+    void get(void *data, size_t size) {
+        if (size > bytes.size() - at) throw std::runtime_error("the work rank 0 sent is cut short");
+        std::memcpy(data, bytes.data() + at, size);
+        at += size;
+    }
+    template <class T> T value() {
+        T v;
+        get(&v, sizeof v);
+        return v;
+    }
+    // into storage; null when rank 0 had none
+    template <class T> const T *array(std::vector<T> &storage) {
+        const auto n = value<int64_t>();
+        if (n < 0) return nullptr;
+        storage.resize(static_cast<size_t>(n));
+        get(storage.data(), storage.size() * sizeof(T));
+        return storage.data();
+    }
+};
+
+// Every array a worker's definition points into.
+struct WorkerShare {
+    TalvekRunDef def;
+    TalvekScenarioSet set;
+    std::vector<char> memberFile, memberBytes;
+    std::vector<double> mortality, improvement, plan, factors, demographic, economic, retirement, disability,
+        withdrawal, salaryScale, yearly, curve, setYearly, setAnnuity, setCurves;
+    std::vector<int16_t> columnMap;
+    std::vector<std::vector<char>> codes = std::vector<std::vector<char>>(TALVEK_STATUS_CODES_SIZE);
+    std::vector<const char *> codePointers = std::vector<const char *>(TALVEK_STATUS_CODES_SIZE);
+};
+
+void packAssumptions(Packer &p, const TalvekAssumptions &a) {
+    p.value(a.valuation_year);
+    p.value(a.mortality_base_year);
+    p.value(a.delimiter_code);
+    p.array(a.base_mortality, TALVEK_MORTALITY_SIZE);
+    p.array(a.mortality_improvement, TALVEK_MORTALITY_SIZE);
+    p.array(a.column_map, TALVEK_COLUMN_MAP_SIZE);
+    p.value<int32_t>(a.status_codes != nullptr);
+    for (int i = 0; a.status_codes != nullptr && i < TALVEK_STATUS_CODES_SIZE; ++i) p.text(a.status_codes[i]);
+    p.array(a.plan_parameters, TALVEK_PLAN_SIZE);
+    p.array(a.retirement_factors, TALVEK_RETIREMENT_FACTORS_SIZE);
+    p.array(a.demographic_parameters, TALVEK_DEMOGRAPHIC_SIZE);
+    p.array(a.economic_parameters, TALVEK_ECONOMIC_SIZE);
+    p.array(a.retirement_rates, TALVEK_RETIREMENT_RATES_SIZE);
+    p.array(a.disability_rates, TALVEK_DISABILITY_RATES_SIZE);
+    p.array(a.withdrawal_rates, TALVEK_WITHDRAWAL_RATES_SIZE);
+    p.array(a.salary_scale, TALVEK_SALARY_SCALE_SIZE);
+    p.array(a.yearly_rates, TALVEK_YEARLY_RATES_SIZE);
+}
+
+void unpackAssumptions(Unpacker &u, WorkerShare &w) {
+    TalvekAssumptions &a = w.def.assumptions;
+    a.valuation_year = u.value<int32_t>();
+    a.mortality_base_year = u.value<int32_t>();
+    a.delimiter_code = u.value<int32_t>();
+    a.base_mortality = u.array(w.mortality);
+    a.mortality_improvement = u.array(w.improvement);
+    a.column_map = u.array(w.columnMap);
+    a.status_codes = nullptr;
+    if (u.value<int32_t>() != 0) {
+        for (int i = 0; i < TALVEK_STATUS_CODES_SIZE; ++i) w.codePointers[i] = u.array(w.codes[i]);
+        a.status_codes = w.codePointers.data();
+    }
+    a.plan_parameters = u.array(w.plan);
+    a.retirement_factors = u.array(w.factors);
+    a.demographic_parameters = u.array(w.demographic);
+    a.economic_parameters = u.array(w.economic);
+    a.retirement_rates = u.array(w.retirement);
+    a.disability_rates = u.array(w.disability);
+    a.withdrawal_rates = u.array(w.withdrawal);
+    a.salary_scale = u.array(w.salaryScale);
+    a.yearly_rates = u.array(w.yearly);
+}
+
+std::vector<char> packedShare(const TalvekRunDef &def, const TalvekScenarioSet &set) {
+    Packer p;
+    p.text(def.member_file);
+    p.array(def.member_bytes, def.member_bytes == nullptr ? 0 : def.member_byte_count);
+    p.value(def.jobs);
+    p.value(def.member_total);
+    p.value(def.limit_future_service);
+    p.value(def.future_service_years);
+    p.value(def.discount_curve_kind);
+    p.array(def.discount_curve, TALVEK_CURVE_SIZE);
+    packAssumptions(p, def.assumptions);
+    const int64_t n = set.scenario_count;
+    p.value(set.scenario_count);
+    p.value(set.curve_kind);
+    p.array(set.yearly_rates, n * TALVEK_YEARLY_RATES_SIZE);
+    p.array(set.annuity_rates, n * TALVEK_ANNUITY_RATES);
+    p.array(set.discount_curves, n * TALVEK_CURVE_SIZE);
+    return std::move(p.bytes);
+}
+
+// A worker's definition: rank 0's, without its reports (rank 0 writes
+// them) and with this rank's own stop check.
+void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
+    Unpacker u{bytes};
+    w.def = talvek_default_run_def();
+    w.def.member_file = u.array(w.memberFile);
+    w.def.member_bytes = u.array(w.memberBytes);
+    w.def.member_byte_count = static_cast<int64_t>(w.memberBytes.size());
+    w.def.jobs = u.value<int32_t>();
+    w.def.member_total = u.value<int64_t>();
+    w.def.limit_future_service = u.value<int32_t>();
+    w.def.future_service_years = u.value<double>();
+    w.def.discount_curve_kind = u.value<int32_t>();
+    w.def.discount_curve = u.array(w.curve);
+    unpackAssumptions(u, w);
+    w.def.progress = rankProgress;
+    w.set = TalvekScenarioSet{};
+    w.set.scenario_count = u.value<int32_t>();
+    w.set.curve_kind = u.value<int32_t>();
+    w.set.yearly_rates = u.array(w.setYearly);
+    w.set.annuity_rates = u.array(w.setAnnuity);
+    w.set.discount_curves = u.array(w.setCurves);
+}
+
+// ---- bytes between ranks ----
+
+// MPI counts in int: large blocks go in parts of at most 1 GiB.
+constexpr size_t kPartBytes = size_t{1} << 30;
+
+void sendBytes(const void *data, size_t size, int to) {
+    const char *from = static_cast<const char *>(data);
+    for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
+        const size_t part = std::min(kPartBytes, size - at);
+        MPI_Send(from + at, static_cast<int>(part), MPI_BYTE, to, kFiguresTag, MPI_COMM_WORLD);
+        if (size == 0) break;
+    }
+}
+
+void receiveBytes(void *data, size_t size, int from) {
+    char *into = static_cast<char *>(data);
+    for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
+        const size_t part = std::min(kPartBytes, size - at);
+        MPI_Recv(into + at, static_cast<int>(part), MPI_BYTE, from, kFiguresTag, MPI_COMM_WORLD,
+                 MPI_STATUS_IGNORE);
+        if (size == 0) break;
+    }
+}
+
+void broadcastBytes(std::vector<char> &bytes) {
+    int64_t size = static_cast<int64_t>(bytes.size());
+    MPI_Bcast(&size, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    bytes.resize(static_cast<size_t>(size));
+    for (size_t at = 0; at < bytes.size(); at += kPartBytes) {
+        const size_t part = std::min(kPartBytes, bytes.size() - at);
+        MPI_Bcast(bytes.data() + at, static_cast<int>(part), MPI_BYTE, kRoot, MPI_COMM_WORLD);
+    }
+}
+
+// One rank's block of the set: its scenarios, from `first` on.
+TalvekScenarioSet blockOf(const TalvekScenarioSet &set, int64_t first, int64_t count) {
+    TalvekScenarioSet block = set;
+    block.scenario_count = static_cast<int32_t>(count);
+    block.yearly_rates = set.yearly_rates + first * TALVEK_YEARLY_RATES_SIZE;
+    if (set.annuity_rates != nullptr) block.annuity_rates = set.annuity_rates + first * TALVEK_ANNUITY_RATES;
+    if (set.discount_curves != nullptr) block.discount_curves = set.discount_curves + first * TALVEK_CURVE_SIZE;
+    return block;
+}
+
+// What a rank hands back: its status, message and the figures of the
+// scenarios it valued.
+struct BlockFigures {
+    int64_t status;
+    int64_t valued;
+    char message[512];
+};
+
+void sendBlock(const BlockFigures &head, const TalvekScenarioResults &block) {
+    sendBytes(&head, sizeof head, kRoot);
+    const auto valued = static_cast<size_t>(head.valued);
+    sendBytes(block.values, valued * sizeof(TalvekScenarioValues), kRoot);
+    sendBytes(block.cashflows, valued * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double), kRoot);
+}
+
+// The engine numbers the scenarios of the block it was given from 1, and
+// names none for the block's first: the message names the scenario by its
+// number in the whole set.
+void numberInSet(const char *message, int64_t first, char *out, size_t size) {
+    long long k = 0;
+    int rest = 0;
+    if (std::sscanf(message, "scenario %lld: %n", &k, &rest) == 1 && rest > 0)
+        std::snprintf(out, size, "scenario %lld: %s", k + static_cast<long long>(first), message + rest);
+    else
+        std::snprintf(out, size, "scenario %lld: %s", static_cast<long long>(first) + 1, message);
+}
+
+int valueWorkerShare(const std::vector<char> &bytes) {
+    static WorkerShare share;
+    unpackShare(bytes, share);
+    const int rank = [] { int r = 0; MPI_Comm_rank(MPI_COMM_WORLD, &r); return r; }();
+    const int ranks = rankCount();
+    const int64_t first = firstScenarioOf(share.set.scenario_count, rank, ranks);
+    const int64_t count = firstScenarioOf(share.set.scenario_count, rank + 1, ranks) - first;
+    static TalvekResults results;
+    TalvekScenarioResults block{};
+    BlockFigures head{};
+    head.status = TALVEK_OK;
+    if (count > 0) {
+        const TalvekScenarioSet mine = blockOf(share.set, first, count);
+        head.status = talvek_value_scenarios(&share.def, &mine, &results, &block);
+        head.valued = block.scenario_count;
+        const char *said = results.message[0] != '\0' ? results.message
+                                                      : talvek_status_message(static_cast<int32_t>(head.status));
+        numberInSet(said, first, head.message, sizeof head.message);
+    }
+    sendBlock(head, block);
+    talvek_release_scenarios(&block);
+    return head.status == TALVEK_OK ? 0 : 1;
+}
+
+void *allocatedOrNull(size_t bytes) { return bytes == 0 ? nullptr : std::calloc(1, bytes); }
+
+// Rank r's block into its place in the whole set's figures; the first rank
+// whose block did not finish ends the set there, its message naming it.
+void joinBlock(int rank, int64_t first, const BlockFigures &head, bool &ended, TalvekResults &results,
+               TalvekScenarioResults &whole) {
+    if (ended) return;
+    whole.scenario_count = first + head.valued;
+    if (head.status == TALVEK_OK) return;
+    ended = true;
+    results.status = static_cast<int32_t>(head.status);
+    results.stopped = head.status == TALVEK_STOPPED ? 1 : 0;
+    std::snprintf(results.message, sizeof results.message, "rank %d (scenarios from %lld on): %.400s", rank,
+                  static_cast<long long>(first + 1),
+                  head.message[0] != '\0' ? head.message : talvek_status_message(static_cast<int32_t>(head.status)));
+    // said here as well: a rank stopped on its own is otherwise told apart
+    // from a stop of the whole run only in the record
+    std::fprintf(stderr, "talvek: %s\n", results.message);
+}
+
+} // namespace
+
+int startRanks(int *argc, char ***argv) {
+    MPI_Init(argc, argv);
+    int rank = 0;
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+    return rank;
+}
+
+int serveRank() {
+    struct sigaction action {};
+    action.sa_handler = onRankStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    int status = 0;
+    for (;;) {
+        int64_t kind = kNoMoreWork;
+        MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+        if (kind == kNoMoreWork) break;
+        std::vector<char> bytes;
+        broadcastBytes(bytes);
+        status |= valueWorkerShare(bytes);
+    }
+    MPI_Finalize();
+    return status;
+}
+
+void endRanks() {
+    if (!ranksReleased) {
+        int64_t kind = kNoMoreWork;
+        MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+        ranksReleased = true;
+    }
+    MPI_Finalize();
+}
+
+// Rank 0: its own block first (with the reports), then every other rank's
+// block in rank order, and the distribution over the whole set.
+int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, TalvekResults &results,
+                         TalvekScenarioResults &scenarios) {
+    const TalvekScenarioSet set = engineScenarioSet(file);
+    const int ranks = rankCount();
+    if (ranks == 1) return talvek_value_scenarios(&def, &set, &results, &scenarios);
+
+    int64_t kind = kScenarioShare;
+    MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    std::vector<char> bytes = packedShare(def, set);
+    broadcastBytes(bytes);
+
+    const int64_t total = set.scenario_count;
+    const int64_t mine = firstScenarioOf(total, 1, ranks);
+    TalvekScenarioResults own{};
+    const TalvekScenarioSet ownBlock = blockOf(set, 0, mine);
+    int32_t status = TALVEK_OK;
+    if (mine > 0) status = talvek_value_scenarios(&def, &ownBlock, &results, &own);
+
+    scenarios = TalvekScenarioResults{};
+    scenarios.values = static_cast<TalvekScenarioValues *>(
+        allocatedOrNull(static_cast<size_t>(total) * sizeof(TalvekScenarioValues)));
+    scenarios.cashflows = static_cast<double *>(
+        allocatedOrNull(static_cast<size_t>(total) * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double)));
+    const bool allocated = scenarios.values != nullptr && scenarios.cashflows != nullptr;
+    if (allocated) {
+        std::memcpy(scenarios.values, own.values, static_cast<size_t>(own.scenario_count) * sizeof(TalvekScenarioValues));
+        std::memcpy(scenarios.cashflows, own.cashflows,
+                    static_cast<size_t>(own.scenario_count) * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double));
+    }
+    scenarios.scenario_count = own.scenario_count;
+    bool ended = status != TALVEK_OK;
+    talvek_release_scenarios(&own);
+
+    // every rank's block is received, even after one that ended the set
+    static std::vector<char> drain;
+    for (int rank = 1; rank < ranks; ++rank) {
+        const int64_t first = firstScenarioOf(total, rank, ranks);
+        BlockFigures head{};
+        receiveBytes(&head, sizeof head, rank);
+        const auto valued = static_cast<size_t>(head.valued);
+        const size_t valueBytes = valued * sizeof(TalvekScenarioValues);
+        const size_t flowBytes = valued * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double);
+        if (allocated) {
+            receiveBytes(scenarios.values + first, valueBytes, rank);
+            receiveBytes(scenarios.cashflows + first * TALVEK_BENEFIT_CASHFLOWS_SIZE, flowBytes, rank);
+        } else {
+            drain.resize(std::max(valueBytes, flowBytes));
+            receiveBytes(drain.data(), valueBytes, rank);
+            receiveBytes(drain.data(), flowBytes, rank);
+        }
+        joinBlock(rank, first, head, ended, results, scenarios);
+    }
+    if (!allocated) {
+        talvek_release_scenarios(&scenarios);
+        std::snprintf(results.message, sizeof results.message, "the run could not get the memory it needs");
+        return results.status = TALVEK_ERROR_MEMORY;
+    }
+    double stats[TALVEK_DISTRIBUTION_SIZE];
+    for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
+        if (talvek_distribution_of(scenarios.cashflows + i, scenarios.scenario_count, TALVEK_BENEFIT_CASHFLOWS_SIZE,
+                                   stats) != TALVEK_OK) {
+            std::snprintf(results.message, sizeof results.message, "the run could not get the memory it needs");
+            return results.status = TALVEK_ERROR_MEMORY;
+        }
+        for (int d = 0; d < TALVEK_DISTRIBUTION_SIZE; ++d) scenarios.distribution[d][i] = stats[d];
+    }
+    return results.status;
+}
