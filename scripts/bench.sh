@@ -149,3 +149,32 @@ if [ -n "${BASELINE_VALUATION_BENCH:-}" ]; then
        END { for (k in names) printf "  %-22s %12.0f %12.0f   ratio %.2f\n", k, best["this", k],
              best["baseline", k], best["this", k] / best["baseline", k] }' "$work/valuation" | sort
 fi
+
+# Economic scenarios (SCENARIOS of them, default 10, on one job): the set in
+# one run against as many plain runs, each scenario's rates in a basis of its
+# own being what a run per scenario would take; then, with Open MPI, the set
+# on two ranks against one (BENCH_MPI=1 builds the cluster build).
+scenarios=${SCENARIOS:-10}
+echo
+echo "== $scenarios economic scenarios on $members members, one job"
+"$talvek" generate-scenarios --count "$scenarios" --seed 7 --basis examples/basis.toml --out "$work/scenarios.csv"
+/usr/bin/time -f "%e %M" -o "$work/set" "$talvek" run --jobs 1 $common --scenarios "$work/scenarios.csv" \
+  --out "$work/sc" >/dev/null
+/usr/bin/time -f "%e" -o "$work/plain" bash -c \
+  "for i in \$(seq $scenarios); do $talvek run --jobs 1 $common --out $work/pl >/dev/null || exit 1; done"
+read -r set_seconds set_kb < "$work/set"
+plain_seconds=$(tail -1 "$work/plain")
+awk -v s="$set_seconds" -v p="$plain_seconds" -v k="$set_kb" -v n="$scenarios" 'BEGIN {
+  printf "  the set %.2f s (peak %d MiB), %d plain runs %.2f s: the set takes %.2f of their time\n",
+         s, k / 1024, n, p, s / p }'
+if [ "${BENCH_MPI:-0}" = 1 ] && command -v mpirun >/dev/null; then
+  cluster="$root/build/cluster"
+  cmake -S "$root" -B "$cluster" -DCMAKE_BUILD_TYPE=Release -DTALVEK_BUILD_TESTS=OFF -DTALVEK_BUILD_BENCH=OFF \
+    -DTALVEK_MPI=ON >/dev/null
+  cmake --build "$cluster" --target talvek -j "$jobs" >/dev/null
+  mpi=(mpirun --oversubscribe)
+  [ "$(id -u)" -eq 0 ] && mpi+=(--allow-run-as-root)
+  side_by_side "the set on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
+    "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r2" \
+    "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r1"
+fi
