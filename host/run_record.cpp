@@ -1,12 +1,11 @@
 #include "run_record.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
-#include <unistd.h>
+#include "file_writing.h"
 
 namespace {
 
@@ -121,19 +120,5 @@ std::string runRecordText(const RunRecord &record) {
 }
 
 bool writeRunRecord(const std::filesystem::path &path, const RunRecord &record, std::string &problem) {
-    const std::string text = runRecordText(record);
-    std::FILE *out = std::fopen(path.c_str(), "w");
-    if (out == nullptr) {
-        problem = "cannot create " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        problem = "writing " + path.string() + " failed: " + std::strerror(written ? errno : reason);
-        return false;
-    }
-    return true;
+    return writeWholeFile(path, runRecordText(record), problem);
 }

@@ -1,10 +1,7 @@
 #include "scenario_files.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
-
-#include <unistd.h>
 
 #include "result_files.h"
 #include "valuation_files.h"
@@ -28,11 +25,8 @@ int64_t scenariosValued(const TalvekScenarioResults &results) {
 // (a set of thousands is not held whole), every write checked.
 bool writeCashflowsFile(const std::filesystem::path &path, const ScenarioFileSet &set,
                         const TalvekScenarioResults &results, const std::string &comment, std::string &problem) {
-    std::FILE *out = std::fopen(path.c_str(), "w");
-    if (out == nullptr) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
+    std::FILE *out = openForWriting(path, problem);
+    if (out == nullptr) return false;
     std::string text = commentLine(comment) + scenarioCashflowsHeader();
     const int64_t count = scenariosValued(results);
     bool written = true;
@@ -43,14 +37,7 @@ bool writeCashflowsFile(const std::filesystem::path &path, const ScenarioFileSet
             text.clear();
         }
     }
-    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(written ? errno : reason);
-        return false;
-    }
-    return true;
+    return finishWriting(out, written, path, problem);
 }
 
 std::string fixed(double value, int decimals) {
@@ -72,15 +59,7 @@ std::string scenarioPresentValuesText(const ScenarioFileSet &set, const TalvekSc
         for (int group = 0; group < kGroups; ++group) {
             const TalvekPresentValues &pv = results.values[k].present_values[group];
             text += std::to_string(set.labels[size_t(k)]) + ',' + kGroupNames[group];
-            for (const double value : {pv.benefits, pv.contributions, pv.obligation, pv.service_cost,
-                                       pv.benefits_duration, pv.contributions_duration, pv.obligation_duration}) {
-                text += ',';
-                appendNumber(text, value);
-            }
-            for (int block = 1; block <= kCashflowBlocks; ++block) {
-                text += ',';
-                appendNumber(text, pv.cashflows[block]);
-            }
+            appendPresentValues(text, pv);
             text += '\n';
         }
     }

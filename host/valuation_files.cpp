@@ -1,12 +1,9 @@
 #include "valuation_files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-
-#include <unistd.h>
 
 #include "result_files.h"
 
@@ -49,11 +46,8 @@ const double *statusArray(const TalvekStatusArrays &arrays, int array) {
 // not be held whole), every write checked.
 bool writePerMemberFile(const std::filesystem::path &path, const TalvekValuation &valuation,
                         const std::string &comment, std::string &problem) {
-    std::FILE *out = std::fopen(path.c_str(), "w");
-    if (out == nullptr) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
+    std::FILE *out = openForWriting(path, problem);
+    if (out == nullptr) return false;
     std::string text = commentLine(comment) + kPerMemberHeader;
     bool written = true;
     for (int64_t i = 0; written && i <= valuation.member_count; ++i) {
@@ -64,14 +58,7 @@ bool writePerMemberFile(const std::filesystem::path &path, const TalvekValuation
             text.clear();
         }
     }
-    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(written ? errno : reason);
-        return false;
-    }
-    return true;
+    return finishWriting(out, written, path, problem);
 }
 
 // The sensitivity's name and size as the basis file gives them.
@@ -91,26 +78,19 @@ void appendNumber(std::string &text, double value) {
     text.append(number, result.ptr);
 }
 
-std::string commentLine(const std::string &comment) { return comment.empty() ? std::string() : "# " + comment + "\n"; }
-
-// The whole text written, flushed to the disk and closed; false with the
-// file and the system's reason in problem.
-bool writeWholeFile(const std::filesystem::path &path, const std::string &text, std::string &problem) {
-    std::FILE *out = std::fopen(path.c_str(), "w");
-    if (out == nullptr) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
+void appendPresentValues(std::string &text, const TalvekPresentValues &pv) {
+    for (const double value : {pv.benefits, pv.contributions, pv.obligation, pv.service_cost,
+                               pv.benefits_duration, pv.contributions_duration, pv.obligation_duration}) {
+        text += ',';
+        appendNumber(text, value);
     }
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = written && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        problem = "cannot write " + path.string() + ": " + std::strerror(written ? errno : reason);
-        return false;
+    for (int block = 1; block <= kCashflowBlocks; ++block) {
+        text += ',';
+        appendNumber(text, pv.cashflows[block]);
     }
-    return true;
 }
+
+std::string commentLine(const std::string &comment) { return comment.empty() ? std::string() : "# " + comment + "\n"; }
 
 std::string csvField(const std::string &text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -151,15 +131,7 @@ std::string presentValuesText(const TalvekValuation &valuation, const std::strin
     for (int group = 0; group < kGroups; ++group) {
         const TalvekPresentValues &pv = valuation.present_values[group];
         text += kGroupNames[group];
-        for (const double value : {pv.benefits, pv.contributions, pv.obligation, pv.service_cost,
-                                   pv.benefits_duration, pv.contributions_duration, pv.obligation_duration}) {
-            text += ',';
-            appendNumber(text, value);
-        }
-        for (int block = 1; block <= kCashflowBlocks; ++block) {
-            text += ',';
-            appendNumber(text, pv.cashflows[block]);
-        }
+        appendPresentValues(text, pv);
         text += '\n';
     }
     return text;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "file_writing.h"
 #include "plan_basis.h"
 #include "talvek/engine.h"
 
@@ -55,9 +56,9 @@ void appendNumber(std::string &text, double value);
 // "# comment\n", or "" for no comment.
 std::string commentLine(const std::string &comment);
 
-// The whole text written to path, flushed to the disk and closed; false
-// with the file and the system's reason in problem.
-bool writeWholeFile(const std::filesystem::path &path, const std::string &text, std::string &problem);
+// ",figure" for each figure of the group's present values, then each block's
+// present value, in the columns of present_values.csv.
+void appendPresentValues(std::string &text, const TalvekPresentValues &pv);
 
 // A field of a CSV file: quoted (quotes doubled) when it holds a comma, a
 // quote or a line break.
