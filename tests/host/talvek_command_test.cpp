@@ -209,9 +209,15 @@ TEST_P(StoppedRun, StopSignalEndsTheRunWithItsResultsMarkedAsStopped) {
         _exit(127);
     }
     // the listing is opened inside the run, in the temporary folder beside
-    // --out, once the stop signals are watched for
+    // --out, once the stop signals are watched for; its first lines say that
+    // members have been read, so that the stop comes after some (on a loaded
+    // machine the open alone may come well before the first line is valued)
     const fs::path listing = work / (".out.talvek-partial-" + std::to_string(child)) / kListingFile;
-    auto started = [&] { return fs::exists(listing); };
+    auto started = [&] {
+        std::error_code error;
+        const auto size = fs::file_size(listing, error);
+        return !error && size > 0;
+    };
     for (int wait = 0; wait < 3000 && !started(); ++wait) usleep(10000);
     ASSERT_TRUE(started());
     kill(child, stop.signalNumber);
