@@ -31,8 +31,7 @@ void setMessage(EngineOutcome &outcome, int32_t status, const std::string &text)
 
 std::string systemReason(int error) { return error != 0 ? std::strerror(error) : "unknown reason"; }
 
-void buildBasis(Basis &basis, const EngineRequest &request) {
-    const HostArrays &host = request.assumptions;
+void buildBasis(Basis &basis, const HostArrays &host, const EngineRequest &request) {
     buildMortalityTables(basis, host, request.valuationYear, request.mortalityBaseYear);
     buildCeilingVectors(basis, host);
     buildServiceBandKeys(basis, host);
@@ -161,6 +160,7 @@ void runSequentially(const EngineRequest &request, const RunTables &tables, int6
         }
         addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
         if (request.valuation != nullptr) addPieceValuation(piece, *request.valuation, outcome.lineReads);
+        if (piece.scenarios) addScenarioBlockSums(*piece.scenarios, *request.scenarios->sums);
         addCounters(piece, outcome);
         check.membersBefore += piece.membersDone;
         check.linesBefore += piece.lineReads;
@@ -354,6 +354,7 @@ bool joinPoolPiece(Pool &pool, PieceSlot &slot, Reports &reports, EngineOutcome 
     addPieceArrays(*slot.results.arrays, request.memberCounts, request.decrementCounts,
                    request.benefitCashflows);
     if (request.valuation != nullptr) addPieceValuation(slot.results, *request.valuation, outcome.lineReads);
+    if (slot.results.scenarios) addScenarioBlockSums(*slot.results.scenarios, *request.scenarios->sums);
     addCounters(slot.results, outcome);
     if (slot.results.readFailed) {
         noteReadFailure(request, outcome);
@@ -402,6 +403,7 @@ void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t si
             pool.identityAfterJoined = head->results.identityAfter;
             head->results.arrays.reset(); // a joined piece's arrays go at once
             head->results.valuation.reset();
+            head->results.scenarios.reset();
             head->results.members = std::vector<TalvekMemberValues>();
             head->listing.clear();          // its text too; the room stays for the next piece
             head->errors.clear();
@@ -443,11 +445,28 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
         return;
     }
     std::memset(basis.get(), 0, sizeof(Basis));
-    buildBasis(*basis, request);
+    buildBasis(*basis, request.assumptions, request);
+    // a block of scenarios: each one's tables beside the run's, which give the counts
+    std::unique_ptr<Basis[]> laneBases;
+    LaneEconomics lanes{};
+    if (request.scenarios != nullptr) {
+        laneBases.reset(new (std::nothrow) Basis[kScenarioLanes]);
+        if (!laneBases) {
+            setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the scenarios' basis tables");
+            return;
+        }
+        for (int l = 0; l < kScenarioLanes; ++l) {
+            std::memset(&laneBases[l], 0, sizeof(Basis));
+            buildBasis(laneBases[l], request.scenarios->assumptions[l], request);
+            lanes.basis[l] = &laneBases[l];
+            lanes.host[l] = &request.scenarios->assumptions[l];
+        }
+    }
     RunTables tables{basis.get(), request.assumptions,
                      makeLineLayout(request.delimiterCode, request.assumptions.columnMap),
                      makeStatusTable(request.assumptions.statusCodes),
-                     readPlanTerms(request.assumptions), request.valuation};
+                     readPlanTerms(request.assumptions), request.valuation,
+                     request.scenarios != nullptr ? &lanes : nullptr};
     tables.terms.attributions.lane[kProjectedLane] = request.attribution;
 
     Reports reports{};

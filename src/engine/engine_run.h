@@ -9,7 +9,7 @@
 
 #include "core/host_arrays.h"
 #include "input/line_reader.h"
-#include "projection/service_lanes.h"
+#include "projection/scenario_lanes.h"
 #include "talvek/engine.h"
 
 // What a valuation run adds up beside the three arrays: the arrays of each
@@ -25,6 +25,27 @@ struct EngineValuation {
     double (*oneYearCashflows)[TALVEK_BENEFIT_CASHFLOWS_SIZE];
     std::vector<TalvekMemberValues> *members; // when perMember, in file order
 };
+
+// What a block of scenarios adds up, scenario by scenario of the block: the
+// benefit cash flows of every member (as the run attributes service), and by
+// status those of the run's attribution, of the obligation and of one year
+// of service. Element s - 1 is status s.
+struct ScenarioBlockSums {
+    double totalCashflows[kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double benefitCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double accruedCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double oneYearCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+};
+
+// A block of scenarios valued in one pass over the members: each one's
+// assumptions (the result pointers are not used) and the block's sums.
+struct ScenarioBlock {
+    HostArrays assumptions[kScenarioLanes];
+    ScenarioBlockSums *sums; // added into, piece after piece in file order
+};
+
+// Adds one block's sums into another, element by element.
+void addScenarioBlockSums(const ScenarioBlockSums &from, ScenarioBlockSums &to);
 
 // What the caller sees of a run besides the arrays. None may be null.
 struct RunHooks {
@@ -62,6 +83,9 @@ struct EngineRequest {
     ServiceAttribution attribution;
     // Null: the three arrays only.
     const EngineValuation *valuation;
+    // A block of scenarios: the counts of `assumptions` go into the three
+    // arrays, the amounts of each scenario into the block's sums. Null: one run.
+    const ScenarioBlock *scenarios;
     // The run's results are added into these, piece after piece in file order.
     double *memberCounts;
     double *decrementCounts;

@@ -72,6 +72,18 @@ void valueMember(int32_t status, const ValuationContext &context, const MemberRe
     }
 }
 
+// Where a member of each status adds the amounts of a block of scenarios.
+struct BlockSinks {
+    ScenarioSinks status[TALVEK_MEMBER_STATUSES];
+};
+
+void prepareBlockSinks(BlockSinks &sinks, ScenarioBlockSums &piece) {
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+        sinks.status[s] = ScenarioSinks{&piece.totalCashflows[0][0], &piece.benefitCashflows[s][0][0],
+                                        &piece.accruedCashflows[s][0][0], &piece.oneYearCashflows[s][0][0]};
+    }
+}
+
 } // namespace
 
 bool valuePiece(const RunTables &tables, const MemberSource &source, const PieceBounds &bounds,
@@ -87,6 +99,13 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
         if (!results.valuation || !sinks) return false;
         prepareSinks(*sinks, *results.valuation, *tables.valuation);
     }
+    std::unique_ptr<BlockSinks> blockSinks;
+    if (tables.lanes != nullptr) {
+        results.scenarios.reset(new (std::nothrow) ScenarioBlockSums{});
+        blockSinks.reset(new (std::nothrow) BlockSinks{});
+        if (!results.scenarios || !blockSinks) return false;
+        prepareBlockSinks(*blockSinks, *results.scenarios);
+    }
     results.identityAfter = carried;
     if (bounds.endByte <= bounds.firstByte) return true; // an empty piece reads nothing
 
@@ -95,6 +114,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
     host.decrementCounts = results.arrays->decrementCounts;
     host.benefitCashflows = results.arrays->benefitCashflows;
     ValuationContext context{tables.basis, &host, tables.terms};
+    context.lanes = tables.lanes;
     ErrorLog log{errors, &results.errorCount};
 
     if (!openSourceRange(*reader, source, bounds.firstByte, bounds.endByte - bounds.firstByte)) {
@@ -123,6 +143,9 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
             if (status == 0) {
                 reportUnknownStatus(log, member);
                 ++results.unknownStatuses;
+            } else if (blockSinks != nullptr) {
+                context.scenarioSinks = &blockSinks->status[status - 1];
+                valueMember(status, context, member);
             } else if (sinks == nullptr) {
                 valueMember(status, context, member);
             } else {
@@ -177,5 +200,19 @@ void addPieceValuation(PieceResults &piece, const EngineValuation &run, int64_t 
     for (TalvekMemberValues &row : piece.members) {
         row.line += linesBefore;
         run.members->push_back(row); // on the calling thread: the run's catch takes a failure
+    }
+}
+
+void addScenarioBlockSums(const ScenarioBlockSums &from, ScenarioBlockSums &to) {
+    for (int l = 0; l < kScenarioLanes; ++l)
+        for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) to.totalCashflows[l][i] += from.totalCashflows[l][i];
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+        for (int l = 0; l < kScenarioLanes; ++l) {
+            for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
+                to.benefitCashflows[s][l][i] += from.benefitCashflows[s][l][i];
+                to.accruedCashflows[s][l][i] += from.accruedCashflows[s][l][i];
+                to.oneYearCashflows[s][l][i] += from.oneYearCashflows[s][l][i];
+            }
+        }
     }
 }

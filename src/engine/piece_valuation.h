@@ -15,6 +15,7 @@
 #include "input/member_parser.h"
 #include "input/member_status.h"
 #include "projection/plan_terms.h"
+#include "projection/year_rates.h"
 
 // What every piece of a run reads and nobody changes.
 struct RunTables {
@@ -24,6 +25,7 @@ struct RunTables {
     StatusTable statusTable;
     PlanTerms terms;        // the plan's terms, read once
     const EngineValuation *valuation; // null: the three arrays only
+    const LaneEconomics *lanes;       // a block of scenarios' tables; null: one run
 };
 
 // A piece's three result arrays, zero until its members are added.
@@ -44,6 +46,7 @@ struct PieceResults {
     std::unique_ptr<ResultArrays> arrays; // allocated zero by valuePiece
     std::unique_ptr<PieceValuation> valuation; // a valuation's only, allocated zero
     std::vector<TalvekMemberValues> members;   // a valuation's rows, lines counted in the piece
+    std::unique_ptr<ScenarioBlockSums> scenarios; // a block of scenarios' sums, allocated zero
     int64_t lineReads = 0;       // lines read and listed
     int64_t membersDone = 0;     // lines read without a field error
     int32_t errorCount = 0;      // field errors logged

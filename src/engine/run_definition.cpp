@@ -27,13 +27,14 @@ struct CallerProgress {
     void *user;
     int64_t before;
     int64_t total; // 0: the run's own
+    int64_t scale; // progress of one member done
 };
 
 bool askCaller(void *context, int64_t membersDone, int64_t memberTotal) {
     const CallerProgress &caller = *static_cast<const CallerProgress *>(context);
     if (caller.progress == nullptr) return false;
     const int64_t total = caller.total > 0 ? caller.total : memberTotal;
-    return caller.progress(caller.user, caller.before + membersDone, total) != 0;
+    return caller.progress(caller.user, caller.before + membersDone * caller.scale, total) != 0;
 }
 
 bool fitsInt16(int32_t value) {
@@ -118,7 +119,8 @@ int32_t runDefinition(const TalvekRunDef &def, const DefinitionRun &run, TalvekR
     int64_t memberTotal = run.memberTotal > 0 ? run.memberTotal : def.member_total;
     if (memberTotal <= 0 && def.progress != nullptr) countSourceLineReads(source, memberTotal);
 
-    CallerProgress caller{def.progress, def.progress_user, run.progressBefore, run.progressTotal};
+    CallerProgress caller{def.progress, def.progress_user, run.progressBefore, run.progressTotal,
+                          run.progressScale};
     EngineRequest request{};
     request.source = source;
     request.listingFile = run.reports ? def.listing_file : nullptr;
@@ -136,6 +138,14 @@ int32_t runDefinition(const TalvekRunDef &def, const DefinitionRun &run, TalvekR
     request.hooks = RunHooks{&caller, ignoreStart, askCaller, ignoreEnd};
     request.attribution = ServiceAttribution{def.limit_future_service == 1, def.future_service_years};
     request.valuation = run.valuation;
+    std::unique_ptr<ScenarioBlock> block;
+    if (run.laneAssumptions != nullptr) {
+        block.reset(new (std::nothrow) ScenarioBlock{});
+        if (!block) return failRun(&results, TALVEK_ERROR_MEMORY, "not enough memory to start the run");
+        for (int l = 0; l < kScenarioLanes; ++l) block->assumptions[l] = assumptionsOf(*run.laneAssumptions[l]);
+        block->sums = run.blockSums;
+        request.scenarios = block.get();
+    }
     request.memberCounts = results.member_counts;
     request.decrementCounts = results.decrement_counts;
     request.benefitCashflows = results.benefit_cashflows;

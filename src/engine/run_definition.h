@@ -19,6 +19,12 @@ struct DefinitionRun {
     int64_t memberTotal;   // the callback's total for one run; 0: the line reads of the file
     int64_t progressBefore;
     int64_t progressTotal;
+    // A block of scenarios: each lane's assumptions (kScenarioLanes of them)
+    // and where the block's sums go; the counts are those of `assumptions`.
+    // Each member done counts `progressScale` towards the progress shown.
+    const TalvekAssumptions *const *laneAssumptions = nullptr;
+    ScenarioBlockSums *blockSums = nullptr;
+    int64_t progressScale = 1;
 };
 
 // The first thing wrong with the definition, or null when it can be run.

@@ -1,7 +1,10 @@
-// Economic scenarios through the published C interface: every member valued
-// under each scenario's economic vectors in turn, each scenario's run the
-// valuation's own arithmetic on its copy of the assumptions, so that its
-// figures are the same bytes as a valuation of the basis with its rates.
+// Economic scenarios through the published C interface. The first scenario
+// is a valuation's own run, with the reports; the others are valued in
+// blocks, each block in one pass over the members: a member's counts once,
+// the amounts of the block's scenarios side by side in lanes, each lane the
+// valuation's own arithmetic on its scenario's assumptions, so that every
+// scenario's figures are the same bytes as a valuation of the basis with its
+// rates.
 #include "talvek/engine.h"
 
 #include <algorithm>
@@ -124,6 +127,70 @@ int32_t valueScenario(const TalvekRunDef &def, const TalvekScenarioSet &set, int
     return TALVEK_OK;
 }
 
+// Scenario first + l's figures from the block's sums, valued on its curve as
+// a valuation sums and values its run.
+void valueLane(const ScenarioBlockSums &block, int l, const DiscountCurve &curve, ValuationSums &sums,
+               TalvekScenarioValues &values, double *cashflows) {
+    std::memset(&sums, 0, sizeof sums);
+    std::memcpy(sums.byStatus[0].benefit_cashflows, block.totalCashflows[l], sizeof block.totalCashflows[l]);
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+        std::memcpy(sums.byStatus[s + 1].benefit_cashflows, block.benefitCashflows[s][l],
+                    sizeof block.benefitCashflows[s][l]);
+        std::memcpy(sums.accruedCashflows[s + 1], block.accruedCashflows[s][l], sizeof block.accruedCashflows[s][l]);
+        std::memcpy(sums.oneYearCashflows[s + 1], block.oneYearCashflows[s][l], sizeof block.oneYearCashflows[s][l]);
+    }
+    sumLimitedAttributions(sums);
+    valueGroups(sums, curve, values.present_values);
+    std::memcpy(cashflows, block.totalCashflows[l], sizeof block.totalCashflows[l]);
+}
+
+// Scenarios first .. first + count - 1 (count at most kScenarioLanes) in one
+// pass; lanes past the last scenario repeat it and are not kept. A scenario
+// whose curve cannot be built ends the block before it: those before it are
+// valued, and `valued` says how many.
+int32_t valueBlock(const TalvekRunDef &def, const TalvekScenarioSet &set, int64_t first, int64_t count,
+                   int64_t memberTotal, TalvekResults &run, TalvekScenarioResults &out, int64_t &valued) {
+    std::memset(&run, 0, sizeof run);
+    valued = 0;
+    std::unique_ptr<ScenarioAssumptions[]> lanes(new ScenarioAssumptions[kScenarioLanes]);
+    std::unique_ptr<DiscountCurve[]> curves(new DiscountCurve[kScenarioLanes]);
+    const TalvekAssumptions *laneAssumptions[kScenarioLanes];
+    for (int l = 0; l < kScenarioLanes; ++l) {
+        putScenario(lanes[l], def.assumptions, set, first + std::min<int64_t>(l, count - 1));
+        laneAssumptions[l] = &lanes[l].assumptions;
+    }
+    int64_t curvesBuilt = 0;
+    while (curvesBuilt < count && scenarioCurve(def, set, lanes[curvesBuilt], first + curvesBuilt,
+                                                curves[curvesBuilt], run.message, sizeof run.message))
+        ++curvesBuilt;
+    const int32_t curveStatus = curvesBuilt < count ? TALVEK_ERROR_ARGUMENT : TALVEK_OK;
+    char curveMessage[sizeof run.message];
+    std::memcpy(curveMessage, run.message, sizeof curveMessage);
+    if (curvesBuilt == 0) return run.status = curveStatus;
+
+    std::unique_ptr<ScenarioBlockSums> block(new ScenarioBlockSums{});
+    DefinitionRun definitionRun{&lanes[0].assumptions, false, nullptr, memberTotal, first * memberTotal,
+                                memberTotal * set.scenario_count};
+    definitionRun.laneAssumptions = laneAssumptions;
+    definitionRun.blockSums = block.get();
+    definitionRun.progressScale = curvesBuilt;
+    const int32_t status = runDefinition(def, definitionRun, run);
+    if (status != TALVEK_OK) return status;
+
+    std::unique_ptr<ValuationSums> sums(new ValuationSums);
+    for (int64_t l = 0; l < curvesBuilt; ++l) {
+        const int64_t k = first + l;
+        valueLane(*block, static_cast<int>(l), curves[l], *sums, out.values[k],
+                  out.cashflows + k * TALVEK_BENEFIT_CASHFLOWS_SIZE);
+    }
+    valued = curvesBuilt;
+    if (curveStatus != TALVEK_OK) {
+        std::memcpy(run.message, curveMessage, sizeof run.message);
+        run.status = curveStatus;
+    }
+    return curveStatus;
+}
+
 void *allocated(size_t bytes) {
     void *memory = std::calloc(1, bytes);
     if (memory == nullptr) throw std::bad_alloc();
@@ -157,20 +224,27 @@ int32_t valueSet(const TalvekRunDef &def, const TalvekScenarioSet &set, TalvekRe
     out.values = static_cast<TalvekScenarioValues *>(allocated(count * sizeof(TalvekScenarioValues)));
     out.cashflows = static_cast<double *>(allocated(count * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double)));
 
+    // the first scenario: the valuation's run itself, with its reports
+    int32_t status = valueScenario(def, set, 0, memberTotal, results, out.values[0]);
+    if (status != TALVEK_OK) {
+        std::memset(&out.values[0], 0, sizeof out.values[0]);
+        distributeCashflows(out);
+        return status;
+    }
+    std::memcpy(out.cashflows, results.benefit_cashflows, sizeof results.benefit_cashflows);
+    out.scenario_count = 1;
+
     std::unique_ptr<TalvekResults> later(new TalvekResults);
-    int32_t status = TALVEK_OK;
-    for (int64_t k = 0; k < set.scenario_count; ++k) {
-        TalvekResults &run = k == 0 ? results : *later;
-        status = valueScenario(def, set, k, memberTotal, run, out.values[k]);
+    for (int64_t first = 1; first < set.scenario_count; first += kScenarioLanes) {
+        const int64_t inBlock = std::min<int64_t>(kScenarioLanes, set.scenario_count - first);
+        int64_t valued = 0;
+        status = valueBlock(def, set, first, inBlock, memberTotal, *later, out, valued);
+        out.scenario_count = first + valued;
         if (status != TALVEK_OK) {
             // a scenario that did not finish is left out; those before it stand
-            if (k > 0) endSetAt(results, k, status, run);
-            std::memset(&out.values[k], 0, sizeof out.values[k]);
+            endSetAt(results, first + valued, status, *later);
             break;
         }
-        std::memcpy(out.cashflows + k * TALVEK_BENEFIT_CASHFLOWS_SIZE, run.benefit_cashflows,
-                    sizeof run.benefit_cashflows);
-        out.scenario_count = k + 1;
     }
     distributeCashflows(out);
     return status;

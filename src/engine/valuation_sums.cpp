@@ -21,6 +21,10 @@ void sumEveryMember(ValuationSums &sums, const TalvekResults &results) {
     std::memcpy(all.member_counts, results.member_counts, sizeof all.member_counts);
     std::memcpy(all.decrement_counts, results.decrement_counts, sizeof all.decrement_counts);
     std::memcpy(all.benefit_cashflows, results.benefit_cashflows, sizeof all.benefit_cashflows);
+    sumLimitedAttributions(sums);
+}
+
+void sumLimitedAttributions(ValuationSums &sums) {
     for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
         double accrued = 0.0;
         double oneYear = 0.0;

@@ -30,6 +30,9 @@ EngineValuation engineValuationOf(ValuationSums &sums, const DiscountCurve &curv
 // after status.
 void sumEveryMember(ValuationSums &sums, const TalvekResults &results);
 
+// Group 0's cash flows of the two limited attributions: status after status.
+void sumLimitedAttributions(ValuationSums &sums);
+
 // The present values of every group on a curve.
 void valueGroups(const ValuationSums &sums, const DiscountCurve &curve, TalvekPresentValues *values);
 

@@ -15,7 +15,8 @@ namespace {
 //   before R:             deaths = D0 q,            retirements = 0.
 // Members deferred at the valuation date who are already past R thus retire
 // in year 1, and leavers from service at or after R the year after leaving.
-void deferredExits(YearEvents &events, const PlanTerms &terms, const YearRates &year, double atStart) {
+template <class A>
+void deferredExits(YearEvents &events, const PlanTerms &terms, const YearRates<A> &year, double atStart) {
     const double q = year.memberMortality;
     const double r = year.retirement;
     if (terms.deferredRetirementAge == 0) {
@@ -38,7 +39,7 @@ void deferredExits(YearEvents &events, const PlanTerms &terms, const YearRates &
 // With nobody deferred the indexed amount still rises, by I(U) of year U;
 // the fixed amount and the service keep their values.
 template <class A>
-void averageDeferredPension(Deferred<A> &deferred, const Entrants<A> &leavers, const YearRates &year,
+void averageDeferredPension(Deferred<A> &deferred, const Entrants<A> &leavers, const YearRates<A> &year,
                             double kept) {
     const double population = deferred.count;
     if (population != 0.0) {
@@ -60,7 +61,7 @@ void averageDeferredPension(Deferred<A> &deferred, const Entrants<A> &leavers, c
 // year by the rate of the year before, I'(U).
 template <class A>
 void stepDeferred(Deferred<A> &deferred, const Entrants<A> &leavers, YearEvents &events, const PlanTerms &terms,
-                  const YearRates &year, Order order, bool male, const Results &results) {
+                  const YearRates<A> &year, Order order, bool male, const Results &results) {
     const int32_t U = year.year;
     if (deferred.keeping == Keeping::ownLife && U > 1) {
         deferred.indexedPension = deferred.indexedPension * year.laggedIndexation;
@@ -87,7 +88,7 @@ void stepDeferred(Deferred<A> &deferred, const Entrants<A> &leavers, YearEvents 
 // past their guarantee are paid in every year that has any.
 template <class A>
 bool formsDeferredCohort(const Retirees<A> &retirees, const YearEvents &events, const PlanTerms &terms,
-                         const YearRates &year) {
+                         const YearRates<A> &year) {
     return year.ageReached > terms.firstDeferredCohortAge || events.deferredRetirements != 0.0 ||
            retirees.inGuarantee > 0.0 || retirees.count != 0.0;
 }
@@ -99,7 +100,7 @@ bool formsDeferredCohort(const Retirees<A> &retirees, const YearEvents &events, 
 // its whole years of service at most 10, paid only inside the bridge ages.
 template <class A>
 CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const YearEvents &events,
-                                             const PlanTerms &terms, const YearRates &year) {
+                                             const PlanTerms &terms, const YearRates<A> &year) {
     CohortArrivals<A> arrivals;
     arrivals.number = events.deferredRetirements;
     arrivals.bridgePension = 0.0;
@@ -116,10 +117,11 @@ CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const 
 
 #define TALVEK_DEFERRED_STEPS(A)                                                                            \
     template void stepDeferred<A>(Deferred<A> &, const Entrants<A> &, YearEvents &, const PlanTerms &,      \
-                                  const YearRates &, Order, bool, const Results &);                         \
+                                  const YearRates<A> &, Order, bool, const Results &);                         \
     template bool formsDeferredCohort<A>(const Retirees<A> &, const YearEvents &, const PlanTerms &,        \
-                                         const YearRates &);                                                \
+                                         const YearRates<A> &);                                                \
     template CohortArrivals<A> deferredRetirementArrivals<A>(const Deferred<A> &, const YearEvents &,       \
-                                                             const PlanTerms &, const YearRates &);
+                                                             const PlanTerms &, const YearRates<A> &);
 TALVEK_DEFERRED_STEPS(double)
 TALVEK_DEFERRED_STEPS(ServiceLanes)
+TALVEK_DEFERRED_STEPS(ScenarioLanes)

@@ -14,7 +14,7 @@
 // Paid mid-year: 0.5 D0 (start amounts) + 0.5 D1 (end amounts).
 template <class A>
 void stepDisabled(Disabled<A> &disabled, const Entrants<A> &entrants, YearEvents &events,
-                  const YearRates &year, bool male, const Results &results) {
+                  const YearRates<A> &year, bool male, const Results &results) {
     const double atStart = disabled.count;
     const double deaths = atStart * year.disabledMortality;
     const double atEnd = atStart + entrants.number - deaths;
@@ -34,7 +34,9 @@ void stepDisabled(Disabled<A> &disabled, const Entrants<A> &entrants, YearEvents
     addPayment(results, Payment::disabilityPension, male, year.year, paid);
 }
 
-template void stepDisabled<double>(Disabled<double> &, const Entrants<double> &, YearEvents &, const YearRates &,
+template void stepDisabled<double>(Disabled<double> &, const Entrants<double> &, YearEvents &, const YearRates<double> &,
                                    bool, const Results &);
 template void stepDisabled<ServiceLanes>(Disabled<ServiceLanes> &, const Entrants<ServiceLanes> &, YearEvents &,
-                                         const YearRates &, bool, const Results &);
+                                         const YearRates<ServiceLanes> &, bool, const Results &);
+template void stepDisabled<ScenarioLanes>(Disabled<ScenarioLanes> &, const Entrants<ScenarioLanes> &, YearEvents &,
+                                          const YearRates<ScenarioLanes> &, bool, const Results &);

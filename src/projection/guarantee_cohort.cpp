@@ -14,8 +14,8 @@ void resetRing(GuaranteeRing<A> &ring) {
 }
 
 template <class A>
-void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
-                 Order order, double q, double qs) {
+void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, const IndexedOf<A> &indexation,
+                 const BridgeGrowth<IndexedOf<A>> &growth, Order order, double q, double qs) {
     // the last slot reads the one above it, which must lie inside the ring
     if (lastSlot > kRingSlots - 2) lastSlot = kRingSlots - 2;
     for (int32_t s = 0; s <= lastSlot; ++s) {
@@ -58,13 +58,15 @@ A guaranteedBridgePayments(const GuaranteeRing<A> &ring, int32_t p, Order order)
     return sum;
 }
 
-// The rings of plain amounts and of the three attributions side by side.
+// The rings of plain amounts, of the three attributions side by side, and of
+// a block of scenarios.
 #define TALVEK_RING_FUNCTIONS(A)                                                                            \
     template void resetRing<A>(GuaranteeRing<A> &);                                                         \
-    template void advanceRing<A>(GuaranteeRing<A> &, int32_t, double, const BridgeGrowth &, Order, double,  \
-                                 double);                                                                   \
+    template void advanceRing<A>(GuaranteeRing<A> &, int32_t, const IndexedOf<A> &,                         \
+                                 const BridgeGrowth<IndexedOf<A>> &, Order, double, double);                \
     template void clearLeavingSlot<A>(GuaranteeRing<A> &);                                                  \
     template A guaranteedPensionPayments<A>(const GuaranteeRing<A> &, int32_t);                             \
     template A guaranteedBridgePayments<A>(const GuaranteeRing<A> &, int32_t, Order);
 TALVEK_RING_FUNCTIONS(double)
 TALVEK_RING_FUNCTIONS(ServiceLanes)
+TALVEK_RING_FUNCTIONS(ScenarioLanes)

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "projection/recursion_order.h"
-#include "projection/service_lanes.h"
+#include "projection/scenario_lanes.h"
 
 // A is the type of the amounts that depend on the service attributed: a
-// double, or ServiceLanes for the three attributions at once.
+// double, ServiceLanes for the three attributions at once, or ScenarioLanes
+// for those of a block of scenarios.
 template <class A>
 struct GuaranteeCohort {
-    double indexedPension;    // per head, carries the inflation guarantee (past service only)
+    IndexedOf<A> indexedPension; // per head, carries the inflation guarantee (past service only)
     A nonIndexedPension;      // per head, fixed
     A bridgePension;          // per head
     double retiredNumber;     // all of them are paid during the guarantee
@@ -42,8 +43,8 @@ void resetRing(GuaranteeRing<A> &ring);
 // its indexed pension times indexation, its bridge pension grown by W, its
 // survivors times (1 - q) and its spouse survival times (1 - qs).
 template <class A>
-void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, double indexation, const BridgeGrowth &growth,
-                 Order order, double q, double qs);
+void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, const IndexedOf<A> &indexation,
+                 const BridgeGrowth<IndexedOf<A>> &growth, Order order, double q, double qs);
 
 // A ring that holds nobody does not move; only its leaving slot is cleared.
 template <class A>

@@ -16,7 +16,7 @@
 // and the members left in service, a minus the five.
 template <class A>
 void decrementInService(InService<A> &inService, YearEvents &events, const PlanTerms &terms,
-                        const YearRates &year, bool male, const Results &results) {
+                        const YearRates<A> &year, bool male, const Results &results) {
     const double a = inService.count;
     const double q = year.memberMortality;
     const double r = year.retirement;
@@ -51,7 +51,7 @@ void decrementInService(InService<A> &inService, YearEvents &events, const PlanT
 // to k years counts min(wholeServiceYears + min(U, k), 10).
 template <class A>
 CohortArrivals<A> serviceRetirementArrivals(const InService<A> &inService, const YearEvents &events,
-                                            const PlanTerms &terms, const YearRates &year) {
+                                            const PlanTerms &terms, const YearRates<A> &year) {
     CohortArrivals<A> arrivals;
     arrivals.number = events.serviceRetirements;
     arrivals.bridgePension = 0.0;
@@ -83,7 +83,7 @@ Entrants<A> disablementEntrants(const InService<A> &inService, const YearEvents 
 // valuation date).
 template <class A>
 Entrants<A> deferredLeavers(const InService<A> &inService, const YearEvents &events, const PlanTerms &terms,
-                            const YearRates &year) {
+                            const YearRates<A> &year) {
     const double leavers = events.deferredWithdrawals;
     const A service =
         byAttribution(terms.attributions, static_cast<A *>(nullptr), [&](const ServiceAttribution &a) {
@@ -98,12 +98,13 @@ Entrants<A> deferredLeavers(const InService<A> &inService, const YearEvents &eve
 }
 
 #define TALVEK_IN_SERVICE_STEPS(A)                                                                          \
-    template void decrementInService<A>(InService<A> &, YearEvents &, const PlanTerms &, const YearRates &, \
+    template void decrementInService<A>(InService<A> &, YearEvents &, const PlanTerms &, const YearRates<A> &, \
                                         bool, const Results &);                                             \
     template CohortArrivals<A> serviceRetirementArrivals<A>(const InService<A> &, const YearEvents &,        \
-                                                            const PlanTerms &, const YearRates &);          \
+                                                            const PlanTerms &, const YearRates<A> &);          \
     template Entrants<A> disablementEntrants<A>(const InService<A> &, const YearEvents &);                  \
     template Entrants<A> deferredLeavers<A>(const InService<A> &, const YearEvents &, const PlanTerms &,     \
-                                            const YearRates &);
+                                            const YearRates<A> &);
 TALVEK_IN_SERVICE_STEPS(double)
 TALVEK_IN_SERVICE_STEPS(ServiceLanes)
+TALVEK_IN_SERVICE_STEPS(ScenarioLanes)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "basis/basis_lookups.h"
 #include "projection/population_steps.h"
@@ -28,8 +29,9 @@ int32_t saturate(int64_t value) {
 // added. The past vector holds 60 slots, so no bound reaches beyond slot 59,
 // and a bound that is not a number ends its loop at once. The ceiling is
 // averaged over the same years by the basis.
-double finalAverageSalary(const SalaryHistory &salary, int32_t U, double n, int32_t c) {
-    double average = 0.0;
+template <class S>
+S finalAverageSalary(const SalaryHistory<S> &salary, int32_t U, double n, int32_t c) {
+    S average = 0.0;
     const double cappedYears = static_cast<double>(int64_t{U} + c);
     if (U >= n) {
         for (int32_t j = U - 1; j >= 0 && j >= U - n; --j) average += salary.projectedSalaryShare[j];
@@ -44,37 +46,64 @@ double finalAverageSalary(const SalaryHistory &salary, int32_t U, double n, int3
     return average;
 }
 
-} // namespace
-
-void projectSalaryHistory(SalaryHistory &salary, const PlanTerms &terms, const HostArrays &host,
-                          const MemberRecord &member) {
+// Back over the years that the final average may reach before the valuation
+// date; slots beyond them stay as they are.
+void projectPastSalaries(double *past, const PlanTerms &terms, const HostArrays &host, const MemberRecord &member) {
     const double deflation = terms.salaryCarryBackRate;
-    const double *rates = host.yearlyRates;
-
-    // Back over the years that the final average may reach before the valuation date.
-    salary.pastSalary[0] = member.annualSalary;
+    past[0] = member.annualSalary;
     const int32_t pastYears = std::min(member.cappedServiceYears, kLastPastSlot);
     for (int32_t k = 1; k <= pastYears; ++k) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} - k));
-        salary.pastSalary[k] = salary.pastSalary[k - 1] / (1.0 + deflation);
-        salary.pastSalary[k] = salary.pastSalary[k] / (1.0 + scale);
+        past[k] = past[k - 1] / (1.0 + deflation);
+        past[k] = past[k] / (1.0 + scale);
     }
+}
 
-    // Forward to the last retirement age, and at least over year 1, whose
-    // contribution every member pays a part of.
-    salary.projectedSalary[0] = member.annualSalary;
+// Forward to the last retirement age, and at least over year 1, whose
+// contribution every member pays a part of, by the two yearly rates `rates`.
+void projectFutureSalaries(double *projected, const double *rates, const HostArrays &host,
+                           const MemberRecord &member) {
+    projected[0] = member.annualSalary;
     const int32_t futureYears =
         std::min(std::max(member.yearsToLastRetirementAge, 1), kLastProjectedSlot);
     for (int32_t t = 1; t <= futureYears; ++t) {
         const double scale = salaryScaleAt(host, saturate(int64_t{member.age} + t - 1));
-        salary.projectedSalary[t] =
-            (1.0 + rates[t]) * salary.projectedSalary[t - 1] * (1.0 + rates[kProjectionSlots + t]);
-        salary.projectedSalary[t] = salary.projectedSalary[t] * (1.0 + scale);
+        projected[t] = (1.0 + rates[t]) * projected[t - 1] * (1.0 + rates[kProjectionSlots + t]);
+        projected[t] = projected[t] * (1.0 + scale);
+    }
+}
+
+// Scenario l's salaries into its lanes, the same in the three attributions.
+void putScenarioSalaries(ScenarioLanes *slots, const double *values, int32_t count, int32_t l) {
+    for (int32_t t = 0; t < count; ++t)
+        for (int k = 0; k < kServiceLanes; ++k) slots[t].v[laneOf(k, l)] = values[t];
+}
+
+} // namespace
+
+template <class S>
+void projectSalaryHistory(SalaryHistory<S> &salary, const PlanTerms &terms, const HostArrays &host,
+                          const LaneEconomics *lanes, const MemberRecord &member) {
+    if constexpr (std::is_same_v<S, double>) {
+        (void)lanes;
+        projectPastSalaries(salary.pastSalary, terms, host, member);
+        projectFutureSalaries(salary.projectedSalary, host.yearlyRates, host, member);
+    } else {
+        // every scenario has the same past; each grows by its own rates
+        double past[kPastSalarySlots] = {};
+        double projected[kProjectedSalarySlots] = {};
+        projectPastSalaries(past, terms, host, member);
+        for (int32_t l = 0; l < kScenarioLanes; ++l) {
+            putScenarioSalaries(salary.pastSalary, past, kPastSalarySlots, l);
+            projectFutureSalaries(projected, lanes->host[l]->yearlyRates, host, member);
+            putScenarioSalaries(salary.projectedSalary, projected, kProjectedSalarySlots, l);
+        }
     }
     shareSalaryHistory(salary, terms.averagingYears);
 }
 
-void shareSalaryHistory(SalaryHistory &salary, double n) {
+template <class S>
+void shareSalaryHistory(SalaryHistory<S> &salary, double n) {
     // each salary over the averaging years, as the full-period averages add it
     for (int32_t k = 0; k < kPastSalarySlots; ++k) salary.pastSalaryShare[k] = salary.pastSalary[k] / n;
     for (int32_t t = 0; t < kProjectedSalarySlots; ++t)
@@ -85,15 +114,16 @@ void shareSalaryHistory(SalaryHistory &salary, double n) {
 // of the start and the end, with s = projectedSalary[U], c = salaryCeiling[U]:
 //   (a0 + a1)/2 x min(s, c) x cappedRate + (a0 + a1)/2 x max(s - c, 0) x excessRate.
 template <class A>
-void addContributions(const InService<A> &state, const PlanTerms &terms, const Basis &basis,
-                      const YearRates &year, double inServiceAtStart, bool male, const Results &results) {
+void addContributions(const InService<A> &state, const PlanTerms &terms, const ProjectionInputs &in,
+                      const YearRates<A> &year, double inServiceAtStart, bool male, const Results &results) {
+    using X = IndexedOf<A>;
     const int32_t U = year.year;
-    const double salary = state.salary->projectedSalary[U];
-    const double ceiling = basis.salaryCeiling[U];
-    const double capped = std::min(salary, ceiling);
-    const double excess = std::max(salary - ceiling, 0.0);
+    const X salary = state.salary->projectedSalary[U];
+    const X ceiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) { return basis.salaryCeiling[U]; });
+    const X capped = lesserOf(salary, ceiling);
+    const X excess = excessOver(salary, ceiling);
     const double active = (inServiceAtStart + state.count) / 2.0;
-    const double contribution =
+    const X contribution =
         active * capped * terms.cappedContributionRate + active * excess * terms.excessContributionRate;
     addPayment(results, Payment::contributions, male, U, contribution);
 }
@@ -108,17 +138,19 @@ void addContributions(const InService<A> &state, const PlanTerms &terms, const B
 // that limits it to k years counts min(U - 0.5, k)). Then the band of the
 // service reached, wholeServiceYears + U, and its factor at the age reached.
 template <class A>
-void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const Basis &basis,
-                        const HostArrays &host, const MemberRecord &member, const YearRates &year) {
+void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const ProjectionInputs &in,
+                        const MemberRecord &member, const YearRates<A> &year) {
+    using X = IndexedOf<A>;
     const int32_t U = year.year;
     state.finalAverageSalary =
         finalAverageSalary(*state.salary, U, terms.averagingYears, member.cappedServiceYears);
-    state.averageCeiling =
-        ceilingAverageOf(basis, host, terms.averagingYears, member.cappedServiceYears, U);
+    state.averageCeiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &host) {
+        return ceilingAverageOf(basis, host, terms.averagingYears, member.cappedServiceYears, U);
+    });
 
-    const double capped = std::min(state.finalAverageSalary, state.averageCeiling);
-    const double excess = std::max(state.finalAverageSalary - state.averageCeiling, 0.0);
-    const double base = capped * terms.lowerAccrualRate + excess * terms.upperAccrualRate;
+    const X capped = lesserOf(state.finalAverageSalary, state.averageCeiling);
+    const X excess = excessOver(state.finalAverageSalary, state.averageCeiling);
+    const X base = capped * terms.lowerAccrualRate + excess * terms.upperAccrualRate;
     state.accruedIndexedPension = base * member.serviceWithGuarantee / kWeeksPerYear;
     const double pastYears = member.serviceWithoutGuarantee / kWeeksPerYear;
     state.accruedNonIndexedPension =
@@ -126,14 +158,21 @@ void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const Basis
             return base * fixedAccrualYears(pastYears, U, a);
         });
 
-    state.serviceBand = serviceBandOf(basis, saturate(int64_t{state.wholeServiceYears} + U));
-    state.retirementFactor = retirementFactorOf(basis, host, state.serviceBand, year.ageReached);
+    state.serviceBand = serviceBandOf(*in.basis, saturate(int64_t{state.wholeServiceYears} + U));
+    state.retirementFactor = retirementFactorOf(*in.basis, *in.host, state.serviceBand, year.ageReached);
 }
 
 #define TALVEK_IN_SERVICE_AMOUNTS(A)                                                                        \
-    template void addContributions<A>(const InService<A> &, const PlanTerms &, const Basis &, const YearRates &, \
-                                      double, bool, const Results &);                                       \
-    template void computeExitAmounts<A>(InService<A> &, const PlanTerms &, const Basis &, const HostArrays &,   \
-                                        const MemberRecord &, const YearRates &);
+    template void addContributions<A>(const InService<A> &, const PlanTerms &, const ProjectionInputs &,    \
+                                      const YearRates<A> &, double, bool, const Results &);                 \
+    template void computeExitAmounts<A>(InService<A> &, const PlanTerms &, const ProjectionInputs &,        \
+                                        const MemberRecord &, const YearRates<A> &);
+#define TALVEK_SALARY_HISTORY(S)                                                                            \
+    template void projectSalaryHistory<S>(SalaryHistory<S> &, const PlanTerms &, const HostArrays &,        \
+                                          const LaneEconomics *, const MemberRecord &);                     \
+    template void shareSalaryHistory<S>(SalaryHistory<S> &, double);
+TALVEK_SALARY_HISTORY(double)
+TALVEK_SALARY_HISTORY(ScenarioLanes)
 TALVEK_IN_SERVICE_AMOUNTS(double)
 TALVEK_IN_SERVICE_AMOUNTS(ServiceLanes)
+TALVEK_IN_SERVICE_AMOUNTS(ScenarioLanes)

@@ -19,7 +19,8 @@ ProjectionInputs inputsOf(const ValuationContext &context) {
     const HostArrays &host = *context.host;
     return ProjectionInputs{context.basis, context.host, &context.terms,
                             Results{host.memberCounts, host.decrementCounts, host.benefitCashflows,
-                                    context.sinks}};
+                                    context.sinks, context.scenarioSinks},
+                            context.lanes};
 }
 
 // Spouses in payment of one kind, of the given sex.
@@ -125,7 +126,7 @@ void startInService(MemberProjection<A> &p, const MemberRecord &member, bool mal
 // year's counts and amounts apart from the large ring and salary history.
 template <class A>
 [[gnu::flatten]] void projectActiveMember(const ValuationContext &context, const MemberRecord &member,
-                                          SalaryHistory &salary, bool male) {
+                                          SalaryHistory<IndexedOf<A>> &salary, bool male) {
     const ProjectionInputs inputs = inputsOf(context);
     InService<A> inService{};
     inService.salary = &salary;
@@ -159,8 +160,16 @@ template <class A>
 // history is projected whatever the sex. A valuation carries the amounts of
 // its three attributions of service side by side.
 void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
-    SalaryHistory salary{};
-    projectSalaryHistory(salary, context.terms, *context.host, member);
+    if (context.lanes != nullptr) {
+        SalaryHistory<ScenarioLanes> salary{};
+        projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
+        const bool male = isMale(member.sex);
+        if (!male && !isFemale(member.sex)) return;
+        projectActiveMember<ScenarioLanes>(context, member, salary, male);
+        return;
+    }
+    SalaryHistory<double> salary{};
+    projectSalaryHistory(salary, context.terms, *context.host, nullptr, member);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
     if (context.sinks != nullptr) {
@@ -179,7 +188,8 @@ bool hasSpouse(char maritalStatus) {
 
 // A pension inside its guarantee period is its ring's only cohort, in slot
 // P - yearsRetired; one past it is paid for life, with f to the spouse.
-void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, const MemberRecord &member, bool male,
+template <class A>
+void startPensioner(Retirees<A> &retirees, Survivors<A> &survivors, const MemberRecord &member, bool male,
                     const PlanTerms &terms, const Results &results) {
     const double spouse = hasSpouse(member.maritalStatus) ? 1.0 : 0.0;
     const double indexed = member.currentPension * member.guaranteedFraction;
@@ -195,8 +205,8 @@ void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, co
             static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
         retirees.inGuarantee = 1.0;
         countPeople(results, People::serviceRetireesInGuarantee, male, 0, 1.0);
-        GuaranteeCohort<double> &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
-        pensioner = GuaranteeCohort<double>{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
+        GuaranteeCohort<A> &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
+        pensioner = GuaranteeCohort<A>{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
         return;
     }
     retirees.count = 1.0;
@@ -209,20 +219,20 @@ void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, co
     retirees.spouseSurvival = spouse;
 }
 
-} // namespace
 
 // Status 2: a pensioner, with its spouse.
-[[gnu::flatten]] void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
+template <class A>
+[[gnu::flatten]] void projectPensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    GuaranteeRing<double> ring;
-    Retirees<double> pensioner;
+    GuaranteeRing<A> ring;
+    Retirees<A> pensioner;
     pensioner.cohorts = &ring;
     startRetirees(pensioner, Origin::service, Keeping::ownLife);
-    Survivors<double> spouse = serviceSurvivorsOf(!male, Keeping::ownLife);
+    Survivors<A> spouse = serviceSurvivorsOf<A>(!male, Keeping::ownLife);
     startPensioner(pensioner, spouse, member, male, context.terms, inputs.results);
-    MemberProjection<double> p;
+    MemberProjection<A> p;
     beginProjection(p, member, male);
     p.needs.bridges = true;
     p.serviceRetirees = &pensioner;
@@ -231,20 +241,21 @@ void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, co
 }
 
 // Status 3: a disability pensioner, whose spouse is paid f of its pension.
-[[gnu::flatten]] void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
+template <class A>
+[[gnu::flatten]] void projectDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Disabled<double> disabled{};
+    Disabled<A> disabled{};
     disabled.count = 1.0;
     disabled.spouseSurvival = 1.0;
     disabled.keeping = Keeping::ownLife;
     disabled.pension.indexed = member.currentPension * member.guaranteedFraction;
     disabled.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
-    Survivors<double> spouse = disabledSurvivorsOf(!male, Keeping::ownLife);
+    Survivors<A> spouse = disabledSurvivorsOf<A>(!male, Keeping::ownLife);
     spouse.shareOfPensioner = true;
     countPeople(inputs.results, People::disabled, male, 0, 1.0);
-    MemberProjection<double> p;
+    MemberProjection<A> p;
     beginProjection(p, member, male);
     p.needs.member = false; // a disabled life dies at the loaded age only
     p.needs.disabled = true;
@@ -253,7 +264,6 @@ void startPensioner(Retirees<double> &retirees, Survivors<double> &survivors, co
     project<kDisabledReach, Order::laterState>(p, inputs, member, boundedProjectionYears(member.projectionYears));
 }
 
-namespace {
 
 // Ceiling average at the valuation date, c0: this year's ceiling and the
 // past ones, each divided by the averaging years. Past ceilings exist for 59
@@ -270,13 +280,14 @@ double valuationCeilingAverage(const Basis &basis, double averagingYears) {
 // leaving: base = min(averageSalary, c0) x lowerRate + max(averageSalary - c0, 0)
 // x upperRate; indexed = base x serviceWithGuarantee / 52.18, fixed = base x
 // (serviceWithoutGuarantee / 52.18).
-void startDeferred(Deferred<double> &deferred, const MemberRecord &member, const PlanTerms &terms, const Basis &basis) {
+template <class A>
+void startDeferred(Deferred<A> &deferred, const MemberRecord &member, const PlanTerms &terms, const Basis &basis) {
     const double ceilingAverage = valuationCeilingAverage(basis, terms.averagingYears);
     const double lower = member.averageSalary < ceilingAverage ? member.averageSalary : ceilingAverage;
     const double excess = member.averageSalary - ceilingAverage;
     const double upper = excess > 0.0 ? excess : 0.0;
     const double accrualBase = lower * terms.lowerAccrualRate + upper * terms.upperAccrualRate;
-    deferred = Deferred<double>{};
+    deferred = Deferred<A>{};
     deferred.count = 1.0;
     deferred.keeping = Keeping::ownLife;
     deferred.indexedPension = accrualBase * member.serviceWithGuarantee / kWeeksPerYear;
@@ -285,22 +296,22 @@ void startDeferred(Deferred<double> &deferred, const MemberRecord &member, const
     deferred.bridgeServiceYears = std::min(truncToInt(member.serviceYears), kLongestBridgeService);
 }
 
-} // namespace
 
 // Status 4: a deferred member, with the pensioner and spouse it becomes.
-[[gnu::flatten]] void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
+template <class A>
+[[gnu::flatten]] void projectDeferredMember(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
-    Deferred<double> deferred;
+    Deferred<A> deferred;
     startDeferred(deferred, member, context.terms, *context.basis);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    GuaranteeRing<double> ring;
-    Retirees<double> pensioner;
+    GuaranteeRing<A> ring;
+    Retirees<A> pensioner;
     pensioner.cohorts = &ring;
     startRetirees(pensioner, Origin::deferment, Keeping::averaged);
-    Survivors<double> spouse = deferredSurvivorsOf(!male);
+    Survivors<A> spouse = deferredSurvivorsOf<A>(!male);
     countPeople(inputs.results, People::deferred, male, 0, 1.0);
-    MemberProjection<double> p;
+    MemberProjection<A> p;
     beginProjection(p, member, male);
     p.needs.retirement = true;
     p.needs.bridges = true;
@@ -315,11 +326,12 @@ void startDeferred(Deferred<double> &deferred, const MemberRecord &member, const
 // Status 5: a spouse in payment, who dies at its own mortality; its pension
 // is indexed with the rate of the year itself and its deaths are counted
 // with those of the disabled pensioners' spouses.
-[[gnu::flatten]] void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
+template <class A>
+[[gnu::flatten]] void projectSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
     const ProjectionInputs inputs = inputsOf(context);
     const bool male = isMale(member.sex);
     if (!male && !isFemale(member.sex)) return;
-    Survivors<double> spouse = survivorsOf(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
+    Survivors<A> spouse = survivorsOf<A>(SurvivorKind::ofRetirees, People::serviceSurvivors, Event::disabledSurvivorDeaths,
                                    Payment::serviceSpousePension, male, Keeping::ownLife);
     spouse.survivorIsMember = true;
     spouse.indexedWithYearRate = true;
@@ -327,10 +339,34 @@ void startDeferred(Deferred<double> &deferred, const MemberRecord &member, const
     spouse.pension.indexed = member.currentPension * member.guaranteedFraction;
     spouse.pension.nonIndexed = member.currentPension * (1.0 - member.guaranteedFraction);
     countPeople(inputs.results, People::serviceSurvivors, male, 0, 1.0);
-    MemberProjection<double> p;
+    MemberProjection<A> p;
     beginProjection(p, member, male);
     p.needs.spouse = false;
     p.serviceSurvivors = &spouse;
     project<kSurvivingSpouseReach, Order::laterState>(p, inputs, member,
                                                       boundedProjectionYears(member.projectionYears));
+}
+
+} // namespace
+
+// Members out of service have no service to come: their amounts are plain,
+// or a block of scenarios in lanes.
+void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
+    if (context.lanes != nullptr) return projectPensioner<ScenarioLanes>(context, member);
+    projectPensioner<double>(context, member);
+}
+
+void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
+    if (context.lanes != nullptr) return projectDisabilityPensioner<ScenarioLanes>(context, member);
+    projectDisabilityPensioner<double>(context, member);
+}
+
+void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
+    if (context.lanes != nullptr) return projectDeferredMember<ScenarioLanes>(context, member);
+    projectDeferredMember<double>(context, member);
+}
+
+void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
+    if (context.lanes != nullptr) return projectSurvivingSpouse<ScenarioLanes>(context, member);
+    projectSurvivingSpouse<double>(context, member);
 }

@@ -9,14 +9,15 @@ namespace {
 
 // Full guaranteed years of the slots 1..P-1, then the last year of the
 // guarantee: half a year certain, half a year if alive.
-double guaranteedYearPayments(const GuaranteeRing<double> &ring, int32_t p) {
-    double pensions = 0.0;
+template <class A>
+A guaranteedYearPayments(const GuaranteeRing<A> &ring, int32_t p) {
+    A pensions = 0.0;
     for (int32_t s = 1; s <= p - 1; ++s) {
-        const GuaranteeCohort<double> &cohort = ring.slot[s];
+        const GuaranteeCohort<A> &cohort = ring.slot[s];
         pensions += (cohort.indexedPension + cohort.nonIndexedPension) * cohort.retiredNumber;
     }
-    const GuaranteeCohort<double> &leaving = ring.slot[0];
-    const double leavingPension = leaving.indexedPension + leaving.nonIndexedPension;
+    const GuaranteeCohort<A> &leaving = ring.slot[0];
+    const A leavingPension = leaving.indexedPension + leaving.nonIndexedPension;
     pensions += leavingPension * 0.5 * leaving.retiredNumber;
     pensions += leavingPension * 0.5 * leaving.survivingNumber;
     return pensions;
@@ -24,12 +25,13 @@ double guaranteedYearPayments(const GuaranteeRing<double> &ring, int32_t p) {
 
 // Bridges of the full years only inside the bridge ages; the last year's
 // terms whatever the age.
-double guaranteedYearBridges(const GuaranteeRing<double> &ring, int32_t p, bool inBridgeWindow) {
-    double bridges = 0.0;
+template <class A>
+A guaranteedYearBridges(const GuaranteeRing<A> &ring, int32_t p, bool inBridgeWindow) {
+    A bridges = 0.0;
     if (inBridgeWindow) {
         for (int32_t s = 1; s <= p - 1; ++s) bridges += ring.slot[s].bridgePension * ring.slot[s].retiredNumber;
     }
-    const GuaranteeCohort<double> &leaving = ring.slot[0];
+    const GuaranteeCohort<A> &leaving = ring.slot[0];
     bridges += 0.5 * leaving.bridgePension * leaving.retiredNumber +
                0.5 * leaving.bridgePension * leaving.survivingNumber;
     return bridges;
@@ -38,11 +40,12 @@ double guaranteedYearBridges(const GuaranteeRing<double> &ring, int32_t p, bool 
 // The spouse of a pensioner who died inside the guarantee: counted when it
 // ends (set, not added: only that year creates spouses) and paid half a
 // year of f of the pension and of the bridge, whatever the age.
-void spouseOfTheGuarantee(Survivors<double> &survivors, const GuaranteeCohort<double> &leaving, double guaranteeDeaths,
+template <class A>
+void spouseOfTheGuarantee(Survivors<A> &survivors, const GuaranteeCohort<A> &leaving, double guaranteeDeaths,
                           const PlanTerms &terms, int32_t U, const Results &results) {
     survivors.count = guaranteeDeaths * leaving.spouseSurvival;
     countPeople(results, survivors.people, survivors.male, U, survivors.count);
-    const double leavingPension = leaving.indexedPension + leaving.nonIndexedPension;
+    const A leavingPension = leaving.indexedPension + leaving.nonIndexedPension;
     addPayment(results, survivors.payment, survivors.male, U,
                leavingPension * 0.5 * terms.spouseFraction * guaranteeDeaths * leaving.spouseSurvival);
     addPayment(results, Payment::bridgePension, survivors.male, U,
@@ -57,14 +60,15 @@ void spouseOfTheGuarantee(Survivors<double> &survivors, const GuaranteeCohort<do
 // if alive, and its death inside the guarantee surfaces with the spouse.
 // The amounts of slot 0 carry into life payment (taken every year; only
 // those of the last year are used).
-void guaranteeYearOfOnePensioner(Retirees<double> &retirees, Survivors<double> &survivors, YearEvents &events,
-                                 const PlanTerms &terms, const YearRates &year, bool male,
+template <class A>
+void guaranteeYearOfOnePensioner(Retirees<A> &retirees, Survivors<A> &survivors, YearEvents &events,
+                                 const PlanTerms &terms, const YearRates<A> &year, bool male,
                                  const Results &results) {
     const int32_t U = year.year;
     const int32_t p = terms.guaranteeSlots;
     advanceRing(*retirees.cohorts, retirees.lastCohortSlot, year.laggedIndexation, year.laggedBridgeGrowth,
                 Order::laterState, year.memberMortality, year.spouseMortality);
-    const GuaranteeCohort<double> &leaving = retirees.cohorts->slot[0];
+    const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
 
     retirees.inGuarantee = retirees.inGuarantee - leaving.retiredNumber;
     countPeople(results, People::serviceRetireesInGuarantee, male, U, retirees.inGuarantee);
@@ -91,12 +95,13 @@ void guaranteeYearOfOnePensioner(Retirees<double> &retirees, Survivors<double> &
 // the spouse alive s <- s (1 - qs); deaths = R0 q, R1 = R0 - deaths; paid at
 // mid-year, 0.5 R0 (start amounts) + 0.5 R1 (end amounts), the bridge only
 // inside the bridge ages. The spouses of the year's deaths are handed on.
-SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, YearEvents &events, const YearRates &year,
+template <class A>
+SurvivorEntrants<A> lifeYearOfOnePensioner(Retirees<A> &retirees, YearEvents &events, const YearRates<A> &year,
                                         bool male, const Results &results) {
     const int32_t U = year.year;
     const double atStart = retirees.count;
-    const double indexedAtStart = retirees.pension.indexed;
-    const double nonIndexedAtStart = retirees.pension.nonIndexed;
+    const IndexedOf<A> indexedAtStart = retirees.pension.indexed;
+    const A nonIndexedAtStart = retirees.pension.nonIndexed;
     retirees.previousBridge = retirees.bridge;
     retirees.pension.indexed = year.laggedIndexation * retirees.pension.indexed;
     retirees.bridge = year.laggedBridgeGrowth.both * retirees.bridge;
@@ -115,7 +120,7 @@ SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, Year
                    atStart * 0.5 * retirees.previousBridge + retirees.count * 0.5 * retirees.bridge);
     }
 
-    SurvivorEntrants<double> entrants = noSurvivorEntrants<double>();
+    SurvivorEntrants<A> entrants = noSurvivorEntrants<A>();
     entrants.any = true;
     entrants.ofDeaths.deaths = events.serviceRetireeDeaths;
     entrants.ofDeaths.survival = retirees.spouseSurvival;
@@ -125,3 +130,11 @@ SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, Year
     entrants.bridge = retirees.bridge;
     return entrants;
 }
+
+#define TALVEK_ONE_PENSIONER_YEARS(A)                                                                       \
+    template void guaranteeYearOfOnePensioner<A>(Retirees<A> &, Survivors<A> &, YearEvents &,               \
+                                                 const PlanTerms &, const YearRates<A> &, bool, const Results &); \
+    template SurvivorEntrants<A> lifeYearOfOnePensioner<A>(Retirees<A> &, YearEvents &, const YearRates<A> &, \
+                                                           bool, const Results &);
+TALVEK_ONE_PENSIONER_YEARS(double)
+TALVEK_ONE_PENSIONER_YEARS(ScenarioLanes)

@@ -14,8 +14,10 @@
 // in the population; an empty population (N1 = 0) has no amounts and keeps
 // its previous ones.
 template <class A>
-inline void averagePensions(PensionAmounts<A> &amounts, double kept, double population, double indexation,
-                            double broughtIndexed, const std::type_identity_t<A> &broughtNonIndexed) {
+inline void averagePensions(PensionAmounts<A> &amounts, double kept, double population,
+                            const std::type_identity_t<IndexedOf<A>> &indexation,
+                            const std::type_identity_t<IndexedOf<A>> &broughtIndexed,
+                            const std::type_identity_t<A> &broughtNonIndexed) {
     if (population != 0.0) {
         amounts.previousIndexed = amounts.indexed;
         amounts.previousNonIndexed = amounts.nonIndexed;
@@ -30,7 +32,7 @@ inline void averagePensions(PensionAmounts<A> &amounts, double kept, double popu
 // One life's amounts a year on: the indexed part times the indexation, the
 // other fixed; the start-of-year amounts serve the first half of the payment.
 template <class A>
-inline void indexOwnPensions(PensionAmounts<A> &amounts, double indexation) {
+inline void indexOwnPensions(PensionAmounts<A> &amounts, const std::type_identity_t<IndexedOf<A>> &indexation) {
     amounts.previousIndexed = amounts.indexed;
     amounts.previousNonIndexed = amounts.nonIndexed;
     amounts.indexed = amounts.indexed * indexation;

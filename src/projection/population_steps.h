@@ -11,7 +11,7 @@
 template <class A>
 struct Entrants {
     double number;
-    double indexed;
+    IndexedOf<A> indexed;
     A nonIndexed;
     A serviceYears; // deferment only: the whole years of service they bring
 };
@@ -20,7 +20,7 @@ struct Entrants {
 template <class A>
 struct CohortArrivals {
     double number;
-    double indexedPension;    // per head
+    IndexedOf<A> indexedPension; // per head
     A nonIndexedPension;      // per head
     A bridgePension;          // per head
 };
@@ -33,7 +33,7 @@ struct NewSurvivors {
     double deaths;
     double survival;
     double number;     // deaths x survival
-    double indexed;    // per head of the pensioners who died
+    IndexedOf<A> indexed; // per head of the pensioners who died
     A nonIndexed;
 };
 
@@ -73,40 +73,44 @@ inline Entrants<A> noEntrants() { return Entrants<A>{0.0, 0.0, 0.0, 0.0}; }
 // In service (steps a and b of a year, in in_service.cpp and in_service_salary.cpp).
 template <class A>
 void decrementInService(InService<A> &inService, YearEvents &events, const PlanTerms &terms,
-                        const YearRates &year, bool male, const Results &results);
-void projectSalaryHistory(SalaryHistory &salary, const PlanTerms &terms, const HostArrays &host,
-                          const MemberRecord &member);
-void shareSalaryHistory(SalaryHistory &salary, double averagingYears);
+                        const YearRates<A> &year, bool male, const Results &results);
+// The salary history of the run's yearly rates, or of each scenario of the
+// block (`lanes`, null beside plain amounts) in its lanes.
+template <class S>
+void projectSalaryHistory(SalaryHistory<S> &salary, const PlanTerms &terms, const HostArrays &host,
+                          const LaneEconomics *lanes, const MemberRecord &member);
+template <class S>
+void shareSalaryHistory(SalaryHistory<S> &salary, double averagingYears);
 template <class A>
-void addContributions(const InService<A> &inService, const PlanTerms &terms, const Basis &basis,
-                      const YearRates &year, double inServiceAtStart, bool male, const Results &results);
+void addContributions(const InService<A> &inService, const PlanTerms &terms, const ProjectionInputs &in,
+                      const YearRates<A> &year, double inServiceAtStart, bool male, const Results &results);
 template <class A>
-void computeExitAmounts(InService<A> &inService, const PlanTerms &terms, const Basis &basis,
-                        const HostArrays &host, const MemberRecord &member, const YearRates &year);
+void computeExitAmounts(InService<A> &inService, const PlanTerms &terms, const ProjectionInputs &in,
+                        const MemberRecord &member, const YearRates<A> &year);
 template <class A>
 CohortArrivals<A> serviceRetirementArrivals(const InService<A> &inService, const YearEvents &events,
-                                            const PlanTerms &terms, const YearRates &year);
+                                            const PlanTerms &terms, const YearRates<A> &year);
 template <class A>
 Entrants<A> disablementEntrants(const InService<A> &inService, const YearEvents &events);
 template <class A>
 Entrants<A> deferredLeavers(const InService<A> &inService, const YearEvents &events, const PlanTerms &terms,
-                            const YearRates &year);
+                            const YearRates<A> &year);
 
 // Disability pensioners.
 template <class A>
 void stepDisabled(Disabled<A> &disabled, const Entrants<A> &entrants, YearEvents &events,
-                  const YearRates &year, bool male, const Results &results);
+                  const YearRates<A> &year, bool male, const Results &results);
 
 // Deferred members.
 template <class A>
 void stepDeferred(Deferred<A> &deferred, const Entrants<A> &leavers, YearEvents &events, const PlanTerms &terms,
-                  const YearRates &year, Order order, bool male, const Results &results);
+                  const YearRates<A> &year, Order order, bool male, const Results &results);
 template <class A>
 bool formsDeferredCohort(const Retirees<A> &retirees, const YearEvents &events, const PlanTerms &terms,
-                         const YearRates &year);
+                         const YearRates<A> &year);
 template <class A>
 CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const YearEvents &events,
-                                             const PlanTerms &terms, const YearRates &year);
+                                             const PlanTerms &terms, const YearRates<A> &year);
 
 // Old-age pensioners of one origin fed by cohorts (retirees.cpp).
 struct RetireeYear {
@@ -115,27 +119,29 @@ struct RetireeYear {
 };
 template <class A>
 RetireeYear moveRetirees(Retirees<A> &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
-                         const YearRates &year, Order order, bool male, const Results &results);
+                         const YearRates<A> &year, Order order, bool male, const Results &results);
 template <class A>
 void receiveAndPayRetirees(Retirees<A> &retirees, const CohortArrivals<A> &arrivals, const RetireeYear &moved,
-                           const PlanTerms &terms, const YearRates &year, Order order, bool male,
+                           const PlanTerms &terms, const YearRates<A> &year, Order order, bool male,
                            const Results &results);
 template <class A>
 SurvivorEntrants<A> retireeSurvivorEntrants(const Retirees<A> &retirees, const YearEvents &events);
 
 // One pensioner valued from the valuation date (one_pensioner.cpp): a year
 // inside its guarantee, which also counts and pays its spouse when the
-// guarantee ends, and a year of life payment. Plain amounts only: no
-// service is still to come.
-void guaranteeYearOfOnePensioner(Retirees<double> &retirees, Survivors<double> &survivors, YearEvents &events,
-                                 const PlanTerms &terms, const YearRates &year, bool male,
+// guarantee ends, and a year of life payment. No service is still to come:
+// plain amounts, or a block of scenarios in lanes.
+template <class A>
+void guaranteeYearOfOnePensioner(Retirees<A> &retirees, Survivors<A> &survivors, YearEvents &events,
+                                 const PlanTerms &terms, const YearRates<A> &year, bool male,
                                  const Results &results);
-SurvivorEntrants<double> lifeYearOfOnePensioner(Retirees<double> &retirees, YearEvents &events,
-                                                const YearRates &year, bool male, const Results &results);
+template <class A>
+SurvivorEntrants<A> lifeYearOfOnePensioner(Retirees<A> &retirees, YearEvents &events,
+                                           const YearRates<A> &year, bool male, const Results &results);
 
 // Surviving spouses of one kind.
 template <class A>
 void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, const PlanTerms &terms,
-                   const YearRates &year, Order order, const Results &results);
+                   const YearRates<A> &year, Order order, const Results &results);
 template <class A>
 SurvivorEntrants<A> disabledSurvivorEntrants(const Disabled<A> &disabled, const YearEvents &events);

@@ -16,6 +16,7 @@
 #include "projection/plan_terms.h"
 #include "projection/recursion_order.h"
 #include "projection/results_writer.h"
+#include "projection/scenario_lanes.h"
 #include "projection/year_rates.h"
 
 constexpr int kPastSalarySlots = kPastCeilingSlots;     // years 0..59 before the valuation
@@ -23,17 +24,19 @@ constexpr int kProjectedSalarySlots = kProjectionSlots; // years 0..110 after it
 
 // Every population below is a template on A, the type of the amounts that
 // depend on the service attributed (the fixed pensions, the bridges and the
-// service taken into deferment): a double, or ServiceLanes for the three
-// attributions of a valuation at once. The indexed parts count past service
-// only and are plain doubles.
+// service taken into deferment): a double, ServiceLanes for the three
+// attributions of a valuation at once, or ScenarioLanes for those of a block
+// of economic scenarios. The indexed parts count past service only: plain
+// doubles beside the first two, the scenarios' lanes beside the last
+// (IndexedOf<A>).
 
 // Per-head pension of a population with the amounts that the first half of
 // the year's payment uses: paid = 0.5 N0 (previous) + 0.5 N1 (current).
 template <class A>
 struct PensionAmounts {
-    double indexed;            // per head, carries the inflation guarantee
-    A nonIndexed;              // per head, fixed
-    double previousIndexed;    // indexed as it stood at the start of the last update
+    IndexedOf<A> indexed;         // per head, carries the inflation guarantee
+    A nonIndexed;                 // per head, fixed
+    IndexedOf<A> previousIndexed; // indexed as it stood at the start of the last update
     A previousNonIndexed;      // non-indexed likewise
 };
 
@@ -45,21 +48,24 @@ enum class Keeping {
 
 // Members in service, with the salary, the accrued pensions and the factor
 // of an exit in the current year.
+// S is a double, or the scenarios' lanes (the salaries grow by each
+// scenario's yearly rates).
+template <class S>
 struct SalaryHistory {
-    double pastSalary[kPastSalarySlots];        // slot k: k years back
-    double projectedSalary[kProjectedSalarySlots];
-    double pastSalaryShare[kPastSalarySlots];   // the same divided by the averaging years
-    double projectedSalaryShare[kProjectedSalarySlots];
+    S pastSalary[kPastSalarySlots];        // slot k: k years back
+    S projectedSalary[kProjectedSalarySlots];
+    S pastSalaryShare[kPastSalarySlots];   // the same divided by the averaging years
+    S projectedSalaryShare[kProjectedSalarySlots];
 };
 
 template <class A>
 struct InService {
     double count;
     int32_t wholeServiceYears; // at the valuation date
-    SalaryHistory *salary;     // held apart, as the ring of the pensioners
-    double finalAverageSalary;
-    double averageCeiling;           // the salary ceiling averaged like the salary
-    double accruedIndexedPension;    // for past service with the guarantee
+    SalaryHistory<IndexedOf<A>> *salary; // held apart, as the ring of the pensioners
+    IndexedOf<A> finalAverageSalary;
+    IndexedOf<A> averageCeiling;        // the salary ceiling averaged like the salary
+    IndexedOf<A> accruedIndexedPension; // for past service with the guarantee
     A accruedNonIndexedPension;      // for all other service, to the middle of the year
     int32_t serviceBand;             // factor row of the service reached at the end of the year
     double retirementFactor;         // of the band and the age reached
@@ -76,13 +82,13 @@ struct Disabled {
 template <class A>
 struct Deferred {
     double count;
-    double indexedPension;    // per head, indexed during deferment
+    IndexedOf<A> indexedPension; // per head, indexed during deferment
     A nonIndexedPension;      // per head, fixed
     A serviceYears;           // whole years of service per head (bridges of leavers from service)
     int32_t bridgeServiceYears; // one life: min(trunc(serviceYears), 10), fixed
     int32_t serviceBand;      // row of the transfer values and retirement factors
     double retirementFactor;  // of the band and the age reached, this year
-    double averageCeiling;    // this year's, for the bridges of those who retire
+    IndexedOf<A> averageCeiling; // this year's, for the bridges of those who retire
     Keeping keeping;
 };
 
@@ -176,4 +182,21 @@ struct ProjectionInputs {
     const HostArrays *host;
     const PlanTerms *terms;
     Results results;
+    const LaneEconomics *lanes; // a block of scenarios: each one's tables; null otherwise
 };
+
+// f(basis, host) of the run's own tables, or of each scenario of the block
+// in its lanes (the same in the three attributions).
+template <class A, class F>
+inline IndexedOf<A> byScenario(const ProjectionInputs &in, F f) {
+    if constexpr (!AmountKind<A>::scenarios) {
+        return f(*in.basis, *in.host);
+    } else {
+        ScenarioLanes r;
+        for (int l = 0; l < kScenarioLanes; ++l) {
+            const double value = f(*in.lanes->basis[l], *in.lanes->host[l]);
+            for (int k = 0; k < kServiceLanes; ++k) r.v[laneOf(k, l)] = value;
+        }
+        return r;
+    }
+}

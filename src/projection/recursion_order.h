@@ -19,16 +19,18 @@ enum class Order {
 };
 
 // The growth of a bridge pension over one year, by both yearly rates:
-// W = (1 + inflation) x (1 + second rate).
+// W = (1 + inflation) x (1 + second rate). X is a double, or the lanes of a
+// block of scenarios, each with its own rates.
+template <class X>
 struct BridgeGrowth {
-    double inflation;  // 1 + first yearly rate
-    double secondRate; // 1 + second yearly rate
-    double both;       // inflation x secondRate
+    X inflation;  // 1 + first yearly rate
+    X secondRate; // 1 + second yearly rate
+    X both;       // inflation x secondRate
 };
 
 // amount x W, in the order's way: amount x both, or (amount x inflation) x secondRate.
-template <class A>
-inline A grownBridge(const A &amount, const BridgeGrowth &growth, Order order) {
+template <class A, class X>
+inline A grownBridge(const A &amount, const BridgeGrowth<X> &growth, Order order) {
     if (order == Order::inService) return amount * growth.both;
     return amount * growth.inflation * growth.secondRate;
 }

@@ -8,7 +8,8 @@
 #include <cstdint>
 
 #include "projection/result_layout.h"
-#include "projection/service_lanes.h"
+#include "projection/scenario_lanes.h"
+#include "talvek/engine.h"
 
 // One member's present values, summed as its amounts are added: each
 // amount of year U times v(U - 0.5), and times (U - 0.5) v(U - 0.5) for
@@ -35,13 +36,27 @@ struct ValuationSinks {
     const double *timeFactors;    // (U - 0.5) v(U - 0.5)
 };
 
+// What the amounts of a block of scenarios add into, scenario l's cash flows
+// at l x TALVEK_BENEFIT_CASHFLOWS_SIZE of each: every member's as the run
+// attributes service (the scenario's run totals), and those of the member's
+// status in the three attributions.
+struct ScenarioSinks {
+    double *totalCashflows;
+    double *benefitCashflows;
+    double *accruedCashflows;  // no service after the valuation date
+    double *oneYearCashflows;  // one year of it
+};
+
 // The three result arrays a valuation adds into, and in a valuation with
-// present values what it adds beside them (null in a plain run).
+// present values what it adds beside them (null in a plain run); a block of
+// scenarios counts into the three arrays once and adds its amounts into
+// `scenarios` only.
 struct Results {
     double *memberCounts;
     double *decrementCounts;
     double *benefitCashflows;
     const ValuationSinks *valuation = nullptr;
+    const ScenarioSinks *scenarios = nullptr;
 };
 
 enum class People {
@@ -145,8 +160,29 @@ inline void sumMemberValue(const ValuationSinks &sinks, Payment payment, int32_t
     member.benefitTimes += amount[kProjectedLane] * tv;
 }
 
+inline int paymentElement(Payment payment, bool male, int32_t year) {
+    return sexBlock(kPaymentBlocks[static_cast<int>(payment)], male) + year;
+}
+
+// An amount of each scenario of a block in each attribution, added lane by
+// lane as a valuation of the scenario adds it.
+inline void addPayment(const Results &results, Payment payment, bool male, int32_t year,
+                       const ScenarioLanes &amount) {
+    const int element = paymentElement(payment, male, year);
+    const ScenarioSinks &sinks = *results.scenarios;
+    for (int l = 0; l < kScenarioLanes; ++l) {
+        const int at = l * TALVEK_BENEFIT_CASHFLOWS_SIZE + element;
+        sinks.totalCashflows[at] += amount.v[laneOf(kProjectedLane, l)];
+        sinks.benefitCashflows[at] += amount.v[laneOf(kProjectedLane, l)];
+        sinks.accruedCashflows[at] += amount.v[laneOf(kAccruedLane, l)];
+        sinks.oneYearCashflows[at] += amount.v[laneOf(kOneYearLane, l)];
+    }
+}
+
 // A plain amount: the same under every attribution of service.
 inline void addPayment(const Results &results, Payment payment, bool male, int32_t year, double amount) {
+    // beside a block of scenarios: the same in every scenario
+    if (results.scenarios != nullptr) return addPayment(results, payment, male, year, ScenarioLanes(amount));
     const int element = sexBlock(kPaymentBlocks[static_cast<int>(payment)], male) + year;
     results.benefitCashflows[element] += amount;
     if (results.valuation == nullptr) return;

@@ -43,7 +43,7 @@ void setEvents(YearEvents &events, Origin origin, double deaths, double guarante
 //   b1 = (grown(b0 x K, W(U)) + slot 0 bridge x slot 0 survivors) / R1   (R1 > 0; else b1 = b0).
 template <class A>
 void payBridges(Retirees<A> &retirees, const RetireeYear &moved, const PlanTerms &terms,
-                const YearRates &year, Order order, bool male, const Results &results) {
+                const YearRates<A> &year, Order order, bool male, const Results &results) {
     retirees.previousBridge = retirees.bridge;
     if (!year.inBridgeWindow) return;
     const GuaranteeCohort<A> &leaving = retirees.cohorts->slot[0];
@@ -69,7 +69,7 @@ void payBridges(Retirees<A> &retirees, const RetireeYear &moved, const PlanTerms
 // with R0' = R0 - deaths; when R1 = 0 the average keeps its value.
 template <class A>
 RetireeYear moveRetirees(Retirees<A> &retirees, double arriving, YearEvents &events, const PlanTerms &terms,
-                         const YearRates &year, Order order, bool male, const Results &results) {
+                         const YearRates<A> &year, Order order, bool male, const Results &results) {
     const RetireeNames names = namesOf(retirees.origin);
     const int32_t U = year.year;
     const double q = year.memberMortality;
@@ -111,7 +111,7 @@ RetireeYear moveRetirees(Retirees<A> &retirees, double arriving, YearEvents &eve
 // the guarantee at mid-year, 0.5 R0 (previous) + 0.5 R1 (current).
 template <class A>
 void receiveAndPayRetirees(Retirees<A> &retirees, const CohortArrivals<A> &arrivals, const RetireeYear &moved,
-                           const PlanTerms &terms, const YearRates &year, Order order, bool male,
+                           const PlanTerms &terms, const YearRates<A> &year, Order order, bool male,
                            const Results &results) {
     const int32_t p = terms.guaranteeSlots;
     GuaranteeCohort<A> &arriving = retirees.cohorts->slot[p];
@@ -154,9 +154,10 @@ SurvivorEntrants<A> retireeSurvivorEntrants(const Retirees<A> &retirees, const Y
 
 #define TALVEK_RETIREE_STEPS(A)                                                                             \
     template RetireeYear moveRetirees<A>(Retirees<A> &, double, YearEvents &, const PlanTerms &,            \
-                                         const YearRates &, Order, bool, const Results &);                  \
+                                         const YearRates<A> &, Order, bool, const Results &);                  \
     template void receiveAndPayRetirees<A>(Retirees<A> &, const CohortArrivals<A> &, const RetireeYear &,   \
-                                           const PlanTerms &, const YearRates &, Order, bool, const Results &); \
+                                           const PlanTerms &, const YearRates<A> &, Order, bool, const Results &); \
     template SurvivorEntrants<A> retireeSurvivorEntrants<A>(const Retirees<A> &, const YearEvents &);
 TALVEK_RETIREE_STEPS(double)
 TALVEK_RETIREE_STEPS(ServiceLanes)
+TALVEK_RETIREE_STEPS(ScenarioLanes)

@@ -40,7 +40,7 @@ Amount brought(const Amount &amount, const NewSurvivors<A> &group, double f, Ord
 // old-age pensioners and indexed x K x I(U) for spouses of the disabled.
 template <class A>
 void averageSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, double kept,
-                             const YearRates &year, double f, Order order) {
+                             const YearRates<A> &year, double f, Order order) {
     PensionAmounts<A> &amounts = survivors.pension;
     if (survivors.count == 0.0) {
         amounts.indexed = 0.0;
@@ -49,7 +49,7 @@ void averageSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> 
     }
     amounts.previousIndexed = amounts.indexed;
     amounts.previousNonIndexed = amounts.nonIndexed;
-    double indexed = survivors.kind == SurvivorKind::ofRetirees
+    IndexedOf<A> indexed = survivors.kind == SurvivorKind::ofRetirees
                          ? amounts.indexed * year.laggedIndexation * kept
                          : amounts.indexed * kept * year.indexation;
     A nonIndexed = amounts.nonIndexed * kept;
@@ -67,7 +67,7 @@ void averageSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> 
 // or U - 1, or the disabled pensioner's own amounts, of which f is paid.
 template <class A>
 void updateSurvivorPensions(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, double kept,
-                            const YearRates &year, double f, Order order) {
+                            const YearRates<A> &year, double f, Order order) {
     if (survivors.shareOfPensioner) {
         survivors.pension = *entrants.pensionerAmounts;
     } else if (survivors.keeping == Keeping::averaged) {
@@ -101,7 +101,7 @@ void paySurvivors(const Survivors<A> &survivors, double atStart, const PlanTerms
 // survival already.
 template <class A>
 void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants, const PlanTerms &terms,
-                   const YearRates &year, Order order, const Results &results) {
+                   const YearRates<A> &year, Order order, const Results &results) {
     const int32_t U = year.year;
     const double mortality = survivors.survivorIsMember ? year.memberMortality : year.spouseMortality;
     const double atStart = survivors.count;
@@ -134,7 +134,8 @@ SurvivorEntrants<A> disabledSurvivorEntrants(const Disabled<A> &disabled, const 
 
 #define TALVEK_SURVIVOR_STEPS(A)                                                                            \
     template void stepSurvivors<A>(Survivors<A> &, const SurvivorEntrants<A> &, const PlanTerms &,          \
-                                   const YearRates &, Order, const Results &);                              \
+                                   const YearRates<A> &, Order, const Results &);                              \
     template SurvivorEntrants<A> disabledSurvivorEntrants<A>(const Disabled<A> &, const YearEvents &);
 TALVEK_SURVIVOR_STEPS(double)
 TALVEK_SURVIVOR_STEPS(ServiceLanes)
+TALVEK_SURVIVOR_STEPS(ScenarioLanes)

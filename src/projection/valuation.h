@@ -8,12 +8,15 @@
 #include "core/member_record.h"
 #include "projection/plan_terms.h"
 #include "projection/results_writer.h"
+#include "projection/year_rates.h"
 
 struct ValuationContext {
     const Basis *basis;      // read-only tables of the run
     const HostArrays *host;  // assumptions in, result arrays out
     PlanTerms terms;         // the plan's terms, read from the host once per run
     const ValuationSinks *sinks = nullptr; // a valuation's arrays by status and member sums; null: plain
+    const LaneEconomics *lanes = nullptr;  // a block of scenarios: each one's tables; null: one run's amounts
+    const ScenarioSinks *scenarioSinks = nullptr; // where a block of scenarios adds its amounts
 };
 
 // A context whose terms are read from the host now.

@@ -10,7 +10,20 @@
 #include "core/host_arrays.h"
 #include "projection/plan_terms.h"
 #include "projection/recursion_order.h"
+#include "projection/scenario_lanes.h"
 
+// The tables of each scenario of a block: its basis (the salary ceilings, the
+// annuity table) and its assumptions (the yearly rates). The counts read the
+// run's own tables, which every scenario shares.
+struct LaneEconomics {
+    const Basis *basis[kScenarioLanes];
+    const HostArrays *host[kScenarioLanes];
+};
+
+// A is the type of the member's amounts: the yearly factors are plain beside
+// plain amounts and the three service lanes, and each scenario's own beside
+// the scenarios' lanes.
+template <class A>
 struct YearRates {
     int32_t year;             // U, 1..110
     int32_t ageReached;       // age + U: the member's age at the end of the year
@@ -20,10 +33,10 @@ struct YearRates {
     double retirement;        // r
     double withdrawal;        // w
     double disablement;       // i, before the loading
-    double indexation;        // I(U) = 1 + first yearly rate of year U x indexationShare
-    double laggedIndexation;  // I'(U): the same with the rate of year U - 1
-    BridgeGrowth bridgeGrowth;       // W(U): both yearly rates of year U
-    BridgeGrowth laggedBridgeGrowth; // W'(U): both yearly rates of year U - 1
+    IndexedOf<A> indexation;       // I(U) = 1 + first yearly rate of year U x indexationShare
+    IndexedOf<A> laggedIndexation; // I'(U): the same with the rate of year U - 1
+    BridgeGrowth<IndexedOf<A>> bridgeGrowth;       // W(U): both yearly rates of year U
+    BridgeGrowth<IndexedOf<A>> laggedBridgeGrowth; // W'(U): both yearly rates of year U - 1
     bool inBridgeWindow;      // bridgeStartAge - 1 < age + U <= bridgeEndAge + 1
 };
 
@@ -44,5 +57,8 @@ struct MemberAges {
     bool male;         // the member's sex; the spouse has the other
 };
 
-YearRates ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const PlanTerms &terms,
-                      const Basis &basis, const HostArrays &host, int32_t U);
+// The rates of year U; the factors of a block of scenarios from each one's
+// yearly rates (`lanes`, null beside plain amounts).
+template <class A>
+YearRates<A> ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const PlanTerms &terms,
+                         const Basis &basis, const HostArrays &host, const LaneEconomics *lanes, int32_t U);

@@ -10,12 +10,12 @@
 // amounts of an exit this year.
 template <class A>
 void stepInServiceYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
-                       const YearRates &year) {
+                       const YearRates<A> &year) {
     InService<A> &inService = *p.inService;
     const double atStart = inService.count;
     decrementInService(inService, p.events, *in.terms, year, p.ages.male, in.results);           // a
-    addContributions(inService, *in.terms, *in.basis, year, atStart, p.ages.male, in.results);    // b
-    computeExitAmounts(inService, *in.terms, *in.basis, *in.host, member, year);                  // b
+    addContributions(inService, *in.terms, in, year, atStart, p.ages.male, in.results);           // b
+    computeExitAmounts(inService, *in.terms, in, member, year);                                   // b
     // a member in service values the retirements and lump sums of its
     // deferred leavers at its own band, factor and ceiling average of the year
     p.deferred->serviceBand = inService.serviceBand;
@@ -30,12 +30,13 @@ void stepInServiceYear(MemberProjection<A> &p, const ProjectionInputs &in, const
 // counts and pays its spouse. Gives the spouses the year leaves.
 template <class A>
 SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const ProjectionInputs &in,
-                                        const YearRates &year, Order order, bool &spousesStepped) {
+                                        const YearRates<A> &year, Order order, bool &spousesStepped) {
     Retirees<A> &retirees = *p.serviceRetirees;
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    // one pensioner from the valuation date has no service to come: plain amounts only
-    if constexpr (std::is_same_v<A, double>) {
+    // one pensioner from the valuation date has no service to come: plain
+    // amounts, or a block of scenarios
+    if constexpr (!std::is_same_v<A, ServiceLanes>) {
         if (retirees.keeping == Keeping::ownLife) {
             if (retirees.inGuarantee > 0.0) {
                 guaranteeYearOfOnePensioner(retirees, *p.serviceSurvivors, p.events, terms, year, male,
@@ -60,7 +61,7 @@ SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const Projection
 
 // d. Disability pensioners, fed by the year's disablements when the member is in service.
 template <class A>
-void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                       bool fromService) {
     const Entrants<A> entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants<A>();
     stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
@@ -72,10 +73,11 @@ namespace {
 // then and the ceiling averaged over the years its service reaches back.
 template <class A>
 void ownDeferredExitAmounts(Deferred<A> &deferred, const ProjectionInputs &in, const MemberRecord &member,
-                            const YearRates &year) {
+                            const YearRates<A> &year) {
     deferred.retirementFactor = retirementFactorOf(*in.basis, *in.host, deferred.serviceBand, year.ageReached);
-    deferred.averageCeiling =
-        ceilingAverageOf(*in.basis, *in.host, in.terms->averagingYears, member.cappedServiceYears, year.year);
+    deferred.averageCeiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &host) {
+        return ceilingAverageOf(basis, host, in.terms->averagingYears, member.cappedServiceYears, year.year);
+    });
 }
 
 } // namespace
@@ -85,7 +87,7 @@ void ownDeferredExitAmounts(Deferred<A> &deferred, const ProjectionInputs &in, c
 // retirements form a cohort and the year is paid as formsDeferredCohort says.
 template <class A>
 void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
-                   const YearRates &year, Order order, bool fromService) {
+                   const YearRates<A> &year, Order order, bool fromService) {
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
     const Entrants<A> leavers =
@@ -110,14 +112,18 @@ void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const Mem
 //     + (deferred indexed x Ti + deferred fixed x Tn) x deferred deaths.
 // The number is a count of the year only, never carried over.
 template <class A>
-void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                  bool fromService) {
     const bool male = p.ages.male;
     const Deferred<A> &deferred = *p.deferred;
-    const double indexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
-                                                     male ? MaleIndexed : FemaleIndexed);
-    const double nonIndexedValue = deferredAnnuityValue(*in.basis, deferred.serviceBand, year.ageReached,
-                                                        male ? MaleNonIndexed : FemaleNonIndexed);
+    using X = IndexedOf<A>;
+    const X indexedValue = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) {
+        return deferredAnnuityValue(basis, deferred.serviceBand, year.ageReached, male ? MaleIndexed : FemaleIndexed);
+    });
+    const X nonIndexedValue = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) {
+        return deferredAnnuityValue(basis, deferred.serviceBand, year.ageReached,
+                                    male ? MaleNonIndexed : FemaleNonIndexed);
+    });
     const A deathValues =
         (deferred.indexedPension * indexedValue + deferred.nonIndexedPension * nonIndexedValue) *
         p.events.deferredDeaths;
@@ -138,12 +144,13 @@ void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const
 
 #define TALVEK_YEAR_STEPS(A)                                                                                \
     template void stepInServiceYear<A>(MemberProjection<A> &, const ProjectionInputs &, const MemberRecord &, \
-                                       const YearRates &);                                                  \
+                                       const YearRates<A> &);                                                  \
     template SurvivorEntrants<A> stepServiceRetirees<A>(MemberProjection<A> &, const ProjectionInputs &,    \
-                                                        const YearRates &, Order, bool &);                  \
-    template void stepDisabledYear<A>(MemberProjection<A> &, const ProjectionInputs &, const YearRates &, bool); \
+                                                        const YearRates<A> &, Order, bool &);                  \
+    template void stepDisabledYear<A>(MemberProjection<A> &, const ProjectionInputs &, const YearRates<A> &, bool); \
     template void stepDeferment<A>(MemberProjection<A> &, const ProjectionInputs &, const MemberRecord &,    \
-                                   const YearRates &, Order, bool);                                         \
-    template void payLumpSums<A>(const MemberProjection<A> &, const ProjectionInputs &, const YearRates &, bool);
+                                   const YearRates<A> &, Order, bool);                                         \
+    template void payLumpSums<A>(const MemberProjection<A> &, const ProjectionInputs &, const YearRates<A> &, bool);
 TALVEK_YEAR_STEPS(double)
 TALVEK_YEAR_STEPS(ServiceLanes)
+TALVEK_YEAR_STEPS(ScenarioLanes)

@@ -13,20 +13,20 @@
 // directly (year_step.cpp).
 template <class A>
 void stepInServiceYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
-                       const YearRates &year);
+                       const YearRates<A> &year);
 template <class A>
-SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                                         Order order, bool &spousesStepped);
 // fromService: the member was in service at the valuation date and feeds
 // the population from service.
 template <class A>
-void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                       bool fromService);
 template <class A>
 void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member,
-                   const YearRates &year, Order order, bool fromService);
+                   const YearRates<A> &year, Order order, bool fromService);
 template <class A>
-void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates &year,
+void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                  bool fromService);
 
 // The year of a member that reaches the populations of `reach` in the
@@ -35,7 +35,7 @@ void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const
 template <Reach reach, Order order, class A>
 void stepYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRecord &member, int32_t U) {
     const PlanTerms &terms = *in.terms;
-    const YearRates year = ratesOfYear(p.ages, p.needs, terms, *in.basis, *in.host, U);
+    const YearRates<A> year = ratesOfYear<A>(p.ages, p.needs, terms, *in.basis, *in.host, in.lanes, U);
     if constexpr (reach.inService) stepInServiceYear(p, in, member, year);          // a, b
     SurvivorEntrants<A> serviceSpouses = noSurvivorEntrants<A>();
     bool serviceSpousesStepped = false;

@@ -15,7 +15,7 @@ struct DeferredYear {
     HostArrays arrays = host.arrays();
     Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
     PlanTerms terms{};
-    YearRates year{};
+    YearRates<double> year{};
     YearEvents events{};
     Deferred<double> deferred{};
 

@@ -28,7 +28,7 @@ TEST(GuaranteeRing, AdvanceMovesEveryCohortOneSlotDown) {
     ring.slot[1] = cohort(100.0, 50.0, 20.0, 0.8, 0.7);
     ring.slot[1].spouseSurvival = 0.9;
     ring.slot[3] = cohort(10.0, 5.0, 2.0, 0.5, 0.5);
-    advanceRing(ring, 3, 1.1, BridgeGrowth{1.0, 1.0, 1.2}, Order::inService, 0.1, 0.2);
+    advanceRing(ring, 3, 1.1, BridgeGrowth<double>{1.0, 1.0, 1.2}, Order::inService, 0.1, 0.2);
     EXPECT_DOUBLE_EQ(ring.slot[0].indexedPension, 110.0);
     EXPECT_EQ(ring.slot[0].nonIndexedPension, 50.0);
     EXPECT_DOUBLE_EQ(ring.slot[0].bridgePension, 24.0);
@@ -47,14 +47,14 @@ TEST(GuaranteeRing, AdvanceStopsAtItsLastSlotAndGrowsBridgesInTurnInALaterState)
     resetRing(ring);
     ring.slot[2] = cohort(100.0, 50.0, 20.0, 1.0, 1.0);
     ring.slot[5] = cohort(7.0, 7.0, 7.0, 7.0, 7.0); // above the last slot moved
-    advanceRing(ring, 2, 1.1, BridgeGrowth{1.02, 1.03, 99.0}, Order::laterState, 0.1, 0.0);
+    advanceRing(ring, 2, 1.1, BridgeGrowth<double>{1.02, 1.03, 99.0}, Order::laterState, 0.1, 0.0);
     EXPECT_DOUBLE_EQ(ring.slot[1].indexedPension, 110.0);
     EXPECT_EQ(ring.slot[1].bridgePension, 20.0 * 1.02 * 1.03);
     EXPECT_EQ(ring.slot[2].retiredNumber, 0.0);
     EXPECT_EQ(ring.slot[4].retiredNumber, 0.0);
     EXPECT_EQ(ring.slot[5].retiredNumber, 7.0);
     // a last slot beyond the ring's room is held inside it
-    advanceRing(ring, 40, 1.0, BridgeGrowth{1.0, 1.0, 1.0}, Order::laterState, 0.0, 0.0);
+    advanceRing(ring, 40, 1.0, BridgeGrowth<double>{1.0, 1.0, 1.0}, Order::laterState, 0.0, 0.0);
     EXPECT_EQ(ring.slot[4].retiredNumber, 7.0);
     EXPECT_EQ(ring.slot[kRingSlots - 1].retiredNumber, 0.0);
 }

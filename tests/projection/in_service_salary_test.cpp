@@ -11,11 +11,16 @@
 
 namespace {
 
+// The run's own tables, and no block of scenarios.
+ProjectionInputs inputsOf(const Basis &basis, const HostArrays &host, const PlanTerms &terms) {
+    return ProjectionInputs{&basis, &host, &terms, Results{}, nullptr};
+}
+
 // A state whose salary vectors and a basis whose ceilings hold distinct
 // values, so that every slot read shows in the averages.
 struct AverageCase {
     ActivePlan plan;
-    SalaryHistory stateHistory{};
+    SalaryHistory<double> stateHistory{};
     InService<double> state{};
     PlanTerms terms{};
     MemberRecord member{};
@@ -37,11 +42,11 @@ struct AverageCase {
     }
 
     void exitIn(int U) {
-        YearRates year{};
+        YearRates<double> year{};
         year.year = U;
         year.ageReached = member.age + U;
         const HostArrays arrays = plan.host.arrays();
-        computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
+        computeExitAmounts(state, terms, inputsOf(*plan.basis, arrays, terms), member, year);
     }
     double salary(int j) const { return state.salary->projectedSalary[j]; }
     double past(int k) const { return state.salary->pastSalary[k]; }
@@ -94,33 +99,33 @@ TEST(InServiceSalary, PastSalariesAreReadNoFurtherThanTheirLastSlot) {
 TEST(InServiceSalary, HalfAYearOfFutureServiceAccruesInYearOne) {
     ActivePlan plan;
     plan.host.planParameters[5] = 5;
-    SalaryHistory stateHistory{};
+    SalaryHistory<double> stateHistory{};
     InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'M', 38, 0, plan); // no past service at all
     member.cappedServiceYears = 5;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(*state.salary, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, nullptr, member);
     terms.averagingYears = 5;
     terms.lowerAccrualRate = 0.015;
     terms.upperAccrualRate = 0.02;
-    YearRates year{};
+    YearRates<double> year{};
     year.year = 1;
     year.ageReached = 41;
-    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
+    computeExitAmounts(state, terms, inputsOf(*plan.basis, arrays, terms), member, year);
     EXPECT_DOUBLE_EQ(state.finalAverageSalary, kTestSalary);
     EXPECT_EQ(state.accruedIndexedPension, 0.0);
     EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 0.5, 1e-9);
 
     year.year = 3;
-    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
+    computeExitAmounts(state, terms, inputsOf(*plan.basis, arrays, terms), member, year);
     EXPECT_NEAR(state.accruedNonIndexedPension, kTestSalary * 0.015 * 2.5, 1e-9);
 }
 
 TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     ActivePlan plan;
-    SalaryHistory stateHistory{};
+    SalaryHistory<double> stateHistory{};
     InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(40, 'F', 42, 8, plan);
@@ -128,15 +133,15 @@ TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     member.serviceWithoutGuarantee = 2 * kTestWeeksPerYear;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(*state.salary, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, nullptr, member);
     terms.averagingYears = 5;
     terms.lowerAccrualRate = 0.015;
     terms.upperAccrualRate = 0.02;
     state.wholeServiceYears = member.wholeServiceYears;
-    YearRates year{};
+    YearRates<double> year{};
     year.year = 1;
     year.ageReached = 41;
-    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
+    computeExitAmounts(state, terms, inputsOf(*plan.basis, arrays, terms), member, year);
     const double base = kTestCeiling * 0.015 + 30000.0 * 0.02;
     EXPECT_NEAR(state.accruedIndexedPension, base * 8, 1e-9);
     EXPECT_NEAR(state.accruedNonIndexedPension, base * 2.5, 1e-9);
@@ -148,7 +153,7 @@ TEST(InServiceSalary, AccrualSplitsAtTheAverageCeiling) {
     // at 80 the factor of the last retirement age (70, column 16) is read
     year.year = 40;
     year.ageReached = 80;
-    computeExitAmounts(state, terms, *plan.basis, arrays, member, year);
+    computeExitAmounts(state, terms, inputsOf(*plan.basis, arrays, terms), member, year);
     EXPECT_EQ(state.serviceBand, 10);
     EXPECT_EQ(state.retirementFactor, ActivePlan::factor(10, 16));
 }
@@ -162,14 +167,14 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
     plan.host.salaryScale[93] = 0.05;
     plan.host.yearlyRates[1] = 0.03;
     plan.host.yearlyRates[112] = 0.01;
-    SalaryHistory stateHistory{};
+    SalaryHistory<double> stateHistory{};
     InService<double> state{};
     state.salary = &stateHistory;
     MemberRecord member = activeMember(21, 'M', 20, 3, plan);
     member.yearsToLastRetirementAge = 2;
     const HostArrays arrays = plan.host.arrays();
     PlanTerms terms = readPlanTerms(arrays);
-    projectSalaryHistory(*state.salary, terms, arrays, member);
+    projectSalaryHistory(*state.salary, terms, arrays, nullptr, member);
 
     EXPECT_EQ(state.salary->pastSalary[0], kTestSalary);
     EXPECT_NEAR(state.salary->pastSalary[1], kTestSalary / 1.02 / 1.07, 1e-9); // age 20: first age value
@@ -181,30 +186,30 @@ TEST(InServiceSalary, SalaryHistoryDeflatesBackAndGrowsForward) {
 
     // a member past the last retirement age still projects year 1; the
     // scale above its last age reads element 93
-    SalaryHistory lateHistory{};
+    SalaryHistory<double> lateHistory{};
     InService<double> late{};
     late.salary = &lateHistory;
     member.age = 70;
     member.yearsToLastRetirementAge = -4;
-    projectSalaryHistory(*late.salary, terms, arrays, member);
+    projectSalaryHistory(*late.salary, terms, arrays, nullptr, member);
     EXPECT_NEAR(late.salary->projectedSalary[1], 1.03 * kTestSalary * 1.01 * 1.05, 1e-9);
     EXPECT_EQ(late.salary->projectedSalary[2], 0.0);
 
     // a projection longer than the vector stops at its last slot
-    SalaryHistory longerHistory{};
+    SalaryHistory<double> longerHistory{};
     InService<double> longer{};
     longer.salary = &longerHistory;
     member.age = 10;
     member.yearsToLastRetirementAge = 1000;
     member.cappedServiceYears = 1000;
-    projectSalaryHistory(*longer.salary, terms, arrays, member);
+    projectSalaryHistory(*longer.salary, terms, arrays, nullptr, member);
     EXPECT_GT(longer.salary->projectedSalary[110], 0.0);
     EXPECT_GT(longer.salary->pastSalary[59], 0.0);
 }
 
 TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     ActivePlan plan;
-    SalaryHistory stateHistory{};
+    SalaryHistory<double> stateHistory{};
     InService<double> state{};
     state.salary = &stateHistory;
     PlanTerms terms{};
@@ -214,9 +219,9 @@ TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     state.count = 0.8;
     const HostArrays arrays = plan.host.arrays();
     const Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
-    YearRates year{};
+    YearRates<double> year{};
     year.year = 3;
-    addContributions(state, terms, *plan.basis, year, 0.9, false, results);
+    addContributions(state, terms, inputsOf(*plan.basis, arrays, terms), year, 0.9, false, results);
     const double members = (0.9 + 0.8) / 2;
     EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 3),
                 members * kTestCeiling * 0.08 + members * 20000.0 * 0.12, 1e-9);
@@ -225,7 +230,7 @@ TEST(InServiceSalary, ContributionsSplitAtTheCeilingOnMidYearMembers) {
     // below the ceiling only the lower rates apply
     state.salary->projectedSalary[4] = 60000.0;
     year.year = 4;
-    addContributions(state, terms, *plan.basis, year, 1.0, false, results);
+    addContributions(state, terms, inputsOf(*plan.basis, arrays, terms), year, 1.0, false, results);
     EXPECT_NEAR(plan.paid(cashflows::kContributionsFemale, 4), 0.9 * 60000.0 * 0.08, 1e-9);
 }
 

@@ -15,7 +15,7 @@ struct RetireeYearCase {
     HostArrays arrays = host.arrays();
     Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
     PlanTerms terms{};
-    YearRates year{};
+    YearRates<double> year{};
     YearEvents events{};
     GuaranteeRing<double> ring{};
     Retirees<double> retirees{};
@@ -26,8 +26,8 @@ struct RetireeYearCase {
         year.memberMortality = 0.1;
         year.spouseMortality = 0.2;
         year.laggedIndexation = 1.1;
-        year.laggedBridgeGrowth = BridgeGrowth{1.02, 1.03, 1.02 * 1.03};
-        year.bridgeGrowth = BridgeGrowth{1.01, 1.02, 1.01 * 1.02};
+        year.laggedBridgeGrowth = BridgeGrowth<double>{1.02, 1.03, 1.02 * 1.03};
+        year.bridgeGrowth = BridgeGrowth<double>{1.01, 1.02, 1.01 * 1.02};
         year.inBridgeWindow = true;
         retirees.cohorts = &ring;
         retirees.origin = Origin::deferment;
@@ -111,7 +111,7 @@ TEST(DisabledYear, EntrantsAreAveragedAndOneLifeIsIndexed) {
     TestHost host;
     const HostArrays arrays = host.arrays();
     const Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
-    YearRates year{};
+    YearRates<double> year{};
     year.year = 2;
     year.disabledMortality = 0.2;
     year.spouseMortality = 0.5;

@@ -14,7 +14,7 @@ struct SurvivorYear {
     HostArrays arrays = host.arrays();
     Results results{arrays.memberCounts, arrays.decrementCounts, arrays.benefitCashflows};
     PlanTerms terms{};
-    YearRates year{};
+    YearRates<double> year{};
     Survivors<double> survivors{};
 
     SurvivorYear(SurvivorKind kind) {
