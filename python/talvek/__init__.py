@@ -14,6 +14,7 @@ command's basis reader (libtalvek_basis.so) through ctypes; see docs/python.md.
 
 from ._basis import Basis, BasisError, MemberDataError, read_basis
 from ._engine import LibraryNotFound
+from ._scenarios import ScenarioFileError, ScenarioResults
 from ._valuation import EngineError, ValuationResult, value, write_member_file
 
 
@@ -23,5 +24,5 @@ def version():
     return text(libraries().version())
 
 
-__all__ = ["Basis", "BasisError", "EngineError", "LibraryNotFound", "MemberDataError", "ValuationResult",
-           "read_basis", "value", "version", "write_member_file"]
+__all__ = ["Basis", "BasisError", "EngineError", "LibraryNotFound", "MemberDataError", "ScenarioFileError",
+           "ScenarioResults", "ValuationResult", "read_basis", "value", "version", "write_member_file"]
