@@ -8,6 +8,17 @@
     result.benefit_cashflows_wide()
     result.report("report.html")
 
+Economic scenarios: every member valued under each scenario of a scenario
+file (docs/scenario-file.md), read by the talvek command's own reader:
+
+    under = talvek.value(basis, "examples/members.txt", scenarios="examples/scenarios.csv")
+    under.scenarios.present_values   # scenario_present_values.csv: scenario, group, pvfb, dbo, ...
+    under.scenarios.distribution     # scenario_cashflow_distribution.csv: year, cashflow, mean, p5 .. p95
+    under.scenarios.cashflows        # scenario_cashflows.csv: scenario, year, a column per cash flow
+
+A refused scenario file raises ScenarioFileError with the command's message;
+per_member and sensitivities cannot be combined with scenarios.
+
 The module calls the engine's C interface (libtalvek.so) and the talvek
 command's basis reader (libtalvek_basis.so) through ctypes; see docs/python.md.
 """

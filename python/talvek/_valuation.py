@@ -411,7 +411,9 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
         if conflict is not None:
             raise ValueError(f"scenarios values the present values of every member under each scenario and "
                              f"cannot be combined with {conflict}; nothing was run")
-        scenarios = os.fspath(scenarios)
+        if not isinstance(scenarios, (str, bytes, os.PathLike)):
+            raise TypeError(f"scenarios must be the path of a scenario file, not {type(scenarios).__name__}")
+        scenarios = os.fsdecode(scenarios)
     if jobs is not None and (not isinstance(jobs, int) or jobs < 1):
         raise ValueError("jobs must be a whole number of at least 1, or None for one per core")
     if not isinstance(basis, Basis):

@@ -197,7 +197,7 @@ def test_labels_are_kept_in_the_files_order(tmp_path, small_members):
                          (line.split(",")[1:] for line in lines[1:])]
     path = tmp_path / "two.csv"
     path.write_text("\n".join(lines + more[1:]) + "\n", encoding="utf-8")
-    scenarios = talvek.value(basis, small_members, scenarios=str(path), progress=False).scenarios
+    scenarios = talvek.value(basis, small_members, scenarios=path, progress=False).scenarios
     assert scenarios.labels == [9, 4]
     assert scenarios.present_values["scenario"].tolist() == [9] * 6 + [4] * 6
     dbo = scenarios.present_values.set_index(["scenario", "group"])["dbo"]
