@@ -5,6 +5,7 @@ and sensitivities are refused with a set; a scenario of the basis's own rates
 is the plain valuation; the distribution is the mean and the percentiles of
 each scenario's cash flows; Ctrl-C stops a set as it stops a valuation."""
 
+import hashlib
 import json
 import math
 import os
@@ -293,3 +294,30 @@ def test_interrupt_stops_a_set(tmp_path, generated_members, small_members):
     assert float(stopped) - asked < 1.0
     assert threads == "none"
     assert lines[1] == "AGAIN 20"
+
+
+def test_the_set_read_holds_the_files_rates_and_the_basiss_for_the_rest(tmp_path):
+    # two scenarios of spot rates and inflation, without year 0, with a year
+    # beyond the projection: salary growth and year 0 are the basis's
+    basis = talvek.read_basis(EXAMPLE_BASIS)
+    lines = ["scenario,year,inflation,spot_rate"]
+    for label, shift in ((3, 0.0), (8, 0.001)):
+        lines += [f"{label},{year},{0.02 + shift + year / 1e5!r},{0.03 + shift!r}" for year in range(1, 111)]
+    lines.append("8,140,0.5,0.5")
+    path = tmp_path / "spot.csv"
+    path.write_bytes(("\n".join(lines) + "\n").encode())
+    read = talvek._scenarios.ScenarioFile(basis, str(path))
+    assert read.count == 2 and list(read.labels) == [3, 8] and read.skipped_rows == 1
+    assert read.curve_kind == "spot_rates" and not read.engine_set.annuity_rates
+    assert read.record() == {"path": str(path), "size": len(path.read_bytes()),
+                             "sha256": hashlib.sha256(path.read_bytes()).hexdigest()}
+    size = 2 * FIRST_CASHFLOW_YEARS
+    yearly = np.ctypeslib.as_array(read.engine_set.yearly_rates, shape=(2 * size,)).reshape(2, size)
+    curves = np.ctypeslib.as_array(read.engine_set.discount_curves, shape=(2 * FIRST_CASHFLOW_YEARS,))
+    own = basis.arrays["yearly_rates"]
+    for k, shift in enumerate((0.0, 0.001)):
+        assert yearly[k, 0] == own[0]
+        assert yearly[k, FIRST_CASHFLOW_YEARS:].tobytes() == own[FIRST_CASHFLOW_YEARS:].tobytes()
+        assert [yearly[k, year] for year in (1, 50, 110)] == [0.02 + shift + year / 1e5 for year in (1, 50, 110)]
+        curve = curves[k * FIRST_CASHFLOW_YEARS:(k + 1) * FIRST_CASHFLOW_YEARS]
+        assert set(curve[1:]) == {0.03 + shift}
