@@ -15,6 +15,8 @@
 #include "host_arrays.h"
 #include "member_input.h"
 #include "result_files.h"
+#include "scenario_file.h"
+#include "scenario_files.h"
 #include "valuation_basis.h"
 #include "valuation_files.h"
 
@@ -24,6 +26,12 @@ struct TalvekBasisFile {
     HostArraySet arrays;
     MemberInput input;
     bool membersPrepared = false;
+    std::string message;
+};
+
+struct TalvekBasisScenarios {
+    ScenarioFileSet set;
+    bool ok = false;
     std::string message;
 };
 
@@ -179,5 +187,56 @@ int32_t talvek_basis_write_member_data_files(const TalvekBasisFile *file, const 
 }
 
 void talvek_basis_free(TalvekBasisFile *file) { delete file; }
+
+TalvekBasisScenarios *talvek_basis_read_scenarios(const TalvekBasisFile *file, const char *path) {
+    TalvekBasisScenarios *scenarios = new (std::nothrow) TalvekBasisScenarios;
+    if (scenarios == nullptr) return nullptr;
+    if (file == nullptr || !file->ok) {
+        scenarios->message = "the basis was refused; nothing was run";
+        return scenarios;
+    }
+    // the reader copies the basis's rates into the set: nothing of the basis is kept
+    scenarios->ok = readScenarioFile(path, path, file->basis, scenarios->set, scenarios->message);
+    if (scenarios->ok) scenarios->message.clear();
+    return scenarios;
+}
+
+int32_t talvek_basis_scenarios_ok(const TalvekBasisScenarios *scenarios) {
+    return scenarios != nullptr && scenarios->ok ? 1 : 0;
+}
+
+const char *talvek_basis_scenarios_message(const TalvekBasisScenarios *scenarios) {
+    return scenarios == nullptr ? "" : scenarios->message.c_str();
+}
+
+void talvek_basis_scenario_set(const TalvekBasisScenarios *scenarios, TalvekScenarioSet *set) {
+    *set = talvek_basis_scenarios_ok(scenarios) ? engineScenarioSet(scenarios->set) : TalvekScenarioSet{};
+}
+
+int64_t talvek_basis_scenario_count(const TalvekBasisScenarios *scenarios) {
+    return talvek_basis_scenarios_ok(scenarios) ? scenarioCount(scenarios->set) : 0;
+}
+
+const int64_t *talvek_basis_scenario_labels(const TalvekBasisScenarios *scenarios) {
+    return talvek_basis_scenarios_ok(scenarios) ? scenarios->set.labels.data() : nullptr;
+}
+
+uint64_t talvek_basis_scenario_file_size(const TalvekBasisScenarios *scenarios) {
+    return talvek_basis_scenarios_ok(scenarios) ? scenarios->set.bytes : 0;
+}
+
+const char *talvek_basis_scenario_file_sha256(const TalvekBasisScenarios *scenarios) {
+    return talvek_basis_scenarios_ok(scenarios) ? scenarios->set.sha256.c_str() : "";
+}
+
+int64_t talvek_basis_scenario_skipped_rows(const TalvekBasisScenarios *scenarios) {
+    return talvek_basis_scenarios_ok(scenarios) ? scenarios->set.skippedRows : 0;
+}
+
+void talvek_basis_scenarios_free(TalvekBasisScenarios *scenarios) { delete scenarios; }
+
+const char *talvek_basis_distribution_name(int32_t element) {
+    return element >= 0 && element < TALVEK_DISTRIBUTION_SIZE ? kDistributionNames[element] : "";
+}
 
 } // extern "C"

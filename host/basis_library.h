@@ -91,6 +91,57 @@ TALVEK_API int32_t talvek_basis_prepare_members(TalvekBasisFile *basis, const ch
  * the folder; 1 when both were written whole, else 0. */
 TALVEK_API int32_t talvek_basis_write_member_data_files(const TalvekBasisFile *basis, const char *directory);
 
+/* ---- A set of economic scenarios ----
+ * The scenario file read by the command's own reader (host/scenario_file.h,
+ * docs/scenario-file.md): the same checks and the same message as `talvek
+ * run --scenarios`, and what the file leaves out taken from the basis.
+ *
+ *     TalvekBasisScenarios *set = talvek_basis_read_scenarios(basis, "scenarios.csv");
+ *     if (!talvek_basis_scenarios_ok(set)) puts(talvek_basis_scenarios_message(set));
+ *     TalvekScenarioSet engine;
+ *     talvek_basis_scenario_set(set, &engine);
+ *     ... talvek_value_scenarios(&def, &engine, results, &scenarios) ...
+ *     talvek_basis_scenarios_free(set);
+ *
+ * The set is a handle of its own: it copies what it needs of the basis when
+ * it is read, so it may outlive the basis. Every pointer and text it hands
+ * back lives until talvek_basis_scenarios_free. */
+typedef struct TalvekBasisScenarios TalvekBasisScenarios;
+
+/* Reads and checks the scenario file at path (shown in messages as given),
+ * the rates it leaves out the basis's. Null only when there is no memory;
+ * otherwise ask talvek_basis_scenarios_ok. */
+TALVEK_API TalvekBasisScenarios *talvek_basis_read_scenarios(const TalvekBasisFile *basis, const char *path);
+
+/* 1 when the set was read whole, 0 when it was refused (or the basis was). */
+TALVEK_API int32_t talvek_basis_scenarios_ok(const TalvekBasisScenarios *scenarios);
+
+/* Why the set was refused, one line naming the file, the line and the column
+ * as `talvek run` prints it (without its "talvek: " and "; nothing was
+ * run"); "" for a set read whole. */
+TALVEK_API const char *talvek_basis_scenarios_message(const TalvekBasisScenarios *scenarios);
+
+/* The engine's view of the set, ready for talvek_value_scenarios; all 0 for
+ * a refused set. */
+TALVEK_API void talvek_basis_scenario_set(const TalvekBasisScenarios *scenarios, TalvekScenarioSet *set);
+
+/* The scenarios of the set, and their labels in the file's order (as the
+ * scenario result files name them); null for a refused set. */
+TALVEK_API int64_t talvek_basis_scenario_count(const TalvekBasisScenarios *scenarios);
+TALVEK_API const int64_t *talvek_basis_scenario_labels(const TalvekBasisScenarios *scenarios);
+
+/* The file's size in bytes and the SHA-256 of its bytes (64 hex digits), as
+ * run.json records them; the rows of years above 110, skipped. */
+TALVEK_API uint64_t talvek_basis_scenario_file_size(const TalvekBasisScenarios *scenarios);
+TALVEK_API const char *talvek_basis_scenario_file_sha256(const TalvekBasisScenarios *scenarios);
+TALVEK_API int64_t talvek_basis_scenario_skipped_rows(const TalvekBasisScenarios *scenarios);
+
+TALVEK_API void talvek_basis_scenarios_free(TalvekBasisScenarios *scenarios);
+
+/* The name of a TalvekDistributionElement in the scenario result files
+ * ("mean", "p5", "p25", "p50", "p75", "p95"); "" out of range. */
+TALVEK_API const char *talvek_basis_distribution_name(int32_t element);
+
 TALVEK_API void talvek_basis_free(TalvekBasisFile *basis);
 
 #ifdef __cplusplus

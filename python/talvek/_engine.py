@@ -190,8 +190,7 @@ class Valuation(Structure):
 
 
 ANNUITY_RATES = 4
-DISTRIBUTION_SIZE = 6
-DISTRIBUTION_NAMES = ["mean", "p5", "p25", "p50", "p75", "p95"]
+DISTRIBUTION_SIZE = 6  # the mean and five percentiles (names: talvek_basis_distribution_name)
 
 
 class ScenarioSet(Structure):
@@ -307,6 +306,22 @@ class _Libraries:
         self.basis_sensitivities = _declare(b, "talvek_basis_sensitivities", c_int32,
                                             [c_void_p, POINTER(Sensitivity), c_int32])
         self.basis_free = _declare(b, "talvek_basis_free", None, [c_void_p])
+        # talvek_value_scenarios is called without the interpreter lock, as talvek_value
+        self.value_scenarios = _declare(e, "talvek_value_scenarios", c_int32,
+                                        [POINTER(RunDef), POINTER(ScenarioSet), POINTER(Results),
+                                         POINTER(ScenarioResults)])
+        self.release_scenarios = _declare(e, "talvek_release_scenarios", None, [POINTER(ScenarioResults)])
+        self.basis_read_scenarios = _declare(b, "talvek_basis_read_scenarios", c_void_p, [c_void_p, c_char_p])
+        self.basis_scenarios_ok = _declare(b, "talvek_basis_scenarios_ok", c_int32, [c_void_p])
+        self.basis_scenarios_message = _declare(b, "talvek_basis_scenarios_message", c_char_p, [c_void_p])
+        self.basis_scenario_set = _declare(b, "talvek_basis_scenario_set", None, [c_void_p, POINTER(ScenarioSet)])
+        self.basis_scenario_count = _declare(b, "talvek_basis_scenario_count", c_int64, [c_void_p])
+        self.basis_scenario_labels = _declare(b, "talvek_basis_scenario_labels", POINTER(c_int64), [c_void_p])
+        self.basis_scenario_file_size = _declare(b, "talvek_basis_scenario_file_size", c_uint64, [c_void_p])
+        self.basis_scenario_file_sha256 = _declare(b, "talvek_basis_scenario_file_sha256", c_char_p, [c_void_p])
+        self.basis_scenario_skipped_rows = _declare(b, "talvek_basis_scenario_skipped_rows", c_int64, [c_void_p])
+        self.basis_scenarios_free = _declare(b, "talvek_basis_scenarios_free", None, [c_void_p])
+        self.basis_distribution_name = _declare(b, "talvek_basis_distribution_name", c_char_p, [c_int32])
         definition = self.default_run_def()
         if definition.struct_size != ctypes.sizeof(RunDef) or definition.version != ENGINE_VERSION:
             raise LibraryNotFound(

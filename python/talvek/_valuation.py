@@ -18,6 +18,7 @@ import pandas as pd
 from . import _engine
 from ._basis import Basis, MemberDataError, group_names, read_basis, result_columns, sensitivity_names
 from ._engine import libraries, text
+from ._scenarios import ScenarioFile, ScenarioResults
 
 # a stop asked for is noticed at the engine's next progress call: with one
 # job every 1000 members, with more about every 50 ms
@@ -166,10 +167,16 @@ class _ProgressBar:
 class ValuationResult:
     """What one valuation gives: the result arrays as tidy and wide
     DataFrames, the present values by status, the per-member rows and the
-    sensitivities when asked, the data summary and the run record."""
+    sensitivities when asked, the data summary and the run record.
+
+    Under a set of economic scenarios the result arrays are those of the
+    first scenario (every member; the counts are those of every scenario),
+    `scenarios` holds every scenario's figures (a ScenarioResults), and there
+    are no arrays by status, no present_values and no discount_factors, as
+    `talvek run --scenarios` writes none."""
 
     def __init__(self, basis, arrays, status_arrays, present_values, per_member, sensitivities,
-                 discount_factors, data_summary, run_record, error_log):
+                 discount_factors, data_summary, run_record, error_log, scenarios=None):
         self.basis = basis
         self._arrays = arrays                # name -> numpy array, every member
         self._status_arrays = status_arrays  # status name -> name -> numpy array
@@ -180,7 +187,7 @@ class ValuationResult:
         self.data_summary = data_summary
         self.run_record = run_record
         self.error_log = error_log
-        self.scenarios = None  # no economic scenarios in this version
+        self.scenarios = scenarios
         tidy = {name: self._tidy(name) for name, _, _ in RESULT_ARRAYS}
         self.counts = tidy["member_counts"]
         self.decrements = tidy["decrement_counts"]
@@ -215,6 +222,8 @@ class ValuationResult:
     def by_status(self, name):
         """A result array by status as `talvek run` writes it
         (member_counts_by_status.csv, ...): status, year, a column per block."""
+        if not self._status_arrays:
+            raise ValueError("a valuation under economic scenarios has no results by status")
         frames = []
         for status in self._status_arrays:
             frame = self.wide(name, status).reset_index()
@@ -236,6 +245,9 @@ class ValuationResult:
 
     def report(self, path):
         """Writes the valuation report (one self-contained HTML page) to path."""
+        if self.scenarios is not None:
+            raise ValueError("the valuation report shows one valuation; a valuation under economic scenarios "
+                             "has its figures in result.scenarios")
         from ._report import write_report
         write_report(self, path)
 
@@ -363,6 +375,16 @@ def _chosen_sensitivities(basis, sensitivities):
     return chosen
 
 
+def _scenario_conflict(per_member, sensitivities):
+    """What a scenario set cannot be valued with (as `talvek run --scenarios`
+    refuses --per-member and --sensitivities): None when there is nothing."""
+    if per_member:
+        return "per_member"
+    if sensitivities:
+        return "sensitivities"
+    return None
+
+
 def value(basis, members, jobs=None, per_member=False, sensitivities=False, scenarios=None, progress=True,
           accept_as_read=False):
     """Values the members on the basis as `talvek run` does (the same checks,
@@ -373,7 +395,10 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
     the basis names the fields. jobs: threads (None: one per core).
     per_member: one row of present values per member. sensitivities: True
     values the basis's set of sensitivities too, a list of (name, size)
-    pairs those ("discount_rate", 0.005), ("mortality", 0.9). progress: a progress bar on standard
+    pairs those ("discount_rate", 0.005), ("mortality", 0.9). scenarios: the
+    path of a scenario file (docs/scenario-file.md): every member is valued
+    under each of its scenarios and result.scenarios holds the figures
+    (neither per_member nor sensitivities then). progress: a progress bar on standard
     error when it is a terminal. accept_as_read: value lines the member
     check finds misreadable as the engine reads them (talvek run
     --accept-as-read) instead of refusing the file.
@@ -382,7 +407,13 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
     (KeyboardInterrupt) stops it at its next progress call, the thread is
     joined and the KeyboardInterrupt raised again."""
     if scenarios is not None:
-        raise NotImplementedError("economic scenarios are not available in this version")
+        conflict = _scenario_conflict(per_member, sensitivities)
+        if conflict is not None:
+            raise ValueError(f"scenarios values the present values of every member under each scenario and "
+                             f"cannot be combined with {conflict}; nothing was run")
+        if not isinstance(scenarios, (str, bytes, os.PathLike)):
+            raise TypeError(f"scenarios must be the path of a scenario file, not {type(scenarios).__name__}")
+        scenarios = os.fsdecode(scenarios)
     if jobs is not None and (not isinstance(jobs, int) or jobs < 1):
         raise ValueError("jobs must be a whole number of at least 1, or None for one per core")
     if not isinstance(basis, Basis):
@@ -400,7 +431,7 @@ def value(basis, members, jobs=None, per_member=False, sensitivities=False, scen
             shown_members = os.path.abspath(member_path)
         with basis._run_lock:
             return _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities,
-                        progress, started, accept_as_read)
+                        progress, started, accept_as_read, scenarios)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
@@ -426,7 +457,7 @@ def _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_
 
 
 def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sensitivities, progress, started,
-         accept_as_read):
+         accept_as_read, scenario_path=None):
     chosen = _chosen_sensitivities(basis, sensitivities)
     sensitivity_array = (_engine.Sensitivity * max(1, len(chosen)))()
     for i, (kind, size) in enumerate(chosen):
@@ -436,6 +467,7 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
     bar = None
     results = _engine.Results()
     valuation = _engine.Valuation()
+    scenario_results = _engine.ScenarioResults()
     outcome = {}
 
     def report_progress(_user, done, total):
@@ -453,6 +485,9 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
         # a stop asked during it takes effect at the valuation's first call
         nonlocal bar
         try:
+            # the scenario file is read before the member file, as talvek run reads it
+            if scenario_path is not None:
+                outcome["scenario_file"] = ScenarioFile(basis, scenario_path)
             definition = _prepare(lib, basis, member_path, scratch, jobs, per_member, chosen, accept_as_read)
             if chosen:
                 definition.sensitivity_count = len(chosen)
@@ -460,8 +495,13 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
             definition.progress = callback
             bar = _ProgressBar(bool(progress) and sys.stderr.isatty(), definition.member_total)
             outcome["definition"] = definition
-            outcome["status"] = lib.value(ctypes.byref(definition), ctypes.byref(results),
-                                          ctypes.byref(valuation))
+            if scenario_path is None:
+                outcome["status"] = lib.value(ctypes.byref(definition), ctypes.byref(results),
+                                              ctypes.byref(valuation))
+            else:
+                engine_set = outcome["scenario_file"].engine_set
+                outcome["status"] = lib.value_scenarios(ctypes.byref(definition), ctypes.byref(engine_set),
+                                                        ctypes.byref(results), ctypes.byref(scenario_results))
         except BaseException as error:  # handed to the main thread
             outcome["error"] = error
         finally:
@@ -501,19 +541,30 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
         if previous is not None:
             signal.signal(signal.SIGINT, previous)
     status = outcome.get("status", -1)
+    scenario_frames = None
     if bar is not None:
         bar.end(status == _engine.OK and not interrupted)
-    if "status" in outcome and (interrupted or status not in (_engine.OK, _engine.STOPPED)):
+    if scenario_path is not None:
+        # the set's figures are copied whole before anything else can fail
+        try:
+            if "status" in outcome and not interrupted and status in (_engine.OK, _engine.STOPPED):
+                scenario_frames = ScenarioResults(outcome["scenario_file"], scenario_results)
+        finally:
+            if "status" in outcome:
+                lib.release_scenarios(ctypes.byref(scenario_results))
+    elif "status" in outcome and (interrupted or status not in (_engine.OK, _engine.STOPPED)):
         lib.release_valuation(ctypes.byref(valuation))
     if interrupted:
         raise KeyboardInterrupt
     if "error" in outcome:
         raise outcome["error"]
-    error_path = os.path.join(scratch, "errors.txt")
     if status not in (_engine.OK, _engine.STOPPED):
         raise EngineError(status, text(results.message) or text(lib.status_message(status)))
+    names = group_names()
+    if scenario_path is not None:
+        return _result(lib, basis, member_path, shown_members, scratch, jobs, started, results, {}, None, None,
+                       None, None, scenario_frames)
     try:
-        names = group_names()
         present_values = _present_value_frame(valuation.present_values, names)
         member_frame = _per_member_frame(valuation, names) if per_member else None
         sensitivity_frame = _sensitivity_frame(valuation, names) if chosen else None
@@ -521,6 +572,15 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
         discount_factors = _discount_factor_frame(valuation)
     finally:
         lib.release_valuation(ctypes.byref(valuation))
+    return _result(lib, basis, member_path, shown_members, scratch, jobs, started, results, status_arrays,
+                   present_values, member_frame, sensitivity_frame, discount_factors, None)
+
+
+def _result(lib, basis, member_path, shown_members, scratch, jobs, started, results, status_arrays,
+            present_values, member_frame, sensitivity_frame, discount_factors, scenario_frames):
+    """The ValuationResult of a finished run: the frames given, and the data
+    summary, the error log and the run record of the scratch folder."""
+    error_path = os.path.join(scratch, "errors.txt")
     lib.basis_write_member_data_files(basis._handle, scratch.encode())
     data_summary = _read_data_summary(scratch)
     error_log = ""
@@ -543,8 +603,9 @@ def _run(lib, basis, member_path, shown_members, scratch, jobs, per_member, sens
         "errors": results.error_count,
         "stopped_by": None if not results.stopped else "progress",
         "complete": results.stopped == 0,
+        "scenarios": None if scenario_frames is None else scenario_frames.record(),
     }
     if shown_members == "<DataFrame>":
         record["member_file"]["path"] = shown_members
     return ValuationResult(basis, _result_arrays(results), status_arrays, present_values, member_frame,
-                           sensitivity_frame, discount_factors, data_summary, record, error_log)
+                           sensitivity_frame, discount_factors, data_summary, record, error_log, scenario_frames)

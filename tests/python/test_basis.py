@@ -117,8 +117,8 @@ def test_missing_member_file_is_refused(tmp_path):
         talvek.value(EXAMPLE_BASIS, str(tmp_path / "none.txt"), progress=False)
 
 
-def test_scenarios_are_not_available_yet():
-    with pytest.raises(NotImplementedError, match="economic scenarios are not available in this version"):
+def test_scenarios_must_be_the_path_of_a_file():
+    with pytest.raises(TypeError, match="scenarios must be the path of a scenario file, not list"):
         talvek.value(EXAMPLE_BASIS, EXAMPLE_MEMBERS, scenarios=[1])
 
 
