@@ -461,6 +461,7 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
             lanes.basis[l] = &laneBases[l];
             lanes.host[l] = &request.scenarios->assumptions[l];
         }
+        lanes.path = request.scenarios->path;
     }
     RunTables tables{basis.get(), request.assumptions,
                      makeLineLayout(request.delimiterCode, request.assumptions.columnMap),

@@ -41,6 +41,7 @@ struct ScenarioBlockSums {
 // assumptions (the result pointers are not used) and the block's sums.
 struct ScenarioBlock {
     HostArrays assumptions[kScenarioLanes];
+    LanePath path;           // the instruction set the lanes are worked with
     ScenarioBlockSums *sums; // added into, piece after piece in file order
 };
 

@@ -145,7 +145,7 @@ bool valuePiece(const RunTables &tables, const MemberSource &source, const Piece
                 ++results.unknownStatuses;
             } else if (blockSinks != nullptr) {
                 context.scenarioSinks = &blockSinks->status[status - 1];
-                valueMember(status, context, member);
+                valueMemberInLanes(status, context, member);
             } else if (sinks == nullptr) {
                 valueMember(status, context, member);
             } else {

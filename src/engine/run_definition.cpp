@@ -1,6 +1,7 @@
 #include "engine/run_definition.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "engine/worker_threads.h"
 #include "input/line_reader.h"
+#include "projection/valuation.h"
 
 namespace {
 
@@ -35,6 +37,23 @@ bool askCaller(void *context, int64_t membersDone, int64_t memberTotal) {
     if (caller.progress == nullptr) return false;
     const int64_t total = caller.total > 0 ? caller.total : memberTotal;
     return caller.progress(caller.user, caller.before + membersDone * caller.scale, total) != 0;
+}
+
+// The widest instruction set this machine works the lanes of a block of
+// scenarios with, or the one TALVEK_LANES names (portable, avx2, avx512)
+// when the machine runs it: every path gives the same bytes, so the choice
+// is one of speed only (and of which path a check exercises).
+LanePath chosenLanePath() {
+    const char *asked = std::getenv("TALVEK_LANES");
+    if (asked != nullptr) {
+        const LanePath named = std::strcmp(asked, "avx512") == 0 ? LanePath::avx512
+                               : std::strcmp(asked, "avx2") == 0 ? LanePath::avx2
+                                                                  : LanePath::portable;
+        if (lanePathRuns(named)) return named;
+    }
+    if (lanePathRuns(LanePath::avx512)) return LanePath::avx512;
+    if (lanePathRuns(LanePath::avx2)) return LanePath::avx2;
+    return LanePath::portable;
 }
 
 bool fitsInt16(int32_t value) {
@@ -144,6 +163,7 @@ int32_t runDefinition(const TalvekRunDef &def, const DefinitionRun &run, TalvekR
         if (!block) return failRun(&results, TALVEK_ERROR_MEMORY, "not enough memory to start the run");
         for (int l = 0; l < kScenarioLanes; ++l) block->assumptions[l] = assumptionsOf(*run.laneAssumptions[l]);
         block->sums = run.blockSums;
+        block->path = chosenLanePath();
         request.scenarios = block.get();
     }
     request.memberCounts = results.member_counts;

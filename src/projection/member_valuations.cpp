@@ -160,14 +160,6 @@ template <class A>
 // history is projected whatever the sex. A valuation carries the amounts of
 // its three attributions of service side by side.
 void valueActiveMember(const ValuationContext &context, const MemberRecord &member) {
-    if (context.lanes != nullptr) {
-        SalaryHistory<ScenarioLanes> salary{};
-        projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
-        const bool male = isMale(member.sex);
-        if (!male && !isFemale(member.sex)) return;
-        projectActiveMember<ScenarioLanes>(context, member, salary, male);
-        return;
-    }
     SalaryHistory<double> salary{};
     projectSalaryHistory(salary, context.terms, *context.host, nullptr, member);
     const bool male = isMale(member.sex);
@@ -349,24 +341,84 @@ template <class A>
 
 } // namespace
 
-// Members out of service have no service to come: their amounts are plain,
-// or a block of scenarios in lanes.
+// Members out of service have no service to come: their amounts are plain.
 void valuePensioner(const ValuationContext &context, const MemberRecord &member) {
-    if (context.lanes != nullptr) return projectPensioner<ScenarioLanes>(context, member);
     projectPensioner<double>(context, member);
 }
 
 void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member) {
-    if (context.lanes != nullptr) return projectDisabilityPensioner<ScenarioLanes>(context, member);
     projectDisabilityPensioner<double>(context, member);
 }
 
 void valueDeferredMember(const ValuationContext &context, const MemberRecord &member) {
-    if (context.lanes != nullptr) return projectDeferredMember<ScenarioLanes>(context, member);
     projectDeferredMember<double>(context, member);
 }
 
 void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member) {
-    if (context.lanes != nullptr) return projectSurvivingSpouse<ScenarioLanes>(context, member);
     projectSurvivingSpouse<double>(context, member);
+}
+
+namespace {
+
+// A member of a block of scenarios: its counts once, the amounts of every
+// scenario in lanes; a member in service with the salary history of each.
+[[gnu::always_inline]] inline void valueInLanes(int32_t status, const ValuationContext &context,
+                                                const MemberRecord &member) {
+    switch (status) {
+    case TALVEK_MEMBER_IN_SERVICE: {
+        SalaryHistory<ScenarioLanes> salary{};
+        projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
+        const bool male = isMale(member.sex);
+        if (!male && !isFemale(member.sex)) return;
+        projectActiveMember<ScenarioLanes>(context, member, salary, male);
+        break;
+    }
+    case TALVEK_MEMBER_PENSIONER: projectPensioner<ScenarioLanes>(context, member); break;
+    case TALVEK_MEMBER_DISABLED: projectDisabilityPensioner<ScenarioLanes>(context, member); break;
+    case TALVEK_MEMBER_DEFERRED: projectDeferredMember<ScenarioLanes>(context, member); break;
+    case TALVEK_MEMBER_SURVIVING_SPOUSE: projectSurvivingSpouse<ScenarioLanes>(context, member); break;
+    default: break;
+    }
+}
+
+// The one source of the lanes compiled for each instruction set: everything
+// a member's projection calls is inlined into each (flatten), so that its
+// lanes are worked in the widest registers the path has. The arithmetic is
+// the same IEEE operations in the same order on every path, with no fused
+// multiply-add (the build forbids contraction), so every path gives the
+// same bytes.
+[[gnu::flatten]] void valueInPortableLanes(int32_t status, const ValuationContext &context,
+                                           const MemberRecord &member) {
+    valueInLanes(status, context, member);
+}
+#if TALVEK_X86_LANES
+[[gnu::flatten, gnu::target("avx2")]] void valueInAvx2Lanes(int32_t status, const ValuationContext &context,
+                                                            const MemberRecord &member) {
+    valueInLanes(status, context, member);
+}
+[[gnu::flatten, gnu::target("avx512f")]] void valueInAvx512Lanes(int32_t status, const ValuationContext &context,
+                                                                 const MemberRecord &member) {
+    valueInLanes(status, context, member);
+}
+#endif
+
+} // namespace
+
+void valueMemberInLanes(int32_t status, const ValuationContext &context, const MemberRecord &member) {
+#if TALVEK_X86_LANES
+    switch (context.lanes->path) {
+    case LanePath::avx512: return valueInAvx512Lanes(status, context, member);
+    case LanePath::avx2: return valueInAvx2Lanes(status, context, member);
+    case LanePath::portable: break;
+    }
+#endif
+    valueInPortableLanes(status, context, member);
+}
+
+bool lanePathRuns(LanePath path) {
+#if TALVEK_X86_LANES
+    if (path == LanePath::avx512) return __builtin_cpu_supports("avx512f");
+    if (path == LanePath::avx2) return __builtin_cpu_supports("avx2");
+#endif
+    return path == LanePath::portable;
 }

@@ -14,6 +14,17 @@
 #include "projection/service_lanes.h"
 
 constexpr int kScenarioLanes = 8; // scenarios of a block
+
+// The instruction sets the lanes can be worked with: the portable one of the
+// build's target, AVX2 (four doubles a register) and AVX-512 (eight), on x86
+// outside Windows, whose compilers do not keep the stack aligned for the
+// wider registers. Every path gives the same bytes.
+enum class LanePath { portable, avx2, avx512 };
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32) && defined(__GNUC__)
+#define TALVEK_X86_LANES 1
+#else
+#define TALVEK_X86_LANES 0
+#endif
 constexpr int kLaneAmounts = kServiceLanes * kScenarioLanes;
 
 // Element a * kScenarioLanes + l: attribution a, scenario l of the block.
@@ -23,8 +34,9 @@ struct alignas(64) ScenarioLanes {
     double v[kLaneAmounts];
 
     ScenarioLanes() = default;
-    // A count or an amount of no scenario: the same in every lane.
-    constexpr ScenarioLanes(double value) : v{} {
+    // A count or an amount of no scenario: the same in every lane (each
+    // element set once: these are built in every member-year).
+    constexpr ScenarioLanes(double value) {
         for (int i = 0; i < kLaneAmounts; ++i) v[i] = value;
     }
 };

@@ -33,3 +33,10 @@ void valuePensioner(const ValuationContext &context, const MemberRecord &member)
 void valueDisabilityPensioner(const ValuationContext &context, const MemberRecord &member); // status 3
 void valueDeferredMember(const ValuationContext &context, const MemberRecord &member);     // status 4
 void valueSurvivingSpouse(const ValuationContext &context, const MemberRecord &member);    // status 5
+
+// A member of status 1..5 in a block of scenarios (context.lanes set), on
+// the block's path.
+void valueMemberInLanes(int32_t status, const ValuationContext &context, const MemberRecord &member);
+
+// Whether this machine runs the path.
+bool lanePathRuns(LanePath path);

@@ -18,6 +18,7 @@
 struct LaneEconomics {
     const Basis *basis[kScenarioLanes];
     const HostArrays *host[kScenarioLanes];
+    LanePath path; // the instruction set the lanes are worked with
 };
 
 // A is the type of the member's amounts: the yearly factors are plain beside

@@ -29,31 +29,35 @@ std::string everyStatusFile(int copies) {
 
 bool sameBytes(const void *a, const void *b, size_t size) { return std::memcmp(a, b, size) == 0; }
 
-// Three scenarios on the plausible plan, scenario after scenario: the basis's
-// own rates; inflation a point higher with its annuity rates moved too; and
-// a path of rates that falls and rises, with a discount curve of its own.
+// Scenarios on the plausible plan, scenario after scenario: the basis's own
+// rates; inflation a point higher with its annuity rates moved too; a path of
+// rates that falls and rises; and from the fourth on, paths that differ in
+// every year and annuity rates of their own; each with a discount curve of
+// its own.
 struct ThreeScenarios {
     std::vector<double> yearly;
     std::vector<double> annuity;
     std::vector<double> curves;
     TalvekScenarioSet set{};
 
-    ThreeScenarios(const TestHost &host, bool withCurves) {
-        for (int k = 0; k < 3; ++k) {
+    ThreeScenarios(const TestHost &host, bool withCurves, int count = 3) {
+        for (int k = 0; k < count; ++k) {
             for (int i = 0; i < TALVEK_YEARLY_RATES_SIZE; ++i) {
                 double rate = host.yearlyRates[i];
                 if (k == 1 && i < TALVEK_YEARLY_SALARY_GROWTH) rate += 0.01;
                 if (k == 2) rate += 0.004 * std::sin(0.3 * i) - 0.001;
+                if (k >= 3) rate += 0.003 * std::cos(0.17 * i * k) + 0.0005 * k;
                 yearly.push_back(rate);
             }
             for (int r = 0; r < TALVEK_ANNUITY_RATES; ++r) {
                 static constexpr int kParameter[] = {11, 12, 15, 16};
-                annuity.push_back(host.economicParameters[kParameter[r]] + (k == 1 ? 0.01 : 0.0));
+                const double moved = k == 1 ? 0.01 : k >= 3 ? 0.001 * (k - r) : 0.0;
+                annuity.push_back(host.economicParameters[kParameter[r]] + moved);
             }
             for (int t = 0; t < TALVEK_CURVE_SIZE; ++t)
                 curves.push_back(t == 0 ? 0.0 : 0.025 + 0.0002 * t + 0.002 * k);
         }
-        set.scenario_count = 3;
+        set.scenario_count = count;
         set.yearly_rates = yearly.data();
         set.annuity_rates = annuity.data();
         set.curve_kind = withCurves ? TALVEK_CURVE_FORWARD_RATES : 0;
@@ -142,6 +146,51 @@ TEST(Scenarios, EachScenarioIsTheValuationWithItsRatesForAnyJobs) {
                 paid[k] += run.scenarios.cashflows[k * TALVEK_BENEFIT_CASHFLOWS_SIZE + i];
         EXPECT_GT(paid[1], paid[0]);
     }
+}
+
+// The instruction sets this machine works the lanes of a block with; the
+// engine takes the one TALVEK_LANES names.
+std::vector<const char *> lanePathsOfThisMachine() {
+    std::vector<const char *> paths{"portable"};
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+    if (__builtin_cpu_supports("avx2")) paths.push_back("avx2");
+    if (__builtin_cpu_supports("avx512f")) paths.push_back("avx512");
+#endif
+    return paths;
+}
+
+// Eleven scenarios: the first on its own, a full block of eight and a block
+// of two whose other lanes repeat its last; every one is the valuation with
+// its rates on every path, and the paths agree to the byte.
+TEST(Scenarios, EveryScenarioOfEveryBlockIsItsValuationOnEveryPath) {
+    constexpr int kCount = 11;
+    ScenarioRun run("scenario-blocks", everyStatusFile(4));
+    const ThreeScenarios eleven(run.files.host, true, kCount);
+    std::vector<ValuationWithRates> plain(kCount);
+    for (int k = 0; k < kCount; ++k) valueWithRates(run, eleven, k, plain[k]);
+    for (const char *path : lanePathsOfThisMachine()) {
+        ASSERT_EQ(setenv("TALVEK_LANES", path, 1), 0);
+        for (const int32_t jobs : {1, 2}) {
+            run.def.jobs = jobs;
+            ASSERT_EQ(run.value(eleven.set), TALVEK_OK) << run.results->message;
+            ASSERT_EQ(run.scenarios.scenario_count, kCount);
+            for (int k = 0; k < kCount; ++k) {
+                EXPECT_TRUE(sameBytes(run.scenarios.values[k].present_values, plain[k].valuation->present_values,
+                                      sizeof plain[k].valuation->present_values))
+                    << "scenario " << k + 1 << ", path " << path << ", jobs " << jobs;
+                EXPECT_TRUE(sameBytes(run.scenarios.cashflows + k * TALVEK_BENEFIT_CASHFLOWS_SIZE,
+                                      plain[k].results->benefit_cashflows,
+                                      sizeof plain[k].results->benefit_cashflows))
+                    << "scenario " << k + 1 << ", path " << path << ", jobs " << jobs;
+            }
+        }
+    }
+    unsetenv("TALVEK_LANES");
+    // the scenarios differ: no lane took another's rates
+    for (int k = 1; k < kCount; ++k)
+        EXPECT_NE(run.scenarios.values[k].present_values[0].obligation,
+                  run.scenarios.values[k - 1].present_values[0].obligation)
+            << k;
 }
 
 TEST(Scenarios, OneScenarioOfTheBasisRatesIsTodaysValuation) {
