@@ -184,14 +184,20 @@ void buildAnnuityTable(Basis &basis, const HostArrays &host) {
     }
 }
 
-double deferredAnnuityValue(const Basis &basis, int32_t serviceBand, int32_t age,
-                            AnnuityVariant variant) {
+bool deferredAnnuityEntry(int32_t serviceBand, int32_t age, AnnuityVariant variant, AnnuityEntry &entry) {
     // Band 0 has no row and reads band 1; a band above 10 cannot come from the
     // lookup and reads the last band, as a service above every key does.
-    const int32_t band = std::min(readableServiceBand(serviceBand), kServiceBands);
+    entry.band = std::min(readableServiceBand(serviceBand), kServiceBands) - 1;
     // Ages past the transfer-value range read 49; ages below the table have no value.
     const int32_t readAge = std::min(age, kAnnuityLastReadAge);
-    if (readAge < kAnnuityFirstAge) return 0.0;
-    if (variant < MaleIndexed || variant > FemaleNonIndexed) return 0.0;
-    return basis.deferredAnnuityTable[band - 1][readAge - kAnnuityFirstAge][variant];
+    entry.age = readAge - kAnnuityFirstAge;
+    entry.variant = variant;
+    return readAge >= kAnnuityFirstAge && variant >= MaleIndexed && variant <= FemaleNonIndexed;
+}
+
+double deferredAnnuityValue(const Basis &basis, int32_t serviceBand, int32_t age,
+                            AnnuityVariant variant) {
+    AnnuityEntry entry{};
+    if (!deferredAnnuityEntry(serviceBand, age, variant, entry)) return 0.0;
+    return basis.deferredAnnuityTable[entry.band][entry.age][entry.variant];
 }

@@ -98,6 +98,15 @@ double ceilingAverage(const Basis &basis, double averagingYears, int32_t pastYea
 // last build step.
 void buildBasisLookups(Basis &basis, const HostArrays &host);
 
+// Where the deferred annuity table holds the value of a band and an exit age;
+// false when it holds none (an age below the table).
+struct AnnuityEntry {
+    int32_t band;    // row: service band - 1
+    int32_t age;     // exit age - 15
+    int32_t variant;
+};
+bool deferredAnnuityEntry(int32_t serviceBand, int32_t age, AnnuityVariant variant, AnnuityEntry &entry);
+
 // Transfer-value lookup: band as located (0 reads band 1), the age reached at
 // the end of the year (ages above 49 read 49).
 double deferredAnnuityValue(const Basis &basis, int32_t serviceBand, int32_t age,

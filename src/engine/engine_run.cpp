@@ -13,6 +13,7 @@
 #include "engine/piece_plan.h"
 #include "engine/piece_valuation.h"
 #include "engine/worker_threads.h"
+#include "projection/scenario_tables.h"
 #include "input/member_listing.h"
 #include "talvek/engine.h"
 
@@ -448,6 +449,7 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
     buildBasis(*basis, request.assumptions, request);
     // a block of scenarios: each one's tables beside the run's, which give the counts
     std::unique_ptr<Basis[]> laneBases;
+    std::unique_ptr<ScenarioTables> laneTables;
     LaneEconomics lanes{};
     if (request.scenarios != nullptr) {
         laneBases.reset(new (std::nothrow) Basis[kScenarioLanes]);
@@ -462,6 +464,13 @@ void runEngine(const EngineRequest &request, EngineOutcome &outcome) {
             lanes.host[l] = &request.scenarios->assumptions[l];
         }
         lanes.path = request.scenarios->path;
+        laneTables.reset(new (std::nothrow) ScenarioTables);
+        if (!laneTables) {
+            setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the scenarios' basis tables");
+            return;
+        }
+        buildScenarioTables(*laneTables, lanes, readPlanTerms(request.assumptions));
+        lanes.tables = laneTables.get();
     }
     RunTables tables{basis.get(), request.assumptions,
                      makeLineLayout(request.delimiterCode, request.assumptions.columnMap),

@@ -26,15 +26,14 @@ struct EngineValuation {
     std::vector<TalvekMemberValues> *members; // when perMember, in file order
 };
 
-// What a block of scenarios adds up, scenario by scenario of the block: the
-// benefit cash flows of every member (as the run attributes service), and by
-// status those of the run's attribution, of the obligation and of one year
-// of service. Element s - 1 is status s.
+// What a block of scenarios adds up, element by element of the benefit cash
+// flows with the block's lanes side by side: every member's (as the run
+// attributes service; [i][l] is scenario l), and by status those of the three
+// attributions of service, the run's, the obligation's and one year's
+// ([s - 1][i][laneOf(a, l)], status s).
 struct ScenarioBlockSums {
-    double totalCashflows[kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
-    double benefitCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
-    double accruedCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
-    double oneYearCashflows[TALVEK_MEMBER_STATUSES][kScenarioLanes][TALVEK_BENEFIT_CASHFLOWS_SIZE];
+    double totalCashflows[TALVEK_BENEFIT_CASHFLOWS_SIZE][kScenarioLanes];
+    double statusCashflows[TALVEK_MEMBER_STATUSES][TALVEK_BENEFIT_CASHFLOWS_SIZE][kLaneAmounts];
 };
 
 // A block of scenarios valued in one pass over the members: each one's

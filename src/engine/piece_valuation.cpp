@@ -79,8 +79,7 @@ struct BlockSinks {
 
 void prepareBlockSinks(BlockSinks &sinks, ScenarioBlockSums &piece) {
     for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
-        sinks.status[s] = ScenarioSinks{&piece.totalCashflows[0][0], &piece.benefitCashflows[s][0][0],
-                                        &piece.accruedCashflows[s][0][0], &piece.oneYearCashflows[s][0][0]};
+        sinks.status[s] = ScenarioSinks{&piece.totalCashflows[0][0], &piece.statusCashflows[s][0][0]};
     }
 }
 
@@ -204,15 +203,9 @@ void addPieceValuation(PieceResults &piece, const EngineValuation &run, int64_t 
 }
 
 void addScenarioBlockSums(const ScenarioBlockSums &from, ScenarioBlockSums &to) {
-    for (int l = 0; l < kScenarioLanes; ++l)
-        for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) to.totalCashflows[l][i] += from.totalCashflows[l][i];
-    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
-        for (int l = 0; l < kScenarioLanes; ++l) {
-            for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
-                to.benefitCashflows[s][l][i] += from.benefitCashflows[s][l][i];
-                to.accruedCashflows[s][l][i] += from.accruedCashflows[s][l][i];
-                to.oneYearCashflows[s][l][i] += from.oneYearCashflows[s][l][i];
-            }
-        }
-    }
+    for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i)
+        for (int l = 0; l < kScenarioLanes; ++l) to.totalCashflows[i][l] += from.totalCashflows[i][l];
+    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s)
+        for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i)
+            for (int k = 0; k < kLaneAmounts; ++k) to.statusCashflows[s][i][k] += from.statusCashflows[s][i][k];
 }

@@ -132,16 +132,18 @@ int32_t valueScenario(const TalvekRunDef &def, const TalvekScenarioSet &set, int
 void valueLane(const ScenarioBlockSums &block, int l, const DiscountCurve &curve, ValuationSums &sums,
                TalvekScenarioValues &values, double *cashflows) {
     std::memset(&sums, 0, sizeof sums);
-    std::memcpy(sums.byStatus[0].benefit_cashflows, block.totalCashflows[l], sizeof block.totalCashflows[l]);
-    for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
-        std::memcpy(sums.byStatus[s + 1].benefit_cashflows, block.benefitCashflows[s][l],
-                    sizeof block.benefitCashflows[s][l]);
-        std::memcpy(sums.accruedCashflows[s + 1], block.accruedCashflows[s][l], sizeof block.accruedCashflows[s][l]);
-        std::memcpy(sums.oneYearCashflows[s + 1], block.oneYearCashflows[s][l], sizeof block.oneYearCashflows[s][l]);
+    for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
+        sums.byStatus[0].benefit_cashflows[i] = block.totalCashflows[i][l];
+        cashflows[i] = block.totalCashflows[i][l];
+        for (int s = 0; s < TALVEK_MEMBER_STATUSES; ++s) {
+            const double *lanes = block.statusCashflows[s][i];
+            sums.byStatus[s + 1].benefit_cashflows[i] = lanes[laneOf(kProjectedLane, l)];
+            sums.accruedCashflows[s + 1][i] = lanes[laneOf(kAccruedLane, l)];
+            sums.oneYearCashflows[s + 1][i] = lanes[laneOf(kOneYearLane, l)];
+        }
     }
     sumLimitedAttributions(sums);
     valueGroups(sums, curve, values.present_values);
-    std::memcpy(cashflows, block.totalCashflows[l], sizeof block.totalCashflows[l]);
 }
 
 // Scenarios first .. first + count - 1 (count at most kScenarioLanes) in one

@@ -119,7 +119,7 @@ void addContributions(const InService<A> &state, const PlanTerms &terms, const P
     using X = IndexedOf<A>;
     const int32_t U = year.year;
     const X salary = state.salary->projectedSalary[U];
-    const X ceiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) { return basis.salaryCeiling[U]; });
+    const X ceiling = salaryCeilingOf<A>(in, U);
     const X capped = lesserOf(salary, ceiling);
     const X excess = excessOver(salary, ceiling);
     const double active = (inServiceAtStart + state.count) / 2.0;
@@ -144,9 +144,7 @@ void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const Proje
     const int32_t U = year.year;
     state.finalAverageSalary =
         finalAverageSalary(*state.salary, U, terms.averagingYears, member.cappedServiceYears);
-    state.averageCeiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &host) {
-        return ceilingAverageOf(basis, host, terms.averagingYears, member.cappedServiceYears, U);
-    });
+    state.averageCeiling = ceilingAverageIn<A>(in, terms.averagingYears, member.cappedServiceYears, U);
 
     const X capped = lesserOf(state.finalAverageSalary, state.averageCeiling);
     const X excess = excessOver(state.finalAverageSalary, state.averageCeiling);

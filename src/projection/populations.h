@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "basis/basis.h"
+#include "basis/basis_lookups.h"
 #include "core/host_arrays.h"
 #include "core/member_record.h"
 #include "projection/guarantee_cohort.h"
@@ -17,6 +18,7 @@
 #include "projection/recursion_order.h"
 #include "projection/results_writer.h"
 #include "projection/scenario_lanes.h"
+#include "projection/scenario_tables.h"
 #include "projection/year_rates.h"
 
 constexpr int kPastSalarySlots = kPastCeilingSlots;     // years 0..59 before the valuation
@@ -198,5 +200,44 @@ inline IndexedOf<A> byScenario(const ProjectionInputs &in, F f) {
             for (int k = 0; k < kServiceLanes; ++k) r.v[laneOf(k, l)] = value;
         }
         return r;
+    }
+}
+
+// The salary ceiling of year U (0..110): the run's, or each scenario's.
+template <class A>
+inline IndexedOf<A> salaryCeilingOf(const ProjectionInputs &in, int32_t U) {
+    if constexpr (AmountKind<A>::scenarios) {
+        return in.lanes->tables->salaryCeiling[U];
+    } else {
+        return in.basis->salaryCeiling[U];
+    }
+}
+
+// ceilingAverageOf of the run, or of each scenario: from the block's table
+// where each scenario's basis reads its own table, directly otherwise.
+template <class A>
+inline IndexedOf<A> ceilingAverageIn(const ProjectionInputs &in, double averagingYears, int32_t pastYears,
+                                     int32_t year) {
+    if constexpr (AmountKind<A>::scenarios) {
+        const ScenarioTables &tables = *in.lanes->tables;
+        if (tables.ceilingAveragesBuilt && averagingYears == in.host->planParameters[TALVEK_PLAN_AVERAGING_YEARS] &&
+            insideLookup(pastYears, kPastCeilingSlots) && insideLookup(year, kProjectionSlots))
+            return tables.ceilingAverage[pastYears][year];
+    }
+    return byScenario<A>(in, [&](const Basis &basis, const HostArrays &host) {
+        return ceilingAverageOf(basis, host, averagingYears, pastYears, year);
+    });
+}
+
+// deferredAnnuityValue of the run, or of each scenario from the block's table.
+template <class A>
+inline IndexedOf<A> deferredAnnuityIn(const ProjectionInputs &in, int32_t serviceBand, int32_t age,
+                                      AnnuityVariant variant) {
+    if constexpr (AmountKind<A>::scenarios) {
+        AnnuityEntry entry{};
+        if (!deferredAnnuityEntry(serviceBand, age, variant, entry)) return 0.0;
+        return in.lanes->tables->deferredAnnuity[entry.band][entry.age][entry.variant];
+    } else {
+        return deferredAnnuityValue(*in.basis, serviceBand, age, variant);
     }
 }

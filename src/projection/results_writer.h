@@ -36,15 +36,15 @@ struct ValuationSinks {
     const double *timeFactors;    // (U - 0.5) v(U - 0.5)
 };
 
-// What the amounts of a block of scenarios add into, scenario l's cash flows
-// at l x TALVEK_BENEFIT_CASHFLOWS_SIZE of each: every member's as the run
-// attributes service (the scenario's run totals), and those of the member's
-// status in the three attributions.
+// What the amounts of a block of scenarios add into, element by element of
+// the benefit cash flows, each element's lanes side by side: every member's
+// as the run attributes service (the scenarios' run totals; scenario l of
+// element i at i x kScenarioLanes + l), and those of the member's status in
+// the three attributions (laid out as ScenarioLanes: i x kLaneAmounts +
+// laneOf(a, l)).
 struct ScenarioSinks {
     double *totalCashflows;
-    double *benefitCashflows;
-    double *accruedCashflows;  // no service after the valuation date
-    double *oneYearCashflows;  // one year of it
+    double *statusCashflows;
 };
 
 // The three result arrays a valuation adds into, and in a valuation with
@@ -170,13 +170,10 @@ inline void addPayment(const Results &results, Payment payment, bool male, int32
                        const ScenarioLanes &amount) {
     const int element = paymentElement(payment, male, year);
     const ScenarioSinks &sinks = *results.scenarios;
-    for (int l = 0; l < kScenarioLanes; ++l) {
-        const int at = l * TALVEK_BENEFIT_CASHFLOWS_SIZE + element;
-        sinks.totalCashflows[at] += amount.v[laneOf(kProjectedLane, l)];
-        sinks.benefitCashflows[at] += amount.v[laneOf(kProjectedLane, l)];
-        sinks.accruedCashflows[at] += amount.v[laneOf(kAccruedLane, l)];
-        sinks.oneYearCashflows[at] += amount.v[laneOf(kOneYearLane, l)];
-    }
+    double *total = sinks.totalCashflows + element * kScenarioLanes;
+    for (int l = 0; l < kScenarioLanes; ++l) total[l] += amount.v[laneOf(kProjectedLane, l)];
+    double *status = sinks.statusCashflows + element * kLaneAmounts;
+    for (int i = 0; i < kLaneAmounts; ++i) status[i] += amount.v[i];
 }
 
 // A plain amount: the same under every attribution of service.

@@ -5,6 +5,7 @@
 
 #include "basis/basis_lookups.h"
 #include "projection/projection_year.h"
+#include "projection/scenario_tables.h"
 
 namespace {
 
@@ -14,6 +15,18 @@ int32_t saturate(int64_t value) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+// A block of scenarios reads each one's factors from the block's tables.
+void putScenarioFactors(YearRates<ScenarioLanes> &year, const YearNeeds &needs, const ScenarioTables &tables,
+                        int32_t U) {
+    const BridgeGrowth<ScenarioLanes> none{1.0, 1.0, 1.0};
+    year.indexation = tables.indexation[U];
+    year.laggedIndexation = tables.indexation[U - 1];
+    year.bridgeGrowth = needs.averagedBridges ? tables.growth[U] : none;
+    year.laggedBridgeGrowth = needs.bridges ? tables.growth[U - 1] : none;
+}
+
+} // namespace
+
 BridgeGrowth<double> growthOfYear(const double *rates, int32_t t) {
     BridgeGrowth<double> growth;
     growth.inflation = 1.0 + rates[TALVEK_YEARLY_INFLATION + t];
@@ -22,36 +35,9 @@ BridgeGrowth<double> growthOfYear(const double *rates, int32_t t) {
     return growth;
 }
 
-// I(t) = 1 + first yearly rate of year t x indexationShare.
 double indexationOfYear(const double *rates, int32_t t, double indexationShare) {
     return 1.0 + rates[TALVEK_YEARLY_INFLATION + t] * indexationShare;
 }
-
-// The factors of each scenario of the block, lane by lane, the same in the
-// three attributions.
-void putLane(ScenarioLanes &lanes, int32_t l, double value) {
-    for (int k = 0; k < kServiceLanes; ++k) lanes.v[laneOf(k, l)] = value;
-}
-
-void putScenarioFactors(YearRates<ScenarioLanes> &year, const YearNeeds &needs, const PlanTerms &terms,
-                        const LaneEconomics &lanes, int32_t U) {
-    const BridgeGrowth<double> none{1.0, 1.0, 1.0};
-    for (int32_t l = 0; l < kScenarioLanes; ++l) {
-        const double *rates = lanes.host[l]->yearlyRates;
-        putLane(year.indexation, l, indexationOfYear(rates, U, terms.indexationShare));
-        putLane(year.laggedIndexation, l, indexationOfYear(rates, U - 1, terms.indexationShare));
-        const BridgeGrowth<double> growth = needs.averagedBridges ? growthOfYear(rates, U) : none;
-        const BridgeGrowth<double> lagged = needs.bridges ? growthOfYear(rates, U - 1) : none;
-        putLane(year.bridgeGrowth.inflation, l, growth.inflation);
-        putLane(year.bridgeGrowth.secondRate, l, growth.secondRate);
-        putLane(year.bridgeGrowth.both, l, growth.both);
-        putLane(year.laggedBridgeGrowth.inflation, l, lagged.inflation);
-        putLane(year.laggedBridgeGrowth.secondRate, l, lagged.secondRate);
-        putLane(year.laggedBridgeGrowth.both, l, lagged.both);
-    }
-}
-
-} // namespace
 
 // Mortality reads give 1 above age 120 (for the loaded age of the disabled
 // too) and 0 below age 0, where a large negative loading may lead.
@@ -76,7 +62,7 @@ YearRates<A> ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const P
     year.inBridgeWindow =
         needs.bridges && insideBridgeAges(terms.bridgeStartAge, terms.bridgeEndAge, year.ageReached);
     if constexpr (AmountKind<A>::scenarios) {
-        putScenarioFactors(year, needs, terms, *lanes, U);
+        putScenarioFactors(year, needs, *lanes->tables, U);
     } else {
         (void)lanes;
         year.indexation = indexationOfYear(rates, U, terms.indexationShare);

@@ -15,9 +15,11 @@
 // The tables of each scenario of a block: its basis (the salary ceilings, the
 // annuity table) and its assumptions (the yearly rates). The counts read the
 // run's own tables, which every scenario shares.
+struct ScenarioTables;
 struct LaneEconomics {
     const Basis *basis[kScenarioLanes];
     const HostArrays *host[kScenarioLanes];
+    const ScenarioTables *tables; // the same laid out in lanes
     LanePath path; // the instruction set the lanes are worked with
 };
 
@@ -57,6 +59,11 @@ struct MemberAges {
     int32_t spouseAge; // the spouse's
     bool male;         // the member's sex; the spouse has the other
 };
+
+// The growth of a bridge over year t by both yearly rates, (1 + inflation) x
+// (1 + second rate), and the indexation of year t, 1 + inflation x share.
+BridgeGrowth<double> growthOfYear(const double *rates, int32_t t);
+double indexationOfYear(const double *rates, int32_t t, double indexationShare);
 
 // The rates of year U; the factors of a block of scenarios from each one's
 // yearly rates (`lanes`, null beside plain amounts).

@@ -75,9 +75,8 @@ template <class A>
 void ownDeferredExitAmounts(Deferred<A> &deferred, const ProjectionInputs &in, const MemberRecord &member,
                             const YearRates<A> &year) {
     deferred.retirementFactor = retirementFactorOf(*in.basis, *in.host, deferred.serviceBand, year.ageReached);
-    deferred.averageCeiling = byScenario<A>(in, [&](const Basis &basis, const HostArrays &host) {
-        return ceilingAverageOf(basis, host, in.terms->averagingYears, member.cappedServiceYears, year.year);
-    });
+    deferred.averageCeiling =
+        ceilingAverageIn<A>(in, in.terms->averagingYears, member.cappedServiceYears, year.year);
 }
 
 } // namespace
@@ -117,13 +116,10 @@ void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const
     const bool male = p.ages.male;
     const Deferred<A> &deferred = *p.deferred;
     using X = IndexedOf<A>;
-    const X indexedValue = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) {
-        return deferredAnnuityValue(basis, deferred.serviceBand, year.ageReached, male ? MaleIndexed : FemaleIndexed);
-    });
-    const X nonIndexedValue = byScenario<A>(in, [&](const Basis &basis, const HostArrays &) {
-        return deferredAnnuityValue(basis, deferred.serviceBand, year.ageReached,
-                                    male ? MaleNonIndexed : FemaleNonIndexed);
-    });
+    const X indexedValue =
+        deferredAnnuityIn<A>(in, deferred.serviceBand, year.ageReached, male ? MaleIndexed : FemaleIndexed);
+    const X nonIndexedValue =
+        deferredAnnuityIn<A>(in, deferred.serviceBand, year.ageReached, male ? MaleNonIndexed : FemaleNonIndexed);
     const A deathValues =
         (deferred.indexedPension * indexedValue + deferred.nonIndexedPension * nonIndexedValue) *
         p.events.deferredDeaths;
