@@ -73,10 +73,9 @@ void projectFutureSalaries(double *projected, const double *rates, const HostArr
     }
 }
 
-// Scenario l's salaries into its lanes, the same in the three attributions.
-void putScenarioSalaries(ScenarioLanes *slots, const double *values, int32_t count, int32_t l) {
-    for (int32_t t = 0; t < count; ++t)
-        for (int k = 0; k < kServiceLanes; ++k) slots[t].v[laneOf(k, l)] = values[t];
+// Scenario l's salaries into its lane.
+void putScenarioSalaries(ScenarioValues *slots, const double *values, int32_t count, int32_t l) {
+    for (int32_t t = 0; t < count; ++t) slots[t].v[l] = values[t];
 }
 
 } // namespace
@@ -170,7 +169,7 @@ void computeExitAmounts(InService<A> &state, const PlanTerms &terms, const Proje
                                           const LaneEconomics *, const MemberRecord &);                     \
     template void shareSalaryHistory<S>(SalaryHistory<S> &, double);
 TALVEK_SALARY_HISTORY(double)
-TALVEK_SALARY_HISTORY(ScenarioLanes)
+TALVEK_SALARY_HISTORY(ScenarioValues)
 TALVEK_IN_SERVICE_AMOUNTS(double)
 TALVEK_IN_SERVICE_AMOUNTS(ServiceLanes)
 TALVEK_IN_SERVICE_AMOUNTS(ScenarioLanes)

@@ -366,7 +366,7 @@ namespace {
                                                 const MemberRecord &member) {
     switch (status) {
     case TALVEK_MEMBER_IN_SERVICE: {
-        SalaryHistory<ScenarioLanes> salary{};
+        SalaryHistory<ScenarioValues> salary{};
         projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
         const bool male = isMale(member.sex);
         if (!male && !isFemale(member.sex)) return;

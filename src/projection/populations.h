@@ -188,17 +188,14 @@ struct ProjectionInputs {
 };
 
 // f(basis, host) of the run's own tables, or of each scenario of the block
-// in its lanes (the same in the three attributions).
+// in its lane.
 template <class A, class F>
 inline IndexedOf<A> byScenario(const ProjectionInputs &in, F f) {
     if constexpr (!AmountKind<A>::scenarios) {
         return f(*in.basis, *in.host);
     } else {
-        ScenarioLanes r;
-        for (int l = 0; l < kScenarioLanes; ++l) {
-            const double value = f(*in.lanes->basis[l], *in.lanes->host[l]);
-            for (int k = 0; k < kServiceLanes; ++k) r.v[laneOf(k, l)] = value;
-        }
+        ScenarioValues r;
+        for (int l = 0; l < kScenarioLanes; ++l) r.v[l] = f(*in.lanes->basis[l], *in.lanes->host[l]);
         return r;
     }
 }

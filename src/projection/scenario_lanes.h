@@ -5,8 +5,8 @@
 // arithmetic is the plain amount's, one IEEE operation for one and in the
 // same order, so lane (a, l) is the same bytes as a valuation of scenario l
 // in attribution a. The parts that do not depend on the attribution (the
-// indexed pensions, the salaries, the ceilings) are carried in the same
-// lanes, equal in the three attributions: one type serves every amount.
+// indexed pensions, the salaries, the ceilings) are carried in one lane per
+// scenario (ScenarioValues) and meet each attribution's lanes.
 #pragma once
 
 #include <cstdint>
@@ -30,37 +30,70 @@ constexpr int kLaneAmounts = kServiceLanes * kScenarioLanes;
 // Element a * kScenarioLanes + l: attribution a, scenario l of the block.
 constexpr int laneOf(int attribution, int scenario) { return attribution * kScenarioLanes + scenario; }
 
+// What does not depend on the service attributed (the indexed pensions, the
+// salaries and ceilings, the yearly factors): one lane per scenario.
+struct alignas(64) ScenarioValues {
+    double v[kScenarioLanes];
+
+    ScenarioValues() = default;
+    // A count or an amount of no scenario: the same in every lane (each
+    // element set once: these are built in every member-year).
+    constexpr ScenarioValues(double value) {
+        for (int l = 0; l < kScenarioLanes; ++l) v[l] = value;
+    }
+};
+
+// What does: one lane per scenario and attribution.
 struct alignas(64) ScenarioLanes {
     double v[kLaneAmounts];
 
     ScenarioLanes() = default;
-    // A count or an amount of no scenario: the same in every lane (each
-    // element set once: these are built in every member-year).
     constexpr ScenarioLanes(double value) {
         for (int i = 0; i < kLaneAmounts; ++i) v[i] = value;
     }
+    // Each scenario's value, the same in the three attributions.
+    constexpr ScenarioLanes(const ScenarioValues &values) {
+        for (int k = 0; k < kServiceLanes; ++k)
+            for (int l = 0; l < kScenarioLanes; ++l) v[laneOf(k, l)] = values.v[l];
+    }
 };
 
-inline ScenarioLanes operator+(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = a.v[i] + b.v[i];
-    return r;
-}
-inline ScenarioLanes operator-(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = a.v[i] - b.v[i];
-    return r;
-}
-inline ScenarioLanes operator*(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = a.v[i] * b.v[i];
-    return r;
-}
-inline ScenarioLanes operator/(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = a.v[i] / b.v[i];
-    return r;
-}
+// One IEEE operation per lane, a scenario's value meeting each of its
+// attributions' lanes; a plain number meets every lane.
+#define TALVEK_LANE_OPERATOR(op)                                                                            \
+    inline ScenarioValues operator op(const ScenarioValues &a, const ScenarioValues &b) {                   \
+        ScenarioValues r;                                                                                   \
+        for (int l = 0; l < kScenarioLanes; ++l) r.v[l] = a.v[l] op b.v[l];                                 \
+        return r;                                                                                           \
+    }                                                                                                       \
+    inline ScenarioValues operator op(const ScenarioValues &a, double b) { return a op ScenarioValues(b); } \
+    inline ScenarioValues operator op(double a, const ScenarioValues &b) { return ScenarioValues(a) op b; } \
+    inline ScenarioLanes operator op(const ScenarioLanes &a, const ScenarioLanes &b) {                      \
+        ScenarioLanes r;                                                                                    \
+        for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = a.v[i] op b.v[i];                                   \
+        return r;                                                                                           \
+    }                                                                                                       \
+    inline ScenarioLanes operator op(const ScenarioLanes &a, double b) { return a op ScenarioLanes(b); }    \
+    inline ScenarioLanes operator op(double a, const ScenarioLanes &b) { return ScenarioLanes(a) op b; }    \
+    inline ScenarioLanes operator op(const ScenarioValues &a, const ScenarioLanes &b) {                     \
+        ScenarioLanes r;                                                                                    \
+        for (int k = 0; k < kServiceLanes; ++k)                                                             \
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = a.v[l] op b.v[laneOf(k, l)];       \
+        return r;                                                                                           \
+    }                                                                                                       \
+    inline ScenarioLanes operator op(const ScenarioLanes &a, const ScenarioValues &b) {                     \
+        ScenarioLanes r;                                                                                    \
+        for (int k = 0; k < kServiceLanes; ++k)                                                             \
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = a.v[laneOf(k, l)] op b.v[l];       \
+        return r;                                                                                           \
+    }
+TALVEK_LANE_OPERATOR(+)
+TALVEK_LANE_OPERATOR(-)
+TALVEK_LANE_OPERATOR(*)
+TALVEK_LANE_OPERATOR(/)
+#undef TALVEK_LANE_OPERATOR
+
+inline ScenarioValues &operator+=(ScenarioValues &a, const ScenarioValues &b) { return a = a + b; }
 inline ScenarioLanes &operator+=(ScenarioLanes &a, const ScenarioLanes &b) { return a = a + b; }
 
 // min(amount, cap), lane by lane, as std::min takes it: (cap < amount) ? cap : amount.
@@ -71,29 +104,30 @@ inline ScenarioLanes cappedAt(const ScenarioLanes &amount, double cap) {
 }
 
 // The lesser of two amounts, as std::min(a, b): (b < a) ? b : a; and the part
-// of a above b, as std::max(a - b, 0.0): (a - b < 0) ? 0 : a - b.
+// of a above b, as std::max(a - b, 0.0): (a - b < 0) ? 0 : a - b. Both keep
+// std::min's and std::max's answer for NaN and signed zeros.
 inline double lesserOf(double a, double b) { return b < a ? b : a; }
 inline double excessOver(double a, double b) {
     const double d = a - b;
     return d < 0.0 ? 0.0 : d;
 }
-inline ScenarioLanes lesserOf(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = b.v[i] < a.v[i] ? b.v[i] : a.v[i];
+inline ScenarioValues lesserOf(const ScenarioValues &a, const ScenarioValues &b) {
+    ScenarioValues r;
+    for (int l = 0; l < kScenarioLanes; ++l) r.v[l] = b.v[l] < a.v[l] ? b.v[l] : a.v[l];
     return r;
 }
-inline ScenarioLanes excessOver(const ScenarioLanes &a, const ScenarioLanes &b) {
-    ScenarioLanes r;
-    for (int i = 0; i < kLaneAmounts; ++i) {
-        const double d = a.v[i] - b.v[i];
-        r.v[i] = d < 0.0 ? 0.0 : d;
+inline ScenarioValues excessOver(const ScenarioValues &a, const ScenarioValues &b) {
+    ScenarioValues r;
+    for (int l = 0; l < kScenarioLanes; ++l) {
+        const double d = a.v[l] - b.v[l];
+        r.v[l] = d < 0.0 ? 0.0 : d;
     }
     return r;
 }
 
-// Each attribution's lanes from f of it: f gives a plain number (the same in
-// every scenario) or the lanes of every scenario, of which the attribution's
-// own are taken.
+// Each attribution's lanes from f of it: f gives a plain number or each
+// scenario's value (the same in every attribution), or every scenario's
+// lanes, of which the attribution's own are taken.
 template <class F>
 inline ScenarioLanes byAttribution(const LaneAttributions &a, ScenarioLanes *, F f) {
     ScenarioLanes r;
@@ -106,8 +140,8 @@ inline ScenarioLanes byAttribution(const LaneAttributions &a, ScenarioLanes *, F
 
 // The type of the amounts that do not depend on the service attributed (the
 // indexed pensions, salaries and ceilings, the yearly factors): a plain
-// double beside plain amounts and the three service lanes, the scenario
-// lanes beside those.
+// double beside plain amounts and the three service lanes, one lane per
+// scenario beside the scenarios' lanes.
 template <class A>
 struct AmountKind {
     using Indexed = double;
@@ -115,7 +149,7 @@ struct AmountKind {
 };
 template <>
 struct AmountKind<ScenarioLanes> {
-    using Indexed = ScenarioLanes;
+    using Indexed = ScenarioValues;
     static constexpr bool scenarios = true;
 };
 template <class A>

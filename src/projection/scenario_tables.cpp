@@ -2,10 +2,8 @@
 
 namespace {
 
-// Scenario l's value into its lanes, the same in the three attributions.
-void putLane(ScenarioLanes &lanes, int l, double value) {
-    for (int k = 0; k < kServiceLanes; ++k) lanes.v[laneOf(k, l)] = value;
-}
+// Scenario l's value into its lane.
+void putLane(ScenarioValues &lanes, int l, double value) { lanes.v[l] = value; }
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // block from each scenario's own basis and yearly rates, so that a
 // member-year reads the block's factors, ceilings and transfer values as it
 // reads the lanes of its amounts: each entry is, lane by lane, what the
-// scenario's own table gives (the same in the three attributions).
+// scenario's own table gives.
 #pragma once
 
 #include <cstdint>
@@ -14,15 +14,15 @@
 #include "projection/year_rates.h"
 
 struct ScenarioTables {
-    ScenarioLanes indexation[kProjectionSlots];          // I(t) = 1 + inflation of year t x indexationShare
-    BridgeGrowth<ScenarioLanes> growth[kProjectionSlots]; // W(t) of both yearly rates of year t
-    ScenarioLanes salaryCeiling[kProjectionSlots];
+    ScenarioValues indexation[kProjectionSlots];          // I(t) = 1 + inflation of year t x indexationShare
+    BridgeGrowth<ScenarioValues> growth[kProjectionSlots]; // W(t) of both yearly rates of year t
+    ScenarioValues salaryCeiling[kProjectionSlots];
     // [past service years][year U], when every scenario's basis holds them
     // (its lookups are built): the ceiling averaged over the run's averaging years
     bool ceilingAveragesBuilt;
-    ScenarioLanes ceilingAverage[kPastCeilingSlots][kProjectionSlots];
+    ScenarioValues ceilingAverage[kPastCeilingSlots][kProjectionSlots];
     // [service band - 1][age - 15][variant], as the basis's deferred annuity table
-    ScenarioLanes deferredAnnuity[kServiceBands][kAnnuityAges][4];
+    ScenarioValues deferredAnnuity[kServiceBands][kAnnuityAges][4];
 };
 
 void buildScenarioTables(ScenarioTables &tables, const LaneEconomics &lanes, const PlanTerms &terms);

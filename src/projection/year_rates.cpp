@@ -18,7 +18,7 @@ int32_t saturate(int64_t value) {
 // A block of scenarios reads each one's factors from the block's tables.
 void putScenarioFactors(YearRates<ScenarioLanes> &year, const YearNeeds &needs, const ScenarioTables &tables,
                         int32_t U) {
-    const BridgeGrowth<ScenarioLanes> none{1.0, 1.0, 1.0};
+    const BridgeGrowth<ScenarioValues> none{1.0, 1.0, 1.0};
     year.indexation = tables.indexation[U];
     year.laggedIndexation = tables.indexation[U - 1];
     year.bridgeGrowth = needs.averagedBridges ? tables.growth[U] : none;

@@ -28,26 +28,48 @@ ScenarioLanes awkwardLanes(int shift) {
     for (int i = 0; i < kLaneAmounts; ++i) lanes.v[i] = kAwkward[(i * 7 + shift) % kCount];
     return lanes;
 }
+ScenarioValues awkwardValues(int shift) {
+    ScenarioValues values;
+    constexpr int kCount = sizeof kAwkward / sizeof kAwkward[0];
+    for (int l = 0; l < kScenarioLanes; ++l) values.v[l] = kAwkward[(l * 3 + shift) % kCount];
+    return values;
+}
 
 TEST(ScenarioLanes, EachLaneIsThePlainOperationToTheBit) {
     for (int shift = 0; shift < 10; ++shift) {
         const ScenarioLanes a = awkwardLanes(shift);
         const ScenarioLanes b = awkwardLanes(shift * 3 + 1);
+        const ScenarioValues x = awkwardValues(shift);
         const ScenarioLanes sum = a + b, difference = a - b, product = a * b, quotient = a / b;
-        const ScenarioLanes lesser = lesserOf(a, b), excess = excessOver(a, b), capped = cappedAt(a, 2.0);
+        const ScenarioLanes capped = cappedAt(a, 2.0);
+        // a scenario's value meets each of its attributions' lanes
+        const ScenarioLanes mixedSum = x + a, mixedProduct = a * x, mixedQuotient = x / a;
         for (int i = 0; i < kLaneAmounts; ++i) {
-            const double x = a.v[i], y = b.v[i];
-            EXPECT_TRUE(sameBits(sum.v[i], x + y)) << i;
-            EXPECT_TRUE(sameBits(difference.v[i], x - y)) << i;
-            EXPECT_TRUE(sameBits(product.v[i], x * y)) << i;
-            EXPECT_TRUE(sameBits(quotient.v[i], x / y)) << i;
-            // the forms the plain amounts have always used
-            EXPECT_TRUE(sameBits(lesser.v[i], std::min(x, y))) << x << " " << y;
-            EXPECT_TRUE(sameBits(excess.v[i], std::max(x - y, 0.0))) << x << " " << y;
-            EXPECT_TRUE(sameBits(capped.v[i], std::min(x, 2.0))) << x;
-            EXPECT_TRUE(sameBits(lesserOf(x, y), std::min(x, y))) << x << " " << y;
-            EXPECT_TRUE(sameBits(excessOver(x, y), std::max(x - y, 0.0))) << x << " " << y;
+            const double p = a.v[i], q = b.v[i], r = x.v[i % kScenarioLanes];
+            EXPECT_TRUE(sameBits(sum.v[i], p + q)) << i;
+            EXPECT_TRUE(sameBits(difference.v[i], p - q)) << i;
+            EXPECT_TRUE(sameBits(product.v[i], p * q)) << i;
+            EXPECT_TRUE(sameBits(quotient.v[i], p / q)) << i;
+            EXPECT_TRUE(sameBits(capped.v[i], std::min(p, 2.0))) << p;
+            EXPECT_TRUE(sameBits(mixedSum.v[i], r + p)) << i;
+            EXPECT_TRUE(sameBits(mixedProduct.v[i], p * r)) << i;
+            EXPECT_TRUE(sameBits(mixedQuotient.v[i], r / p)) << i;
         }
+        const ScenarioValues y = awkwardValues(shift * 5 + 2);
+        const ScenarioValues lesser = lesserOf(x, y), excess = excessOver(x, y), scaled = 0.5 * x - 1.0;
+        for (int l = 0; l < kScenarioLanes; ++l) {
+            const double p = x.v[l], q = y.v[l];
+            // the forms the plain amounts have always used
+            EXPECT_TRUE(sameBits(lesser.v[l], std::min(p, q))) << p << " " << q;
+            EXPECT_TRUE(sameBits(excess.v[l], std::max(p - q, 0.0))) << p << " " << q;
+            EXPECT_TRUE(sameBits(scaled.v[l], 0.5 * p - 1.0)) << p;
+            EXPECT_TRUE(sameBits(lesserOf(p, q), std::min(p, q))) << p << " " << q;
+            EXPECT_TRUE(sameBits(excessOver(p, q), std::max(p - q, 0.0))) << p << " " << q;
+        }
+        // a scenario's value is the same in its three attributions
+        const ScenarioLanes spread(x);
+        for (int k = 0; k < kServiceLanes; ++k)
+            for (int l = 0; l < kScenarioLanes; ++l) EXPECT_TRUE(sameBits(spread.v[laneOf(k, l)], x.v[l]));
     }
     // a plain number is the same in every lane
     const ScenarioLanes half(0.5);
@@ -59,23 +81,23 @@ TEST(ScenarioLanes, EachAttributionTakesItsOwnLanes) {
     attributions.lane[kProjectedLane] = ServiceAttribution{false, 0.0};
     attributions.lane[kAccruedLane] = ServiceAttribution{true, 0.0};
     attributions.lane[kOneYearLane] = ServiceAttribution{true, 1.0};
-    // a scenario-dependent base, different in every lane, times the years each attribution counts
-    ScenarioLanes base;
-    for (int i = 0; i < kLaneAmounts; ++i) base.v[i] = 100.0 + i;
+    // a scenario-dependent base, different in every scenario, times the years each attribution counts
+    ScenarioValues base;
+    for (int l = 0; l < kScenarioLanes; ++l) base.v[l] = 100.0 + l;
     const ScenarioLanes accrued = byAttribution(attributions, static_cast<ScenarioLanes *>(nullptr),
                                                 [&](const ServiceAttribution &a) {
                                                     return base * fixedAccrualYears(10.0, 4, a);
                                                 });
     for (int k = 0; k < kServiceLanes; ++k) {
         for (int l = 0; l < kScenarioLanes; ++l) {
-            const double expected = base.v[laneOf(k, l)] * fixedAccrualYears(10.0, 4, attributions.lane[k]);
+            const double expected = base.v[l] * fixedAccrualYears(10.0, 4, attributions.lane[k]);
             EXPECT_TRUE(sameBits(accrued.v[laneOf(k, l)], expected)) << k << " " << l;
         }
     }
     // 10 + 3.5 years for all service, 10 for none, 11 for one year
     EXPECT_EQ(accrued.v[laneOf(kProjectedLane, 2)], 102.0 * 13.5);
-    EXPECT_EQ(accrued.v[laneOf(kAccruedLane, 2)], 110.0 * 10.0);
-    EXPECT_EQ(accrued.v[laneOf(kOneYearLane, 2)], 118.0 * 11.0);
+    EXPECT_EQ(accrued.v[laneOf(kAccruedLane, 2)], 102.0 * 10.0);
+    EXPECT_EQ(accrued.v[laneOf(kOneYearLane, 2)], 102.0 * 11.0);
 }
 
 // Eight scenarios whose bases and yearly rates differ in every entry.
@@ -115,8 +137,8 @@ TEST(ScenarioTables, EachLaneHoldsItsScenariosOwnValues) {
     for (int l = 0; l < kScenarioLanes; ++l) {
         const Basis &basis = eight.bases[l];
         const double *rates = eight.rates[l].data();
-        for (int k = 0; k < kServiceLanes; ++k) {
-            const int at = laneOf(k, l);
+        {
+            const int at = l;
             for (int t : {0, 1, 57, 110}) {
                 const BridgeGrowth<double> growth = growthOfYear(rates, t);
                 EXPECT_TRUE(sameBits(tables->indexation[t].v[at], indexationOfYear(rates, t, 0.75)));
@@ -131,7 +153,7 @@ TEST(ScenarioTables, EachLaneHoldsItsScenariosOwnValues) {
         }
     }
     // by hand: I(3) of scenario 2 = 1 + (0.012 + 0.00003) x 0.75
-    EXPECT_DOUBLE_EQ(tables->indexation[3].v[laneOf(kOneYearLane, 2)], 1.0 + (0.012 + 0.00003) * 0.75);
+    EXPECT_DOUBLE_EQ(tables->indexation[3].v[2], 1.0 + (0.012 + 0.00003) * 0.75);
 }
 
 TEST(ScenarioTables, TheAnnuityEntryIsReadAsThePlainLookupReadsIt) {
