@@ -170,10 +170,11 @@ inline void addPayment(const Results &results, Payment payment, bool male, int32
                        const ScenarioLanes &amount) {
     const int element = paymentElement(payment, male, year);
     const ScenarioSinks &sinks = *results.scenarios;
-    double *total = sinks.totalCashflows + element * kScenarioLanes;
-    for (int l = 0; l < kScenarioLanes; ++l) total[l] += amount.v[laneOf(kProjectedLane, l)];
-    double *status = sinks.statusCashflows + element * kLaneAmounts;
-    for (int i = 0; i < kLaneAmounts; ++i) status[i] += amount.v[i];
+    const ScenarioLanes lanes = amount; // apart from the sums: the adds below are one vector each
+    double *__restrict total = sinks.totalCashflows + element * kScenarioLanes;
+    double *__restrict status = sinks.statusCashflows + element * kLaneAmounts;
+    for (int l = 0; l < kScenarioLanes; ++l) total[l] += lanes.v[laneOf(kProjectedLane, l)];
+    for (int i = 0; i < kLaneAmounts; ++i) status[i] += lanes.v[i];
 }
 
 // A plain amount: the same under every attribution of service.

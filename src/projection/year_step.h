@@ -37,11 +37,15 @@ void stepYear(MemberProjection<A> &p, const ProjectionInputs &in, const MemberRe
     const PlanTerms &terms = *in.terms;
     const YearRates<A> year = ratesOfYear<A>(p.ages, p.needs, terms, *in.basis, *in.host, in.lanes, U);
     if constexpr (reach.inService) stepInServiceYear(p, in, member, year);          // a, b
-    SurvivorEntrants<A> serviceSpouses = noSurvivorEntrants<A>();
     bool serviceSpousesStepped = false;
-    if constexpr (reach.serviceRetirees) {                                          // c
-        serviceSpouses = stepServiceRetirees(p, in, year, order, serviceSpousesStepped);
-    }
+    // built where it is kept: the spouses' entrants are large in a block of scenarios
+    const SurvivorEntrants<A> serviceSpouses = [&] {
+        if constexpr (reach.serviceRetirees) {                                      // c
+            return stepServiceRetirees(p, in, year, order, serviceSpousesStepped);
+        } else {
+            return noSurvivorEntrants<A>();
+        }
+    }();
     if constexpr (reach.disabled) stepDisabledYear(p, in, year, reach.inService);               // d
     if constexpr (reach.deferred) stepDeferment(p, in, member, year, order, reach.inService);           // e
     if constexpr (reach.serviceSurvivors) {                                         // f
