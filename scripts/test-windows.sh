@@ -170,11 +170,25 @@ run_under_wine() {
   # no prompts to install Wine's .NET and HTML engines: nothing here needs them
   export WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$arch" = win64 ]; then export WINELOADER=$wine_command; else unset WINELOADER; fi
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    if ! timeout 300 xvfb-run -a sh -c '"$WINE" wineboot -i && timeout 120 wineserver -w'; then
-      fail "$label: Wine cannot make its prefix"
-      return
+  # Making a prefix now and then fails on a busy machine (a display that is
+  # not up in time, a server left from before): a second try starts from
+  # nothing, and what Wine said is shown when that fails too.
+  local try made=no
+  for try in 1 2; do
+    [ -f "$WINEPREFIX/system.reg" ] && { made=yes; break; }
+    if timeout 300 xvfb-run -a sh -c '"$WINE" wineboot -i && timeout 120 wineserver -w' \
+         >"$win_build/wineboot.log" 2>&1 && [ -f "$WINEPREFIX/system.reg" ]; then
+      made=yes
+      break
     fi
+    echo "making the Wine prefix failed (try $try of 2)"
+    tail -n 20 "$win_build/wineboot.log" | sed 's/^/    /'
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  done
+  if [ "$made" != yes ]; then
+    fail "$label: Wine cannot make its prefix"
+    return
   fi
 
   step "$label: runs of the DLL under Wine"
