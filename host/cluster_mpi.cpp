@@ -1,11 +1,20 @@
-// talvek over MPI ranks: rank 0 runs the command, and a scenario set is
-// spread over every rank in blocks of whole scenarios, in set order: rank r
-// values scenarios first(r) .. first(r + 1) - 1. Each scenario's figures do
-// not depend on the others, and rank 0 puts the blocks back in rank order
-// and takes the distribution over all of them as one process would, so the
-// results are the same bytes for any number of ranks. Rank 0 reads the
-// basis and the scenario file and hands each rank the definition and the
-// set; every rank reads the member file itself (a path all of them see).
+// talvek over MPI ranks: rank 0 runs the command, and the work of a run is
+// spread over every rank, so that the results are the same bytes for any
+// number of ranks.
+//
+// A member file: the engine's fixed pieces are dealt out in runs of a few
+// pieces, run c to rank c mod N; each rank values its own and hands the
+// pieces' images back a run at a time, and rank 0 joins every piece in file
+// order, its own and the others', as one process joins its pieces.
+//
+// A scenario set: in blocks of whole scenarios, in set order: rank r values
+// scenarios first(r) .. first(r + 1) - 1. Each scenario's figures do not
+// depend on the others, and rank 0 puts the blocks back in rank order and
+// takes the distribution over all of them as one process would.
+//
+// Rank 0 reads the basis (and the scenario file) and hands each rank the
+// definition; every rank reads the member file itself (a path all of them
+// see), or the checked bytes rank 0 hands it.
 #include <mpi.h>
 
 #include <algorithm>
@@ -27,6 +36,7 @@ namespace {
 // What rank 0 broadcasts before a share of work.
 constexpr int64_t kNoMoreWork = 0;
 constexpr int64_t kScenarioShare = 1;
+constexpr int64_t kPieceShare = 2;
 constexpr int kFiguresTag = 1;
 constexpr int kRoot = 0;
 
@@ -102,6 +112,7 @@ struct WorkerShare {
     std::vector<double> mortality, improvement, plan, factors, demographic, economic, retirement, disability,
         withdrawal, salaryScale, yearly, curve, setYearly, setAnnuity, setCurves;
     std::vector<int16_t> columnMap;
+    std::vector<TalvekSensitivity> sensitivities;
     std::vector<std::vector<char>> codes = std::vector<std::vector<char>>(TALVEK_STATUS_CODES_SIZE);
     std::vector<const char *> codePointers = std::vector<const char *>(TALVEK_STATUS_CODES_SIZE);
 };
@@ -150,17 +161,23 @@ void unpackAssumptions(Unpacker &u, WorkerShare &w) {
     a.yearly_rates = u.array(w.yearly);
 }
 
-std::vector<char> packedShare(const TalvekRunDef &def, const TalvekScenarioSet &set) {
-    Packer p;
+void packDefinition(Packer &p, const TalvekRunDef &def) {
     p.text(def.member_file);
     p.array(def.member_bytes, def.member_bytes == nullptr ? 0 : def.member_byte_count);
     p.value(def.jobs);
     p.value(def.member_total);
     p.value(def.limit_future_service);
     p.value(def.future_service_years);
+    p.value(def.valuation_options);
     p.value(def.discount_curve_kind);
     p.array(def.discount_curve, TALVEK_CURVE_SIZE);
+    p.array(def.sensitivities, def.sensitivity_count);
     packAssumptions(p, def.assumptions);
+}
+
+std::vector<char> packedShare(const TalvekRunDef &def, const TalvekScenarioSet &set) {
+    Packer p;
+    packDefinition(p, def);
     const int64_t n = set.scenario_count;
     p.value(set.scenario_count);
     p.value(set.curve_kind);
@@ -172,8 +189,7 @@ std::vector<char> packedShare(const TalvekRunDef &def, const TalvekScenarioSet &
 
 // A worker's definition: rank 0's, without its reports (rank 0 writes
 // them) and with this rank's own stop check.
-void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
-    Unpacker u{bytes};
+void unpackDefinition(Unpacker &u, WorkerShare &w) {
     w.def = talvek_default_run_def();
     w.def.member_file = u.array(w.memberFile);
     w.def.member_bytes = u.array(w.memberBytes);
@@ -182,10 +198,18 @@ void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
     w.def.member_total = u.value<int64_t>();
     w.def.limit_future_service = u.value<int32_t>();
     w.def.future_service_years = u.value<double>();
+    w.def.valuation_options = u.value<int32_t>();
     w.def.discount_curve_kind = u.value<int32_t>();
     w.def.discount_curve = u.array(w.curve);
+    w.def.sensitivities = u.array(w.sensitivities);
+    w.def.sensitivity_count = w.def.sensitivities != nullptr ? static_cast<int32_t>(w.sensitivities.size()) : 0;
     unpackAssumptions(u, w);
     w.def.progress = rankProgress;
+}
+
+void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
+    Unpacker u{bytes};
+    unpackDefinition(u, w);
     w.set = TalvekScenarioSet{};
     w.set.scenario_count = u.value<int32_t>();
     w.set.curve_kind = u.value<int32_t>();
@@ -309,6 +333,187 @@ void joinBlock(int rank, int64_t first, const BlockFigures &head, bool &ended, T
     std::fprintf(stderr, "talvek: %s\n", results.message);
 }
 
+// ---- a member file's pieces ----
+
+// Pieces are dealt out in runs of `runLength`: run c goes to rank c mod N.
+// Runs of several pieces let a rank value its next run while rank 0 joins
+// the one before; many runs per rank keep the ranks' shares even.
+constexpr int64_t kRunsPerRank = 8;
+constexpr int64_t kPiecesInFlightPerJob = 4;
+
+struct PieceDeal {
+    int64_t runLength;
+    int ranks;
+};
+
+int ownerOf(const PieceDeal &deal, int64_t piece) { return static_cast<int>((piece / deal.runLength) % deal.ranks); }
+
+PieceDeal dealFor(int64_t pieces, int ranks, int32_t jobs) {
+    const int64_t even = (pieces + ranks * kRunsPerRank - 1) / (ranks * kRunsPerRank);
+    const int64_t busy = kPiecesInFlightPerJob * std::max<int32_t>(jobs, 1); // every thread has work
+    return PieceDeal{std::max<int64_t>({even, busy, 1}), ranks};
+}
+
+// What a rank sends rank 0, a message at a time: the images of its pieces
+// of one run of pieces, or, last, how its share ended.
+enum MessageKind : int64_t { kImages = 1, kShareEnded = 2 };
+
+struct MessageHead {
+    int64_t kind;
+    int64_t images; // kImages: how many follow
+    int64_t bytes;  // kImages: their bytes in all, each after an ImageEntry
+    int64_t status; // kShareEnded: the rank's TalvekStatus
+    char message[512];
+};
+
+struct ImageEntry {
+    int64_t run;
+    int64_t piece;
+    int64_t size;
+};
+
+// A rank other than 0: its images of one run of pieces, sent together.
+struct GivingRank {
+    PieceDeal deal;
+    int rank;
+    std::vector<char> kept;
+    int64_t keptImages = 0;
+    int64_t keptRun = -1;   // the engine's run the kept images belong to
+    int64_t keptBlock = -1; // the run of pieces
+};
+
+void sendKept(GivingRank &giving) {
+    if (giving.keptImages == 0) return;
+    MessageHead head{};
+    head.kind = kImages;
+    head.images = giving.keptImages;
+    head.bytes = static_cast<int64_t>(giving.kept.size());
+    sendBytes(&head, sizeof head, kRoot);
+    sendBytes(giving.kept.data(), giving.kept.size(), kRoot);
+    giving.kept.clear();
+    giving.keptImages = 0;
+}
+
+int32_t ownsPiece(void *user, int64_t piece) {
+    const GivingRank &giving = *static_cast<const GivingRank *>(user);
+    return ownerOf(giving.deal, piece) == giving.rank ? 1 : 0;
+}
+
+int32_t givePiece(void *user, int32_t run, int64_t piece, const void *image, int64_t size) {
+    GivingRank &giving = *static_cast<GivingRank *>(user);
+    const int64_t block = piece / giving.deal.runLength;
+    if (run != giving.keptRun || block != giving.keptBlock) sendKept(giving);
+    giving.keptRun = run;
+    giving.keptBlock = block;
+    const ImageEntry entry{run, piece, size};
+    const char *entryBytes = reinterpret_cast<const char *>(&entry);
+    giving.kept.insert(giving.kept.end(), entryBytes, entryBytes + sizeof entry);
+    giving.kept.insert(giving.kept.end(), static_cast<const char *>(image), static_cast<const char *>(image) + size);
+    ++giving.keptImages;
+    // the run of pieces is complete: rank 0 may be waiting for it
+    if ((piece + 1) % giving.deal.runLength == 0) sendKept(giving);
+    return rankStopSignal != 0 ? 1 : 0;
+}
+
+int valueWorkerPieces(const std::vector<char> &bytes) {
+    static WorkerShare share;
+    Unpacker u{bytes};
+    unpackDefinition(u, share);
+    const int32_t ofValuation = u.value<int32_t>();
+    GivingRank giving;
+    giving.deal.runLength = u.value<int64_t>();
+    giving.deal.ranks = rankCount();
+    MPI_Comm_rank(MPI_COMM_WORLD, &giving.rank);
+    TalvekPieceExchange exchange{};
+    exchange.user = &giving;
+    exchange.owns = ownsPiece;
+    exchange.give = givePiece;
+    share.def.piece_exchange = &exchange;
+    static TalvekResults results;
+    const int32_t status = talvek_value_pieces(&share.def, ofValuation, &results);
+    sendKept(giving);
+    MessageHead end{};
+    end.kind = kShareEnded;
+    end.status = status;
+    std::snprintf(end.message, sizeof end.message, "%s",
+                  results.message[0] != '\0' ? results.message : talvek_status_message(status));
+    sendBytes(&end, sizeof end, kRoot);
+    return status == TALVEK_OK ? 0 : 1;
+}
+
+// Rank 0: what each other rank has sent and rank 0 has not yet joined.
+struct RankStream {
+    std::vector<char> received;
+    size_t at = 0;           // the next entry
+    int64_t left = 0;        // entries not yet taken
+    bool ended = false;      // the rank's share has ended
+    int64_t status = TALVEK_OK;
+    char message[512] = "";
+};
+
+struct JoiningRank {
+    PieceDeal deal;
+    std::vector<RankStream> streams; // [r] rank r's
+};
+
+// The next message of rank r: images, or the end of its share.
+void receiveFrom(JoiningRank &joining, int r) {
+    RankStream &stream = joining.streams[static_cast<size_t>(r)];
+    MessageHead head{};
+    receiveBytes(&head, sizeof head, r);
+    if (head.kind == kShareEnded) {
+        stream.ended = true;
+        stream.status = head.status;
+        std::memcpy(stream.message, head.message, sizeof stream.message);
+        stream.message[sizeof stream.message - 1] = '\0';
+        return;
+    }
+    stream.received.resize(static_cast<size_t>(head.bytes));
+    receiveBytes(stream.received.data(), stream.received.size(), r);
+    stream.at = 0;
+    stream.left = head.images;
+}
+
+int32_t ownsOwnPiece(void *user, int64_t piece) {
+    return ownerOf(static_cast<const JoiningRank *>(user)->deal, piece) == kRoot ? 1 : 0;
+}
+
+int32_t takePiece(void *user, int32_t run, int64_t piece, const void **image, int64_t *size, char *message,
+                  int64_t messageSize) {
+    JoiningRank &joining = *static_cast<JoiningRank *>(user);
+    const int r = ownerOf(joining.deal, piece);
+    RankStream &stream = joining.streams[static_cast<size_t>(r)];
+    const auto say = [&](const char *text) {
+        std::snprintf(message, static_cast<size_t>(messageSize), "rank %d (pieces from %lld on): %.400s", r,
+                      static_cast<long long>(piece), text);
+    };
+    if (stream.left == 0 && !stream.ended) receiveFrom(joining, r);
+    if (stream.ended) {
+        const int32_t status = stream.status == TALVEK_OK ? TALVEK_ERROR_ARGUMENT : static_cast<int32_t>(stream.status);
+        say(stream.status == TALVEK_OK ? "its share ended before this piece" : stream.message);
+        // said here as well: a rank stopped on its own is otherwise told
+        // apart from a stop of the whole run only in the record
+        if (status == TALVEK_STOPPED) std::fprintf(stderr, "talvek: %s\n", message);
+        return status;
+    }
+    ImageEntry entry{};
+    if (stream.received.size() - stream.at < sizeof entry) {
+        say("its message is cut short");
+        return TALVEK_ERROR_ARGUMENT;
+    }
+    std::memcpy(&entry, stream.received.data() + stream.at, sizeof entry);
+    if (entry.run != run || entry.piece != piece || entry.size < 0 ||
+        static_cast<uint64_t>(entry.size) > stream.received.size() - stream.at - sizeof entry) {
+        say("it sent another piece than the one due");
+        return TALVEK_ERROR_ARGUMENT;
+    }
+    *image = stream.received.data() + stream.at + sizeof entry;
+    *size = entry.size;
+    stream.at += sizeof entry + static_cast<size_t>(entry.size);
+    --stream.left;
+    return TALVEK_OK;
+}
+
 } // namespace
 
 int startRanks(int *argc, char ***argv) {
@@ -331,7 +536,7 @@ int serveRank() {
         if (kind == kNoMoreWork) break;
         std::vector<char> bytes;
         broadcastBytes(bytes);
-        status |= valueWorkerShare(bytes);
+        status |= kind == kPieceShare ? valueWorkerPieces(bytes) : valueWorkerShare(bytes);
     }
     MPI_Finalize();
     return status;
@@ -415,4 +620,48 @@ int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, T
         for (int d = 0; d < TALVEK_DISTRIBUTION_SIZE; ++d) scenarios.distribution[d][i] = stats[d];
     }
     return results.status;
+}
+
+// Rank 0: every piece its own or taken from the rank that owns it, joined in
+// file order; then what the other ranks still send is received to its end,
+// so that every rank finishes its share.
+int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResults &results,
+                        TalvekValuation &valuation) {
+    const int ranks = rankCount();
+    int64_t pieces = 0;
+    if (ranks == 1 || talvek_count_pieces(&def, &pieces) != TALVEK_OK)
+        return presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
+
+    JoiningRank joining;
+    joining.deal = dealFor(pieces, ranks, def.jobs);
+    joining.streams.resize(static_cast<size_t>(ranks));
+    int64_t kind = kPieceShare;
+    MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    Packer p;
+    packDefinition(p, def);
+    p.value<int32_t>(presentValues ? 1 : 0);
+    p.value<int64_t>(joining.deal.runLength);
+    broadcastBytes(p.bytes);
+
+    TalvekPieceExchange exchange{};
+    exchange.user = &joining;
+    exchange.owns = ownsOwnPiece;
+    exchange.take = takePiece;
+    TalvekRunDef shared = def;
+    shared.piece_exchange = &exchange;
+    const int32_t status =
+        presentValues ? talvek_value(&shared, &results, &valuation) : talvek_run(&shared, &results);
+
+    for (int r = 1; r < ranks; ++r) {
+        RankStream &stream = joining.streams[static_cast<size_t>(r)];
+        while (!stream.ended) receiveFrom(joining, r);
+        // a rank that failed after rank 0 had every piece it needed: the
+        // results stand, but the run did not go as asked
+        if (status == TALVEK_OK && stream.status != TALVEK_OK && stream.status != TALVEK_STOPPED) {
+            results.status = static_cast<int32_t>(stream.status);
+            std::snprintf(results.message, sizeof results.message, "rank %d: %.400s", r, stream.message);
+            return results.status;
+        }
+    }
+    return status;
 }

@@ -1,7 +1,8 @@
-// How a scenario set is valued: the one place that hands the set to the
-// engine. A build that spreads the scenarios over several machines replaces
-// this function (and only it): it must give the same results, the first
-// scenario's run in results and every scenario's figures in set order.
+// How a member file and a scenario set are valued: the one place that hands
+// them to the engine. A build that spreads the work over several machines
+// replaces these functions (and only them): it must give the same results,
+// for a set the first scenario's run in results and every scenario's figures
+// in set order.
 #pragma once
 
 #include "scenario_file.h"
@@ -12,3 +13,9 @@
 // talvek_release_scenarios whatever the status.
 int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &set, TalvekResults &results,
                          TalvekScenarioResults &scenarios);
+
+// Values every member of def: talvek_value when presentValues, else
+// talvek_run; returns the engine's TalvekStatus. valuation must be released
+// with talvek_release_valuation whatever the status.
+int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResults &results,
+                        TalvekValuation &valuation);

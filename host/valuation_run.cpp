@@ -361,7 +361,7 @@ int valueIntoFolder(const RunOptions &options, PreparedRun &run, const std::stri
     if (scenarios)
         status = valueScenarioSet(def, run.scenarios, results, scenarioResults);
     else
-        status = presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
+        status = valueMemberFile(def, presentValues, results, valuation);
     endProgressBar(bar, status == TALVEK_OK);
     // a member file that changed is the cause of whatever else went wrong
     // with reading it, so it is looked at first

@@ -37,7 +37,7 @@ extern "C" {
 #endif
 
 /* Version of the structs of this header; talvek_default_run_def fills it. */
-#define TALVEK_ENGINE_VERSION 3
+#define TALVEK_ENGINE_VERSION 4
 
 /* ------------------------------------------------------------------------
  * Result arrays: blocks of 111 yearly slots. Block k occupies elements
@@ -289,6 +289,37 @@ typedef struct TalvekAssumptions {
  * is joined. */
 typedef int32_t (*TalvekProgressFn)(void *user, int64_t members_done, int64_t member_total);
 
+/* ---- A run shared with other processes ----
+ * One run (talvek_run or talvek_value, every sensitivity's rerun included)
+ * may have its pieces valued by several processes, on one machine or many:
+ * each process values the pieces `owns` gives it, and one of them, the
+ * joining process, takes the image of every other piece and joins it exactly
+ * where it would have joined its own, in file order, so that the results
+ * are the same bytes as one process's whatever the share. The others call
+ * talvek_value_pieces on the same definition, which hands the image of each
+ * of their pieces to `give`, run after run, in file order. An image is an
+ * opaque block of bytes that a build of the same version on a machine of the
+ * same byte order reads; the joining process refuses any other. */
+
+/* Run 0 is the definition's own; run k the rerun of the k-th sensitivity
+ * that is not a discount one (those revalue run 0 and run nothing). */
+typedef struct TalvekPieceExchange {
+    void *user; /* handed to every function as it is */
+    /* Non-zero when this process values piece `piece` (from 0) of the member
+     * file; the same answer for every run. */
+    int32_t (*owns)(void *user, int64_t piece);
+    /* The joining process: the image of piece `piece` of run `run`, which it
+     * does not own, asked when the run comes to join it. Returns TALVEK_OK
+     * with *image and *size set (the bytes stay the caller's until the next
+     * call), or a TalvekStatus with a message of at most message_size bytes,
+     * that the run then ends with. */
+    int32_t (*take)(void *user, int32_t run, int64_t piece, const void **image, int64_t *size, char *message,
+                    int64_t message_size);
+    /* talvek_value_pieces: the image of piece `piece` of run `run`, which
+     * this process owns, in file order. A non-zero return stops the run. */
+    int32_t (*give)(void *user, int32_t run, int64_t piece, const void *image, int64_t size);
+} TalvekPieceExchange;
+
 typedef struct TalvekRunDef {
     uint32_t struct_size; /* sizeof(TalvekRunDef): set by talvek_default_run_def */
     uint32_t version;     /* TALVEK_ENGINE_VERSION: set by talvek_default_run_def */
@@ -329,9 +360,13 @@ typedef struct TalvekRunDef {
     const double *discount_curve; /* TALVEK_CURVE_SIZE elements for the yearly kinds, else null */
     const struct TalvekSensitivity *sensitivities; /* sensitivity_count of them */
 
+    /* Pieces of the member file valued by other processes (version 4);
+     * null: every piece is valued here. */
+    const struct TalvekPieceExchange *piece_exchange;
+
     /* Room for options of later versions; must stay 0 (a run refuses a
      * definition whose reserved fields are not 0). */
-    uint64_t reserved[16];
+    uint64_t reserved[15];
 } TalvekRunDef;
 
 /* The counters and the three result arrays of one run. talvek_run fills
@@ -549,6 +584,19 @@ TALVEK_API void talvek_release_scenarios(TalvekScenarioResults *scenarios);
  * TALVEK_OK, or TALVEK_ERROR_MEMORY (out all NaN) when the values cannot be
  * sorted for want of memory. */
 TALVEK_API int32_t talvek_distribution_of(const double *values, int64_t count, int64_t stride, double *out);
+
+/* The pieces of a run shared with other processes: values the pieces of
+ * def's member file that def->piece_exchange owns, in every run talvek_run
+ * (of_valuation 0) or talvek_value (of_valuation 1) makes of def, and hands
+ * each image to its give function. No report is written: the images of run
+ * 0 carry their listing and error lines for the joining process to write.
+ * results holds the status and message (its arrays and counters stay 0).
+ * Stops at the first run that does not finish. */
+TALVEK_API int32_t talvek_value_pieces(const TalvekRunDef *def, int32_t of_valuation, TalvekResults *results);
+
+/* The number of pieces of def's member file, into *count. Returns TALVEK_OK
+ * or TALVEK_ERROR_MEMBER_FILE (count 0). */
+TALVEK_API int32_t talvek_count_pieces(const TalvekRunDef *def, int64_t *count);
 
 /* The number of line reads of at most 199 bytes the member file of def
  * takes (the count the legacy CountInputData gives), into *count. Returns

@@ -10,7 +10,7 @@ import os
 from ctypes import (POINTER, Structure, c_char, c_char_p, c_double, c_int16, c_int32,
                     c_int64, c_uint32, c_uint64, c_void_p)
 
-ENGINE_VERSION = 3
+ENGINE_VERSION = 4
 
 YEAR_SLOTS = 111
 MEMBER_COUNT_BLOCKS = 23
@@ -103,7 +103,8 @@ class RunDef(Structure):
         ("sensitivity_count", c_int32),
         ("discount_curve", POINTER(c_double)),
         ("sensitivities", POINTER(Sensitivity)),
-        ("reserved", c_uint64 * 16),
+        ("piece_exchange", c_void_p),  # pieces valued by other processes: never from Python
+        ("reserved", c_uint64 * 15),
     ]
 
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/piece_plan.h"
 #include "engine/run_definition.h"
 #include "input/line_reader.h"
 
@@ -31,6 +32,8 @@ TALVEK_API int32_t talvek_run(const TalvekRunDef *def, TalvekResults *results) {
     std::memset(results, 0, sizeof *results);
     if (def == nullptr) return failRun(results, TALVEK_ERROR_ARGUMENT, "no definition is given");
     if (const char *problem = definitionProblem(*def)) return failRun(results, TALVEK_ERROR_ARGUMENT, problem);
+    if (def->piece_exchange != nullptr && def->piece_exchange->take == nullptr)
+        return failRun(results, TALVEK_ERROR_ARGUMENT, "the piece exchange has no take function");
     try {
         const DefinitionRun run{&def->assumptions, true, nullptr, 0, 0, 0};
         return runDefinition(*def, run, *results);
@@ -48,6 +51,18 @@ TALVEK_API int32_t talvek_count_line_reads(const TalvekRunDef *def, int64_t *cou
         (def->member_bytes != nullptr && def->member_byte_count < 0))
         return TALVEK_ERROR_ARGUMENT;
     return countSourceLineReads(sourceOf(*def), *count) ? TALVEK_OK : TALVEK_ERROR_MEMBER_FILE;
+}
+
+TALVEK_API int32_t talvek_count_pieces(const TalvekRunDef *def, int64_t *count) {
+    if (count == nullptr) return TALVEK_ERROR_ARGUMENT;
+    *count = 0;
+    if (def == nullptr || (def->member_file == nullptr && def->member_bytes == nullptr) ||
+        (def->member_bytes != nullptr && def->member_byte_count < 0))
+        return TALVEK_ERROR_ARGUMENT;
+    const int64_t size = sourceSize(sourceOf(*def));
+    if (size < 0) return TALVEK_ERROR_MEMBER_FILE;
+    *count = pieceCount(size, TALVEK_PIECE_BYTES);
+    return TALVEK_OK;
 }
 
 TALVEK_API const char *talvek_status_message(int32_t status) {

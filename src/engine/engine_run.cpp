@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "basis/basis.h"
+#include "engine/piece_image.h"
 #include "engine/piece_plan.h"
 #include "engine/piece_valuation.h"
 #include "engine/worker_threads.h"
@@ -113,6 +114,104 @@ void noteReadFailure(const EngineRequest &request, EngineOutcome &outcome) {
     setMessage(outcome, TALVEK_ERROR_MEMBER_FILE, "reading " + name + " failed");
 }
 
+// A piece's arrays, sums and counters into the run's.
+void addPieceResults(const EngineRequest &request, PieceResults &piece, EngineOutcome &outcome) {
+    addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
+    if (request.valuation != nullptr) addPieceValuation(piece, *request.valuation, outcome.lineReads);
+    if (piece.scenarios) addScenarioBlockSums(*piece.scenarios, *request.scenarios->sums);
+    addCounters(piece, outcome);
+}
+
+// Whether the run ends with this piece: its read failed or it was stopped.
+bool pieceEndsRun(const EngineRequest &request, const PieceResults &piece, EngineOutcome &outcome) {
+    if (piece.readFailed) {
+        noteReadFailure(request, outcome);
+        return true;
+    }
+    if (piece.stopped) {
+        outcome.stopped = true;
+        outcome.status = TALVEK_STOPPED;
+        return true;
+    }
+    return false;
+}
+
+// A piece's kept listing and error lines into the reports, in turn.
+void writePieceTexts(Reports &reports, const std::string &listing, const std::string &errors) {
+    if (reports.listingFile != nullptr && !writeKeptText(reports.listingFile, listing) && !reports.listing.failed) {
+        reports.listing.failed = true;
+        reports.listing.reason = errno;
+    }
+    if (reports.errorFile != nullptr && !writeKeptText(reports.errorFile, errors) && !reports.errors.failed) {
+        reports.errors.failed = true;
+        reports.errors.reason = errno;
+    }
+}
+
+// ---- pieces valued by several processes
+
+bool ownsPiece(const EngineRequest &request, int64_t k) {
+    const PieceShare *share = request.share;
+    return share == nullptr || share->exchange->owns(share->exchange->user, k) != 0;
+}
+
+bool givesPieces(const EngineRequest &request) { return request.share != nullptr && request.share->giving; }
+
+// Only the definition's own run writes reports: a rerun's images carry no lines.
+bool imagesCarryLines(const EngineRequest &request) { return request.share != nullptr && request.share->run == 0; }
+
+PieceImageLabel labelOf(const EngineRequest &request, int64_t k) {
+    return PieceImageLabel{request.share->run, k, request.valuation != nullptr};
+}
+
+bool isFailure(int32_t status) { return status >= TALVEK_ERROR_ARGUMENT && status <= TALVEK_ERROR_MEMORY; }
+
+// The image of piece k, which another process valued, into `piece` and its
+// lines. False, the run's status and message set, when there is none to join.
+bool takePiece(const EngineRequest &request, int64_t k, PieceResults &piece, std::string &listing,
+               std::string &errors, EngineOutcome &outcome) {
+    const TalvekPieceExchange &exchange = *request.share->exchange;
+    const void *image = nullptr;
+    int64_t size = 0;
+    char said[kOutcomeMessageSize] = "";
+    const int32_t status = exchange.take(exchange.user, request.share->run, k, &image, &size, said, sizeof said);
+    said[sizeof said - 1] = '\0';
+    if (status == TALVEK_STOPPED) {
+        outcome.stopped = true;
+        outcome.status = TALVEK_STOPPED;
+        return false;
+    }
+    if (status != TALVEK_OK) {
+        // a status the interface does not know is a failure all the same
+        setMessage(outcome, isFailure(status) ? status : TALVEK_ERROR_ARGUMENT,
+                   said[0] != '\0' ? std::string(said)
+                                   : "the image of piece " + std::to_string(k) + " was not handed over");
+        return false;
+    }
+    if (!readPieceImage(image, size, labelOf(request, k), piece, listing, errors, said, sizeof said)) {
+        setMessage(outcome, TALVEK_ERROR_ARGUMENT, said);
+        return false;
+    }
+    return true;
+}
+
+// Hands the image of piece k, which this process owns, on. False when the
+// memory for it lacks or the exchange refuses it: the run ends there.
+bool givePiece(const EngineRequest &request, int64_t k, const PieceResults &piece, const std::string &listing,
+               const std::string &errors, std::vector<char> &image, EngineOutcome &outcome) {
+    if (!writePieceImage(labelOf(request, k), piece, listing, errors, image)) {
+        setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the image of a piece");
+        return false;
+    }
+    const TalvekPieceExchange &exchange = *request.share->exchange;
+    if (exchange.give(exchange.user, request.share->run, k, image.data(), static_cast<int64_t>(image.size())) != 0) {
+        outcome.stopped = true;
+        outcome.status = TALVEK_STOPPED;
+        return false;
+    }
+    return true;
+}
+
 // ---- one job: the pieces one after another on the calling thread, each
 // written straight into the reports and joined as soon as it is done.
 
@@ -141,36 +240,60 @@ bool sequentialStop(void *context, int64_t pieceMembersDone, int64_t pieceLineRe
     return hooks.check(hooks.context, int64_t{check.request->checkBase} + done, check.request->memberTotal);
 }
 
+bool askCheck(const EngineRequest &request, int64_t membersDone) {
+    return request.hooks.check(request.hooks.context, int64_t{request.checkBase} + membersDone, request.memberTotal);
+}
+
 void runSequentially(const EngineRequest &request, const RunTables &tables, int64_t size, Reports &reports,
                      EngineOutcome &outcome) {
     const int64_t pieces = pieceCount(size, request.pieceBytes);
+    const bool giving = givesPieces(request);
     MemberIdentity carried{}; // the first line starts from an empty number and status
+    bool carriedKnown = true; // not after a piece another process owns, when giving
     SequentialCheck check{&request, 0, 0};
     const LineCheck lineCheck{sequentialStop, &check};
+    std::string listing;
+    std::string errors;
+    std::vector<char> image;
     for (int64_t k = 0; k < pieces; ++k) {
-        PieceBounds bounds{};
         PieceResults piece;
-        if (!pieceBounds(request.source, size, request.pieceBytes, k, bounds)) {
-            noteReadFailure(request, outcome);
-            return;
+        const bool owned = ownsPiece(request, k);
+        listing.clear();
+        errors.clear();
+        if (!owned) {
+            if (giving) {
+                carriedKnown = false;
+                continue;
+            }
+            if (!takePiece(request, k, piece, listing, errors, outcome)) return;
+            writePieceTexts(reports, listing, errors);
+        } else {
+            PieceBounds bounds{};
+            if (!pieceBounds(request.source, size, request.pieceBytes, k, bounds) ||
+                (!carriedKnown &&
+                 !identityBeforePiece(request.source, size, request.pieceBytes, k, tables.layout, carried))) {
+                noteReadFailure(request, outcome);
+                return;
+            }
+            carriedKnown = true;
+            // a process that gives keeps the lines for the image (of the run that writes reports)
+            const bool keep = giving && imagesCarryLines(request);
+            ReportSink keptListing{nullptr, keep ? &listing : nullptr, false, 0};
+            ReportSink keptErrors{nullptr, keep ? &errors : nullptr, false, 0};
+            if (!valuePiece(tables, request.source, bounds, carried, giving ? keptListing : reports.listing,
+                            giving ? keptErrors : reports.errors, lineCheck, piece)) {
+                setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the results of a piece");
+                return;
+            }
+            if (giving && !givePiece(request, k, piece, listing, errors, image, outcome)) return;
         }
-        if (!valuePiece(tables, request.source, bounds, carried, reports.listing, reports.errors, lineCheck,
-                        piece)) {
-            setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the results of a piece");
-            return;
-        }
-        addPieceArrays(*piece.arrays, request.memberCounts, request.decrementCounts, request.benefitCashflows);
-        if (request.valuation != nullptr) addPieceValuation(piece, *request.valuation, outcome.lineReads);
-        if (piece.scenarios) addScenarioBlockSums(*piece.scenarios, *request.scenarios->sums);
-        addCounters(piece, outcome);
+        if (!giving) addPieceResults(request, piece, outcome);
         check.membersBefore += piece.membersDone;
         check.linesBefore += piece.lineReads;
         carried = piece.identityAfter;
-        if (piece.readFailed) {
-            noteReadFailure(request, outcome);
-            return;
-        }
-        if (piece.stopped) {
+        if (pieceEndsRun(request, piece, outcome)) return;
+        // a piece valued elsewhere was read with no check here: one now
+        if (!owned && askCheck(request, check.membersBefore)) {
             outcome.stopped = true;
             outcome.status = TALVEK_STOPPED;
             return;
@@ -193,6 +316,7 @@ struct PieceSlot {
     ReportSink listingSink;
     ReportSink errorSink;
     bool allocated;                  // valuePiece got its arrays
+    bool remote;                     // another process owns the piece: nothing is valued here
 };
 
 struct Pool {
@@ -208,6 +332,7 @@ struct Pool {
     int64_t joined = 0;             // pieces joined so far
     MemberIdentity identityAfterJoined{}; // what the last joined piece carries over
     std::vector<std::unique_ptr<PieceSlot>> slots; // piece k in slot k % window
+    std::vector<char> image;        // the joining thread's image of a piece it gives
 };
 
 struct WorkerCheck {
@@ -243,6 +368,13 @@ bool carriedIdentity(Pool &pool, int64_t k, const PieceBounds &bounds, MemberIde
         return true;
     }
     if (identityFromWindow(window.data(), windowBytes, pool.tables->layout, carried)) return true;
+    // The piece before is another process's: one that gives reads it from
+    // the lines before; one that joins has it once that piece is joined.
+    const bool previousRemote = !ownsPiece(request, k - 1);
+    if (previousRemote && request.share->giving) {
+        readFailed = !identityBeforePiece(request.source, pool.size, request.pieceBytes, k, pool.tables->layout, carried);
+        return true;
+    }
     // The piece before settles it once it is done (it was taken before this
     // one): from its slot, or, once joined, from what the join kept.
     bool settled = false;
@@ -255,7 +387,7 @@ bool carriedIdentity(Pool &pool, int64_t k, const PieceBounds &bounds, MemberIde
             break;
         }
         const PieceSlot *previous = pool.slots[static_cast<size_t>((k - 1) % pool.window)].get();
-        if (previous != nullptr && previous->index == k - 1 && previous->state == SlotFinished) {
+        if (!previousRemote && previous != nullptr && previous->index == k - 1 && previous->state == SlotFinished) {
             carried = previous->results.identityAfter;
             settled = !previous->results.stopped;
             break;
@@ -307,6 +439,7 @@ void workerMain(void *argument) {
                 slot->membersDone.store(0);
                 slot->results = PieceResults{};
                 slot->allocated = false;
+                slot->remote = !ownsPiece(*pool.request, k);
                 slot->listing.clear();
                 slot->errors.clear();
                 slot->listing.reserve(static_cast<size_t>(kListingRoomPerByte * pool.request->pieceBytes));
@@ -318,7 +451,7 @@ void workerMain(void *argument) {
         }
         unlockPool(pool.lock);
         if (slot == nullptr) return;
-        valuePoolPiece(pool, *slot);
+        if (!slot->remote) valuePoolPiece(pool, *slot);
         lockPool(pool.lock);
         slot->state = SlotFinished;
         wakePool(pool.lock);
@@ -334,39 +467,31 @@ int64_t membersSoFar(Pool &pool, const EngineOutcome &outcome) {
     return done;
 }
 
-// Joins a finished piece into the run. False when the run ends with it.
+// Joins a finished piece into the run, taking it first when another process
+// valued it, or, when this process gives its pieces, hands it on. False when
+// the run ends with it.
 bool joinPoolPiece(Pool &pool, PieceSlot &slot, Reports &reports, EngineOutcome &outcome) {
     const EngineRequest &request = *pool.request;
-    if (!slot.allocated) {
+    const bool giving = givesPieces(request);
+    if (slot.remote) {
+        if (giving) return true; // nothing of it here
+        if (!takePiece(request, slot.index, slot.results, slot.listing, slot.errors, outcome)) return false;
+    } else if (!slot.allocated) {
         setMessage(outcome, TALVEK_ERROR_MEMORY, "not enough memory for the results of a piece");
         return false;
     }
-    // the reports line for line, then the arrays and counters
-    if (reports.listingFile != nullptr && !writeKeptText(reports.listingFile, slot.listing) &&
-        !reports.listing.failed) {
-        reports.listing.failed = true;
-        reports.listing.reason = errno;
+    if (giving) {
+        static const std::string none;
+        const bool lines = imagesCarryLines(request);
+        if (!givePiece(request, slot.index, slot.results, lines ? slot.listing : none, lines ? slot.errors : none,
+                       pool.image, outcome))
+            return false;
+    } else {
+        // the reports line for line, then the arrays and counters
+        writePieceTexts(reports, slot.listing, slot.errors);
+        addPieceResults(request, slot.results, outcome);
     }
-    if (reports.errorFile != nullptr && !writeKeptText(reports.errorFile, slot.errors) &&
-        !reports.errors.failed) {
-        reports.errors.failed = true;
-        reports.errors.reason = errno;
-    }
-    addPieceArrays(*slot.results.arrays, request.memberCounts, request.decrementCounts,
-                   request.benefitCashflows);
-    if (request.valuation != nullptr) addPieceValuation(slot.results, *request.valuation, outcome.lineReads);
-    if (slot.results.scenarios) addScenarioBlockSums(*slot.results.scenarios, *request.scenarios->sums);
-    addCounters(slot.results, outcome);
-    if (slot.results.readFailed) {
-        noteReadFailure(request, outcome);
-        return false;
-    }
-    if (slot.results.stopped) {
-        outcome.stopped = true;
-        outcome.status = TALVEK_STOPPED;
-        return false;
-    }
-    return true;
+    return !pieceEndsRun(request, slot.results, outcome);
 }
 
 void runOnPool(const EngineRequest &request, const RunTables &tables, int64_t size, Reports &reports,

@@ -59,6 +59,15 @@ struct RunHooks {
     void (*end)(void *context);
 };
 
+// A run whose pieces are valued by several processes: the caller's exchange,
+// the run's number in it, and whether this process gives the pieces it owns
+// (and joins none) or joins every piece, taking those it does not own.
+struct PieceShare {
+    const TalvekPieceExchange *exchange;
+    int32_t run;
+    bool giving;
+};
+
 struct EngineRequest {
     MemberSource source;
     const char *listingFile;  // null: no listing
@@ -86,6 +95,8 @@ struct EngineRequest {
     // A block of scenarios: the counts of `assumptions` go into the three
     // arrays, the amounts of each scenario into the block's sums. Null: one run.
     const ScenarioBlock *scenarios;
+    // Null: every piece valued and joined here.
+    const PieceShare *share;
     // The run's results are added into these, piece after piece in file order.
     double *memberCounts;
     double *decrementCounts;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "talvek/engine.h"
 
@@ -116,4 +117,37 @@ bool identityFromWindow(const unsigned char *window, int64_t windowBytes, const 
         end = start;
     }
     return numberKnown && statusKnown;
+}
+
+namespace {
+
+// The lines of piece `index`, whole: from its first byte to the next one's.
+bool pieceLines(const MemberSource &source, int64_t size, int64_t pieceBytes, int64_t index,
+                std::vector<unsigned char> &lines) {
+    PieceBounds bounds{};
+    if (!pieceBounds(source, size, pieceBytes, index, bounds)) return false;
+    lines.resize(static_cast<size_t>(bounds.endByte - bounds.firstByte));
+    return lines.empty() || readSourceBytes(source, bounds.firstByte, bounds.endByte - bounds.firstByte, lines.data());
+}
+
+} // namespace
+
+bool identityBeforePiece(const MemberSource &source, int64_t size, int64_t pieceBytes, int64_t index,
+                         const LineLayout &layout, MemberIdentity &identity) {
+    identity = MemberIdentity{}; // the first piece starts from nothing
+    std::vector<unsigned char> lines;
+    // back to the first piece whose predecessor's lines settle where it starts
+    int64_t settled = index;
+    while (settled > 0) {
+        if (!pieceLines(source, size, pieceBytes, settled - 1, lines)) return false;
+        if (identityFromWindow(lines.data(), static_cast<int64_t>(lines.size()), layout, identity)) break;
+        --settled;
+    }
+    if (settled == 0) identity = MemberIdentity{};
+    // then on, piece by piece, as a run reads them
+    for (int64_t k = settled; k < index; ++k) {
+        if (!pieceLines(source, size, pieceBytes, k, lines)) return false;
+        identity = identityAfterLines(lines.data(), static_cast<int64_t>(lines.size()), layout, identity);
+    }
+    return true;
 }

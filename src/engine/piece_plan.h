@@ -46,3 +46,10 @@ bool identityFromWindow(const unsigned char *window, int64_t windowBytes, const 
 // first line starts from `carried`, read as a run reads them.
 MemberIdentity identityAfterLines(const unsigned char *bytes, int64_t length, const LineLayout &layout,
                                   const MemberIdentity &carried);
+
+// The member number and status piece `index` starts from, found without the
+// pieces before it being valued: from the lines of the last piece before it
+// whose lines settle them, read on through the pieces after that one (from
+// nothing at the file's start). False when the source cannot be read.
+bool identityBeforePiece(const MemberSource &source, int64_t size, int64_t pieceBytes, int64_t index,
+                         const LineLayout &layout, MemberIdentity &identity);

@@ -70,7 +70,8 @@ bool reservedAreZero(const TalvekRunDef &def) {
 } // namespace
 
 const char *definitionProblem(const TalvekRunDef &def) {
-    // version 3 added functions only: a definition of version 2 is the same record
+    // versions 3 and 4 added functions and a field in reserved room: a
+    // definition of version 2 is the same record
     if (def.struct_size != sizeof(TalvekRunDef) || def.version < 2 || def.version > TALVEK_ENGINE_VERSION)
         return "the definition was not made by talvek_default_run_def of this version";
     if (!reservedAreZero(def)) return "a reserved field of the definition is not 0";
@@ -93,6 +94,8 @@ const char *definitionProblem(const TalvekRunDef &def) {
     // NaN fails the test as well: a limit must be a number of years
     if (def.limit_future_service == 1 && !(def.future_service_years >= 0.0))
         return "future_service_years is negative or not a number";
+    if (def.piece_exchange != nullptr && def.piece_exchange->owns == nullptr)
+        return "the piece exchange has no owns function";
     return nullptr;
 }
 
@@ -166,6 +169,8 @@ int32_t runDefinition(const TalvekRunDef &def, const DefinitionRun &run, TalvekR
         block->path = chosenLanePath();
         request.scenarios = block.get();
     }
+    PieceShare share{def.piece_exchange, run.shareRun, run.giving};
+    if (def.piece_exchange != nullptr) request.share = &share;
     request.memberCounts = results.member_counts;
     request.decrementCounts = results.decrement_counts;
     request.benefitCashflows = results.benefit_cashflows;

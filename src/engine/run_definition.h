@@ -25,6 +25,10 @@ struct DefinitionRun {
     const TalvekAssumptions *const *laneAssumptions = nullptr;
     ScenarioBlockSums *blockSums = nullptr;
     int64_t progressScale = 1;
+    // With the definition's piece exchange: this run's number in it, and
+    // whether this process gives its pieces (talvek_value_pieces) or joins.
+    int32_t shareRun = 0;
+    bool giving = false;
 };
 
 // The first thing wrong with the definition, or null when it can be run.

@@ -291,6 +291,9 @@ TALVEK_API int32_t talvek_value_scenarios(const TalvekRunDef *def, const TalvekS
     if (def == nullptr) return failRun(results, TALVEK_ERROR_ARGUMENT, "no definition is given");
     if (set == nullptr) return failRun(results, TALVEK_ERROR_ARGUMENT, "no scenario set is given");
     if (const char *problem = definitionProblem(*def)) return failRun(results, TALVEK_ERROR_ARGUMENT, problem);
+    if (def->piece_exchange != nullptr)
+        return failRun(results, TALVEK_ERROR_ARGUMENT, "a scenario set is shared by scenarios, not by pieces: "
+                                                       "the piece exchange must be null");
     if (!checkScenarioSet(*def, *set, results->message, sizeof results->message))
         return results->status = TALVEK_ERROR_ARGUMENT;
     try {

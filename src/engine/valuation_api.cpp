@@ -103,7 +103,8 @@ int32_t reruns(const TalvekRunDef &def) {
 // job, no reports, no rows) and value its cash flows on the base curve.
 int32_t valueSensitivity(const TalvekRunDef &def, const TalvekSensitivity &one, const ValuationSums &base,
                          const DiscountCurve &curve, int64_t memberTotal, int64_t progressBefore,
-                         int64_t progressTotal, TalvekSensitivityResult &out, TalvekResults &rerun) {
+                         int64_t progressTotal, int32_t rerunNumber, TalvekSensitivityResult &out,
+                         TalvekResults &rerun) {
     out.sensitivity = one;
     std::memset(&rerun, 0, sizeof rerun);
     if (one.kind == TALVEK_SENSITIVITY_DISCOUNT) {
@@ -120,7 +121,8 @@ int32_t valueSensitivity(const TalvekRunDef &def, const TalvekSensitivity &one, 
         return TALVEK_ERROR_ARGUMENT;
     std::unique_ptr<ValuationSums> sums(new ValuationSums{});
     const EngineValuation valuation = engineValuationOf(*sums, curve, false, nullptr);
-    const DefinitionRun run{&changed->assumptions, false, &valuation, memberTotal, progressBefore, progressTotal};
+    DefinitionRun run{&changed->assumptions, false, &valuation, memberTotal, progressBefore, progressTotal};
+    run.shareRun = rerunNumber;
     const int32_t status = runDefinition(def, run, rerun);
     if (status != TALVEK_OK) return status;
     sumEveryMember(*sums, rerun);
@@ -169,10 +171,13 @@ int32_t valueDefinition(const TalvekRunDef &def, TalvekResults &results, TalvekV
 
     std::unique_ptr<TalvekResults> rerun(new TalvekResults);
     int64_t progressBefore = memberTotal;
+    int32_t rerunNumber = 0;
     for (int32_t k = 0; k < def.sensitivity_count; ++k) {
         const TalvekSensitivity &one = def.sensitivities[k];
-        const int32_t sensitivityStatus = valueSensitivity(def, one, *sums, curve, memberTotal, progressBefore,
-                                                           progressTotal, valuation.sensitivities[k], *rerun);
+        if (one.kind != TALVEK_SENSITIVITY_DISCOUNT) ++rerunNumber;
+        const int32_t sensitivityStatus =
+            valueSensitivity(def, one, *sums, curve, memberTotal, progressBefore, progressTotal, rerunNumber,
+                             valuation.sensitivities[k], *rerun);
         if (one.kind != TALVEK_SENSITIVITY_DISCOUNT) progressBefore += memberTotal;
         if (sensitivityStatus != TALVEK_OK) {
             // the base results stand; the sensitivities stop at the one that did not finish
@@ -188,9 +193,75 @@ int32_t valueDefinition(const TalvekRunDef &def, TalvekResults &results, TalvekV
     return TALVEK_OK;
 }
 
+// This process's pieces of every run talvek_run or talvek_value makes of
+// the definition, each handed on as it is valued; nothing is summed here.
+int32_t givePieces(const TalvekRunDef &def, bool ofValuation, TalvekResults &results) {
+    DiscountCurve curve;
+    if (ofValuation && !curveOf(def.discount_curve_kind, def.discount_curve, def.assumptions.economic_parameters,
+                                0.0, curve, results.message, sizeof results.message))
+        return results.status = TALVEK_ERROR_ARGUMENT;
+    std::unique_ptr<ValuationSums> sums(new ValuationSums{});
+    std::vector<TalvekMemberValues> rows; // stays empty: the rows travel in the images
+    const bool perMember = (def.valuation_options & TALVEK_VALUE_PER_MEMBER) != 0;
+    const EngineValuation engine = engineValuationOf(*sums, curve, perMember, &rows);
+    DefinitionRun run{&def.assumptions, false, ofValuation ? &engine : nullptr, def.member_total, 0, 0};
+    run.giving = true;
+    int32_t status = runDefinition(def, run, results);
+    if (status != TALVEK_OK || !ofValuation) return status;
+    int32_t rerunNumber = 0;
+    for (int32_t k = 0; k < def.sensitivity_count; ++k) {
+        const TalvekSensitivity &one = def.sensitivities[k];
+        if (one.kind == TALVEK_SENSITIVITY_DISCOUNT) continue; // revalues run 0: no run of its own
+        ++rerunNumber;
+        std::unique_ptr<ChangedAssumptions> changed(new ChangedAssumptions);
+        changeAssumptions(*changed, def.assumptions, one);
+        if (!checkYearlyRates(changed->yearlyRates, "the changed basis", results.message, sizeof results.message))
+            return results.status = TALVEK_ERROR_ARGUMENT;
+        std::unique_ptr<ValuationSums> rerunSums(new ValuationSums{});
+        const EngineValuation valuation = engineValuationOf(*rerunSums, curve, false, nullptr);
+        DefinitionRun rerun{&changed->assumptions, false, &valuation, def.member_total, 0, 0};
+        rerun.giving = true;
+        rerun.shareRun = rerunNumber;
+        status = runDefinition(def, rerun, results);
+        if (status != TALVEK_OK) {
+            char said[sizeof results.message];
+            std::memcpy(said, results.message, sizeof said);
+            std::snprintf(results.message, sizeof results.message, "sensitivity %d: %.400s", static_cast<int>(k + 1),
+                          said[0] != '\0' ? said : talvek_status_message(status));
+            return status;
+        }
+    }
+    return TALVEK_OK;
+}
+
 } // namespace
 
 extern "C" {
+
+TALVEK_API int32_t talvek_value_pieces(const TalvekRunDef *def, int32_t of_valuation, TalvekResults *results) {
+    if (results == nullptr) return TALVEK_ERROR_ARGUMENT;
+    std::memset(results, 0, sizeof *results);
+    if (def == nullptr) return failRun(results, TALVEK_ERROR_ARGUMENT, "no definition is given");
+    if (const char *problem = definitionProblem(*def)) return failRun(results, TALVEK_ERROR_ARGUMENT, problem);
+    if (def->piece_exchange == nullptr || def->piece_exchange->give == nullptr)
+        return failRun(results, TALVEK_ERROR_ARGUMENT, "the piece exchange or its give function is missing (null)");
+    if (of_valuation != 0 && of_valuation != 1)
+        return failRun(results, TALVEK_ERROR_ARGUMENT, "of_valuation is neither 0 nor 1");
+    if (of_valuation == 1 && !checkValuation(*def, results->message, sizeof results->message))
+        return results->status = TALVEK_ERROR_ARGUMENT;
+    try {
+        const int32_t status = givePieces(*def, of_valuation == 1, *results);
+        // the counters and arrays belong to the joining process
+        results->line_reads = results->members_done = results->error_count = results->unknown_statuses = 0;
+        std::memset(results->member_counts, 0, sizeof results->member_counts);
+        std::memset(results->decrement_counts, 0, sizeof results->decrement_counts);
+        std::memset(results->benefit_cashflows, 0, sizeof results->benefit_cashflows);
+        return status;
+    } catch (...) {
+        std::memset(results, 0, sizeof *results);
+        return failRun(results, TALVEK_ERROR_MEMORY, "the run could not get the memory it needs");
+    }
+}
 
 TALVEK_API int32_t talvek_value(const TalvekRunDef *def, TalvekResults *results, TalvekValuation *valuation) {
     if (results == nullptr || valuation == nullptr) return TALVEK_ERROR_ARGUMENT;
@@ -200,6 +271,8 @@ TALVEK_API int32_t talvek_value(const TalvekRunDef *def, TalvekResults *results,
     if (const char *problem = definitionProblem(*def)) return failRun(results, TALVEK_ERROR_ARGUMENT, problem);
     if (!checkValuation(*def, results->message, sizeof results->message))
         return results->status = TALVEK_ERROR_ARGUMENT;
+    if (def->piece_exchange != nullptr && def->piece_exchange->take == nullptr)
+        return failRun(results, TALVEK_ERROR_ARGUMENT, "the piece exchange has no take function");
     try {
         return valueDefinition(*def, *results, *valuation);
     } catch (...) {

@@ -34,7 +34,8 @@ TEST(Exports, TheEngineLibraryShowsOnlyItsTalvekFunctions) {
                                          "talvek_status_message", "talvek_version",
                                          "talvek_value",          "talvek_release_valuation",
                                          "talvek_value_scenarios", "talvek_release_scenarios",
-                                         "talvek_distribution_of"};
+                                         "talvek_distribution_of", "talvek_value_pieces",
+                                         "talvek_count_pieces"};
     EXPECT_EQ(definedDynamicSymbols(TALVEK_ENGINE_LIBRARY_FILE), expected);
 }
 

@@ -84,8 +84,10 @@ EngineRunResult runCase(ReferenceCase &reference, const fs::path &directory, con
                          ? MemberSource{nullptr, reinterpret_cast<const unsigned char *>(reference.memberBytes.data()),
                                         static_cast<int64_t>(reference.memberBytes.size())}
                          : MemberSource{memberPath.c_str(), nullptr, 0};
-    request.listingFile = listingPath.c_str();
-    request.errorFile = errorPath.c_str();
+    const bool giving = options.share != nullptr && options.share->giving;
+    request.listingFile = giving ? nullptr : listingPath.c_str();
+    request.errorFile = giving ? nullptr : errorPath.c_str();
+    request.share = options.share;
     request.assumptions = reference.host.arrays();
     request.valuationYear = reference.valuationYear;
     request.mortalityBaseYear = reference.mortalityBaseYear;
@@ -100,7 +102,9 @@ EngineRunResult runCase(ReferenceCase &reference, const fs::path &directory, con
     request.decrementCounts = result.decrementCounts.data();
     request.benefitCashflows = result.benefitCashflows.data();
     runEngine(request, result.outcome);
-    result.listing = readWholeFile(listingPath);
-    result.errors = readWholeFile(errorPath);
+    if (!giving) {
+        result.listing = readWholeFile(listingPath);
+        result.errors = readWholeFile(errorPath);
+    }
     return result;
 }

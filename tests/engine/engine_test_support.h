@@ -39,6 +39,9 @@ struct EngineRunOptions {
     int stopAtCheck = 0;       // the check (counted from 1) that stops the run; 0: none
     int32_t checkBase = 0;
     int64_t memberTotal = 0;
+    // Pieces valued by several processes: this run's share of them. A run
+    // that gives writes no reports.
+    const PieceShare *share = nullptr;
 };
 
 // Runs the engine on the case's members, written to a file in `directory`
