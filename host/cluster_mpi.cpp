@@ -655,6 +655,9 @@ int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResul
     for (int r = 1; r < ranks; ++r) {
         RankStream &stream = joining.streams[static_cast<size_t>(r)];
         while (!stream.ended) receiveFrom(joining, r);
+        // a rank stopped on its own is otherwise told apart from a stop of
+        // the whole run only in the record
+        if (stream.status == TALVEK_STOPPED) std::fprintf(stderr, "talvek: rank %d: %s\n", r, stream.message);
         // a rank that failed after rank 0 had every piece it needed: the
         // results stand, but the run did not go as asked
         if (status == TALVEK_OK && stream.status != TALVEK_OK && stream.status != TALVEK_STOPPED) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The cluster build of talvek (Open MPI): a scenario set valued on 1, 2 and 3
-# ranks of this machine gives the same bytes in every result file as one
-# process of the plain build; a plain run under mpirun is that of one
-# process; SIGTERM to mpirun stops every rank and leaves results marked as
-# stopped; a rank stopped on its own ends the run with a message naming it.
+# The cluster build of talvek (Open MPI): a scenario set, and a member file's
+# valuation with its sensitivities and per-member figures, valued on 1, 2
+# and 3 ranks of this machine give the same bytes in every result file and
+# report as one process of the plain build; SIGTERM to mpirun stops every
+# rank and leaves results marked as stopped; a rank stopped on its own ends
+# the run with a message naming it.
 # Usage: scripts/test-cluster.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,13 +54,34 @@ for ranks in 1 2 3; do
   fi
 done
 
-# a plain run under mpirun is the one process's run
-"$plain" "${run_args[@]}" --out "$work/plain-one" >/dev/null || fail "plain run"
-"${mpi[@]}" -n 2 "$talvek" "${run_args[@]}" --out "$work/plain-ranks" >/dev/null 2>&1 || fail "plain run on 2 ranks"
-same_results "$work/plain-one" "$work/plain-ranks" "plain run on 2 ranks"
+# a member file's pieces over the ranks: the one process's results and
+# reports, for any number of ranks and of jobs on each (40,000 members are
+# 28 pieces: every rank has some)
+"$plain" generate --members 40000 --seed 12 --out "$work/large.txt"
+valuation_args=(run --basis examples/basis.toml --members "$work/large.txt" --per-member --sensitivities)
+"$plain" "${valuation_args[@]}" --jobs 1 --out "$work/valued-one" >/dev/null || fail "the valuation in one process"
+for ranks in 1 2 3; do
+  for jobs in 1 2; do
+    what="the valuation on $ranks ranks of $jobs jobs"
+    if "${mpi[@]}" -n "$ranks" "$talvek" "${valuation_args[@]}" --jobs "$jobs" --out "$work/valued-$ranks-$jobs" \
+        >"$work/valued.log" 2>&1; then
+      same_results "$work/valued-one" "$work/valued-$ranks-$jobs" "$what"
+      for report in member_listing.txt errors.txt; do
+        cmp -s "$work/valued-one/$report" "$work/valued-$ranks-$jobs/$report" || fail "$what: $report differs"
+      done
+    else
+      fail "$what exited $?"; tail -5 "$work/valued.log"
+    fi
+  done
+  echo "member file on $ranks ranks (1 and 2 jobs each): the same bytes as one process"
+done
+"${mpi[@]}" -n 2 "$talvek" run --basis examples/basis.toml --members "$work/large.txt" --no-present-values \
+  --jobs 1 --out "$work/projected-ranks" >/dev/null 2>&1 || fail "the projection alone on 2 ranks"
+"$plain" run --basis examples/basis.toml --members "$work/large.txt" --no-present-values --jobs 1 \
+  --out "$work/projected-one" >/dev/null || fail "the projection alone in one process"
+same_results "$work/projected-one" "$work/projected-ranks" "the projection alone on 2 ranks"
 
 # SIGTERM to mpirun: every rank stops; the results are written, marked as stopped
-"$plain" generate --members 40000 --seed 12 --out "$work/large.txt"
 # enough scenarios that the set is still running when the signals come: a
 # block of scenarios costs little more than one run
 "$plain" generate-scenarios --count 120 --seed 6 --basis examples/basis.toml --out "$work/many.csv"
@@ -91,6 +113,35 @@ if wait "$runner"; then fail "a run with a stopped rank exited 0"; fi
 grep -q "rank 2 (scenarios from 81 on): scenario [0-9]*: the run was stopped" "$work/rank-stopped.log" ||
   { fail "the stopped rank is not named"; grep -m3 "talvek:\|Process name" "$work/rank-stopped.log"; }
 echo "a rank stopped on its own: the run ends non-zero, naming the rank"
+
+# the same for a member file's pieces: SIGTERM to mpirun, then to one rank
+"$plain" generate --members 400000 --seed 13 --out "$work/huge.txt"
+huge_args=(run --basis examples/basis.toml --members "$work/huge.txt" --jobs 1 --sensitivities)
+"${mpi[@]}" -n 3 "$talvek" "${huge_args[@]}" --out "$work/pieces-stopped" >"$work/pieces-stopped.log" 2>&1 &
+runner=$!
+sleep 4
+kill -TERM "$(pgrep -P "$runner" -x mpirun || echo "$runner")" 2>/dev/null || kill -TERM "$runner"
+if wait "$runner"; then fail "a valuation stopped by SIGTERM exited 0"; fi
+grep -q '"complete": false' "$work/pieces-stopped/run.json" 2>/dev/null ||
+  { fail "SIGTERM: the valuation's run.json is not marked incomplete"; tail -5 "$work/pieces-stopped.log"; }
+pgrep -f "$work/pieces-stopped" >/dev/null && fail "SIGTERM: a rank of the valuation is still running"
+echo "SIGTERM to mpirun during a valuation: every rank stopped, the results marked as stopped"
+
+"${mpi[@]}" -n 3 "$talvek" "${huge_args[@]}" --out "$work/piece-rank-stopped" >"$work/piece-rank-stopped.log" 2>&1 &
+runner=$!
+worker=""
+for _ in $(seq 50); do
+  ranks=$(pgrep -f -- "host/talvek run .*--out $work/piece-rank-stopped" | sort -n || true)
+  worker=$(echo "$ranks" | tail -1)
+  [ "$(echo "$ranks" | grep -c .)" -eq 4 ] && break
+  sleep 0.1
+done
+sleep 4
+[ -n "$worker" ] && kill -TERM "$worker"
+if wait "$runner"; then fail "a valuation with a stopped rank exited 0"; fi
+grep -q "talvek: rank 2: " "$work/piece-rank-stopped.log" ||
+  { fail "the stopped rank of the valuation is not named"; tail -5 "$work/piece-rank-stopped.log"; }
+echo "a rank stopped on its own during a valuation: the run ends non-zero, naming the rank"
 
 [ "$failures" -eq 0 ] && echo "cluster checks passed"
 [ "$failures" -eq 0 ]
