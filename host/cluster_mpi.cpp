@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -220,6 +221,27 @@ void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
 
 // ---- bytes between ranks ----
 
+// A rank that waits for another (rank 1 for rank 0 to take its pieces, rank
+// 0 for a rank's next pieces, every rank for the next work) sleeps between
+// looks rather than spinning, as MPI's own blocking calls do: with more
+// ranks than cores, or beside other work, a spinning rank takes the core a
+// rank with work needs. A look every 50 to 1000 microseconds adds nothing
+// to a message of pieces that took milliseconds to value.
+constexpr long kFirstNapNs = 50000;
+constexpr long kLongestNapNs = 1000000;
+
+void waitFor(MPI_Request &request) {
+    long nap = kFirstNapNs;
+    for (;;) {
+        int done = 0;
+        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+        if (done != 0) return;
+        const timespec pause{0, nap};
+        nanosleep(&pause, nullptr);
+        nap = std::min(nap * 2, kLongestNapNs);
+    }
+}
+
 // MPI counts in int: large blocks go in parts of at most 1 GiB.
 constexpr size_t kPartBytes = size_t{1} << 30;
 
@@ -227,7 +249,9 @@ void sendBytes(const void *data, size_t size, int to) {
     const char *from = static_cast<const char *>(data);
     for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
         const size_t part = std::min(kPartBytes, size - at);
-        MPI_Send(from + at, static_cast<int>(part), MPI_BYTE, to, kFiguresTag, MPI_COMM_WORLD);
+        MPI_Request request;
+        MPI_Isend(from + at, static_cast<int>(part), MPI_BYTE, to, kFiguresTag, MPI_COMM_WORLD, &request);
+        waitFor(request);
         if (size == 0) break;
     }
 }
@@ -236,19 +260,26 @@ void receiveBytes(void *data, size_t size, int from) {
     char *into = static_cast<char *>(data);
     for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
         const size_t part = std::min(kPartBytes, size - at);
-        MPI_Recv(into + at, static_cast<int>(part), MPI_BYTE, from, kFiguresTag, MPI_COMM_WORLD,
-                 MPI_STATUS_IGNORE);
+        MPI_Request request;
+        MPI_Irecv(into + at, static_cast<int>(part), MPI_BYTE, from, kFiguresTag, MPI_COMM_WORLD, &request);
+        waitFor(request);
         if (size == 0) break;
     }
 }
 
+void broadcast(void *data, int count, MPI_Datatype type) {
+    MPI_Request request;
+    MPI_Ibcast(data, count, type, kRoot, MPI_COMM_WORLD, &request);
+    waitFor(request);
+}
+
 void broadcastBytes(std::vector<char> &bytes) {
     int64_t size = static_cast<int64_t>(bytes.size());
-    MPI_Bcast(&size, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    broadcast(&size, 1, MPI_INT64_T);
     bytes.resize(static_cast<size_t>(size));
     for (size_t at = 0; at < bytes.size(); at += kPartBytes) {
         const size_t part = std::min(kPartBytes, bytes.size() - at);
-        MPI_Bcast(bytes.data() + at, static_cast<int>(part), MPI_BYTE, kRoot, MPI_COMM_WORLD);
+        broadcast(bytes.data() + at, static_cast<int>(part), MPI_BYTE);
     }
 }
 
@@ -532,7 +563,7 @@ int serveRank() {
     int status = 0;
     for (;;) {
         int64_t kind = kNoMoreWork;
-        MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+        broadcast(&kind, 1, MPI_INT64_T);
         if (kind == kNoMoreWork) break;
         std::vector<char> bytes;
         broadcastBytes(bytes);
@@ -545,7 +576,7 @@ int serveRank() {
 void endRanks() {
     if (!ranksReleased) {
         int64_t kind = kNoMoreWork;
-        MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+        broadcast(&kind, 1, MPI_INT64_T);
         ranksReleased = true;
     }
     MPI_Finalize();
@@ -560,7 +591,7 @@ int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, T
     if (ranks == 1) return talvek_value_scenarios(&def, &set, &results, &scenarios);
 
     int64_t kind = kScenarioShare;
-    MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    broadcast(&kind, 1, MPI_INT64_T);
     std::vector<char> bytes = packedShare(def, set);
     broadcastBytes(bytes);
 
@@ -636,7 +667,7 @@ int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResul
     joining.deal = dealFor(pieces, ranks, def.jobs);
     joining.streams.resize(static_cast<size_t>(ranks));
     int64_t kind = kPieceShare;
-    MPI_Bcast(&kind, 1, MPI_INT64_T, kRoot, MPI_COMM_WORLD);
+    broadcast(&kind, 1, MPI_INT64_T);
     Packer p;
     packDefinition(p, def);
     p.value<int32_t>(presentValues ? 1 : 0);

@@ -187,4 +187,12 @@ if [ "${BENCH_MPI:-0}" = 1 ] && command -v mpirun >/dev/null; then
   side_by_side "the set on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
     "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r2" \
     "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r1"
+  # a valuation's pieces over the ranks: with the sensitivities (seven runs
+  # of the member file) the pieces' work outweighs rank 0's check and writing
+  side_by_side "a valuation with its sensitivities on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
+    "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --sensitivities --out $work/v2" \
+    "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --sensitivities --out $work/v1"
+  side_by_side "a plain valuation on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
+    "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --out $work/p2" \
+    "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --out $work/p1"
 fi
