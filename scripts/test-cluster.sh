@@ -81,67 +81,58 @@ done
   --out "$work/projected-one" >/dev/null || fail "the projection alone in one process"
 same_results "$work/projected-one" "$work/projected-ranks" "the projection alone on 2 ranks"
 
-# SIGTERM to mpirun: every rank stops; the results are written, marked as stopped
-# enough scenarios that the set is still running when the signals come: a
-# block of scenarios costs little more than one run
+# Signals. Enough scenarios that the set is still running when the signals
+# come: a block of scenarios costs little more than one run
 "$plain" generate-scenarios --count 120 --seed 6 --basis examples/basis.toml --out "$work/many.csv"
 large_args=(run --basis examples/basis.toml --members "$work/large.txt" --jobs 1 --scenarios "$work/many.csv")
-"${mpi[@]}" -n 3 "$talvek" "${large_args[@]}" --out "$work/stopped" >"$work/stopped.log" 2>&1 &
-runner=$!
-sleep 3
-kill -TERM "$(pgrep -P "$runner" -x mpirun || echo "$runner")" 2>/dev/null || kill -TERM "$runner"
-if wait "$runner"; then fail "a run stopped by SIGTERM exited 0"; fi
-grep -q '"complete": false' "$work/stopped/run.json" 2>/dev/null || fail "SIGTERM: run.json is not marked incomplete"
-pgrep -f "$work/stopped" >/dev/null && fail "SIGTERM: a rank is still running"
-echo "SIGTERM to mpirun: every rank stopped, the results marked as stopped"
 
-# one rank stopped on its own: the run ends non-zero, its message names the rank
-"${mpi[@]}" -n 3 "$talvek" "${large_args[@]}" --out "$work/rank-stopped" >"$work/rank-stopped.log" 2>&1 &
-runner=$!
-worker=""
-for _ in $(seq 50); do
-  # the ranks in start order; the last is rank 2
-  # mpirun and its three ranks, in start order: the last is rank 2
-  ranks=$(pgrep -f -- "host/talvek run .*--out $work/rank-stopped" | sort -n || true)
-  worker=$(echo "$ranks" | tail -1)
-  [ "$(echo "$ranks" | grep -c .)" -eq 4 ] && break
-  sleep 0.1
-done
-sleep 1
-[ -n "$worker" ] && kill -TERM "$worker"
-if wait "$runner"; then fail "a run with a stopped rank exited 0"; fi
-grep -q "rank 2 (scenarios from 81 on): scenario [0-9]*: the run was stopped" "$work/rank-stopped.log" ||
-  { fail "the stopped rank is not named"; grep -m3 "talvek:\|Process name" "$work/rank-stopped.log"; }
-echo "a rank stopped on its own: the run ends non-zero, naming the rank"
+# SIGTERM to mpirun after SECONDS: every rank stops, and the results are
+# written, marked as stopped.   stop_every_rank SECONDS OUT WHAT ARGS...
+stop_every_rank() {
+  local seconds=$1 out=$work/$2 what=$3 runner
+  shift 3
+  "${mpi[@]}" -n 3 "$talvek" "$@" --out "$out" >"$out.log" 2>&1 &
+  runner=$!
+  sleep "$seconds"
+  kill -TERM "$(pgrep -P "$runner" -x mpirun || echo "$runner")" 2>/dev/null || kill -TERM "$runner"
+  if wait "$runner"; then fail "$what stopped by SIGTERM exited 0"; fi
+  grep -q '"complete": false' "$out/run.json" 2>/dev/null ||
+    { fail "SIGTERM: the run.json of $what is not marked incomplete"; tail -5 "$out.log"; }
+  pgrep -f "$out" >/dev/null && fail "SIGTERM: a rank of $what is still running"
+  echo "SIGTERM to mpirun during $what: every rank stopped, the results marked as stopped"
+}
 
-# the same for a member file's pieces: SIGTERM to mpirun, then to one rank
+# SIGTERM to rank 2 alone, SECONDS after every rank started: the run ends
+# non-zero and a message names the rank.   stop_one_rank SECONDS OUT WHAT NAMING ARGS...
+stop_one_rank() {
+  local seconds=$1 out=$work/$2 what=$3 naming=$4 runner worker="" ranks
+  shift 4
+  "${mpi[@]}" -n 3 "$talvek" "$@" --out "$out" >"$out.log" 2>&1 &
+  runner=$!
+  for _ in $(seq 50); do
+    # mpirun and its three ranks, in start order: the last is rank 2
+    ranks=$(pgrep -f -- "host/talvek run .*--out $out" | sort -n || true)
+    worker=$(echo "$ranks" | tail -1)
+    [ "$(echo "$ranks" | grep -c .)" -eq 4 ] && break
+    sleep 0.1
+  done
+  sleep "$seconds"
+  [ -n "$worker" ] && kill -TERM "$worker"
+  if wait "$runner"; then fail "$what with a stopped rank exited 0"; fi
+  grep -q "$naming" "$out.log" ||
+    { fail "the stopped rank of $what is not named"; grep -m3 "talvek:\|Process name" "$out.log"; }
+  echo "a rank stopped on its own during $what: the run ends non-zero, naming the rank"
+}
+
+stop_every_rank 3 stopped "a scenario set" "${large_args[@]}"
+stop_one_rank 1 rank-stopped "a scenario set" "rank 2 (scenarios from 81 on): scenario [0-9]*: the run was stopped" \
+  "${large_args[@]}"
+
+# the same for a member file's pieces
 "$plain" generate --members 400000 --seed 13 --out "$work/huge.txt"
 huge_args=(run --basis examples/basis.toml --members "$work/huge.txt" --jobs 1 --sensitivities)
-"${mpi[@]}" -n 3 "$talvek" "${huge_args[@]}" --out "$work/pieces-stopped" >"$work/pieces-stopped.log" 2>&1 &
-runner=$!
-sleep 4
-kill -TERM "$(pgrep -P "$runner" -x mpirun || echo "$runner")" 2>/dev/null || kill -TERM "$runner"
-if wait "$runner"; then fail "a valuation stopped by SIGTERM exited 0"; fi
-grep -q '"complete": false' "$work/pieces-stopped/run.json" 2>/dev/null ||
-  { fail "SIGTERM: the valuation's run.json is not marked incomplete"; tail -5 "$work/pieces-stopped.log"; }
-pgrep -f "$work/pieces-stopped" >/dev/null && fail "SIGTERM: a rank of the valuation is still running"
-echo "SIGTERM to mpirun during a valuation: every rank stopped, the results marked as stopped"
-
-"${mpi[@]}" -n 3 "$talvek" "${huge_args[@]}" --out "$work/piece-rank-stopped" >"$work/piece-rank-stopped.log" 2>&1 &
-runner=$!
-worker=""
-for _ in $(seq 50); do
-  ranks=$(pgrep -f -- "host/talvek run .*--out $work/piece-rank-stopped" | sort -n || true)
-  worker=$(echo "$ranks" | tail -1)
-  [ "$(echo "$ranks" | grep -c .)" -eq 4 ] && break
-  sleep 0.1
-done
-sleep 4
-[ -n "$worker" ] && kill -TERM "$worker"
-if wait "$runner"; then fail "a valuation with a stopped rank exited 0"; fi
-grep -q "talvek: rank 2: " "$work/piece-rank-stopped.log" ||
-  { fail "the stopped rank of the valuation is not named"; tail -5 "$work/piece-rank-stopped.log"; }
-echo "a rank stopped on its own during a valuation: the run ends non-zero, naming the rank"
+stop_every_rank 4 pieces-stopped "a valuation" "${huge_args[@]}"
+stop_one_rank 4 piece-rank-stopped "a valuation" "talvek: rank 2: " "${huge_args[@]}"
 
 [ "$failures" -eq 0 ] && echo "cluster checks passed"
 [ "$failures" -eq 0 ]

@@ -22,25 +22,6 @@ const char *const kCases[] = {"status1-in-service", "status2-pensioners", "statu
                               "status4-deferred",   "status5-spouses",    "mixed-a",
                               "mixed-b",            "mixed-c"};
 
-void expectSameRun(const EngineRunResult &a, const EngineRunResult &b, const std::string &what) {
-    EXPECT_EQ(a.outcome.status, b.outcome.status) << what;
-    EXPECT_EQ(a.outcome.lineReads, b.outcome.lineReads) << what;
-    EXPECT_EQ(a.outcome.membersDone, b.outcome.membersDone) << what;
-    EXPECT_EQ(a.outcome.errorCount, b.outcome.errorCount) << what;
-    EXPECT_EQ(a.outcome.unknownStatuses, b.outcome.unknownStatuses) << what;
-    EXPECT_EQ(a.listing, b.listing) << what;
-    EXPECT_EQ(a.errors, b.errors) << what;
-    // the arrays to the bit
-    EXPECT_EQ(std::memcmp(a.memberCounts.data(), b.memberCounts.data(), a.memberCounts.size() * sizeof(double)), 0)
-        << what;
-    EXPECT_EQ(std::memcmp(a.decrementCounts.data(), b.decrementCounts.data(),
-                          a.decrementCounts.size() * sizeof(double)), 0)
-        << what;
-    EXPECT_EQ(std::memcmp(a.benefitCashflows.data(), b.benefitCashflows.data(),
-                          a.benefitCashflows.size() * sizeof(double)), 0)
-        << what;
-}
-
 double largestRelativeDifference(const std::vector<double> &a, const std::vector<double> &b) {
     double largest = 0;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -96,17 +77,6 @@ INSTANTIATE_TEST_SUITE_P(ReferenceCases, EngineCase, ::testing::ValuesIn(kCases)
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
-
-// A file of `lines` valid members of status A (members in service).
-ReferenceCase manyMembers(int lines) {
-    ReferenceCase reference = loadReferenceCase("status1-in-service");
-    const std::string &bytes = reference.memberBytes;
-    const std::string firstLine = bytes.substr(0, bytes.find('\n') + 1);
-    std::string file;
-    for (int i = 0; i < lines; ++i) file += firstLine;
-    reference.memberBytes = file;
-    return reference;
-}
 
 TEST(EngineRun, OneJobChecksAtEveryThousandMembersCountedFromTheBase) {
     ReferenceCase reference = manyMembers(2500);

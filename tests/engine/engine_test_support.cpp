@@ -1,6 +1,9 @@
 #include "engine/engine_test_support.h"
 
+#include <cstring>
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
@@ -107,4 +110,33 @@ EngineRunResult runCase(ReferenceCase &reference, const fs::path &directory, con
         result.errors = readWholeFile(errorPath);
     }
     return result;
+}
+
+ReferenceCase manyMembers(int lines) {
+    ReferenceCase reference = loadReferenceCase("status1-in-service");
+    const std::string &bytes = reference.memberBytes;
+    const std::string firstLine = bytes.substr(0, bytes.find('\n') + 1);
+    std::string file;
+    for (int i = 0; i < lines; ++i) file += firstLine;
+    reference.memberBytes = file;
+    return reference;
+}
+
+void expectSameRun(const EngineRunResult &a, const EngineRunResult &b, const std::string &what) {
+    EXPECT_EQ(a.outcome.status, b.outcome.status) << what << ": " << a.outcome.message;
+    EXPECT_EQ(a.outcome.lineReads, b.outcome.lineReads) << what;
+    EXPECT_EQ(a.outcome.membersDone, b.outcome.membersDone) << what;
+    EXPECT_EQ(a.outcome.errorCount, b.outcome.errorCount) << what;
+    EXPECT_EQ(a.outcome.unknownStatuses, b.outcome.unknownStatuses) << what;
+    EXPECT_EQ(a.listing, b.listing) << what;
+    EXPECT_EQ(a.errors, b.errors) << what;
+    // the arrays to the bit
+    EXPECT_EQ(std::memcmp(a.memberCounts.data(), b.memberCounts.data(), a.memberCounts.size() * sizeof(double)), 0)
+        << what;
+    EXPECT_EQ(std::memcmp(a.decrementCounts.data(), b.decrementCounts.data(),
+                          a.decrementCounts.size() * sizeof(double)), 0)
+        << what;
+    EXPECT_EQ(std::memcmp(a.benefitCashflows.data(), b.benefitCashflows.data(),
+                          a.benefitCashflows.size() * sizeof(double)), 0)
+        << what;
 }

@@ -48,3 +48,9 @@ struct EngineRunOptions {
 // (or read in memory), with reports in that directory.
 EngineRunResult runCase(ReferenceCase &reference, const std::filesystem::path &directory,
                         const EngineRunOptions &options);
+
+// A file of `lines` copies of the first member of the in-service case.
+ReferenceCase manyMembers(int lines);
+
+// Two runs to the bit: status, counters, reports and the three arrays.
+void expectSameRun(const EngineRunResult &a, const EngineRunResult &b, const std::string &what);

@@ -97,24 +97,6 @@ EngineRunResult sharedRun(ReferenceCase &reference, const fs::path &dir, ImageSt
     return runCase(reference, dir, options);
 }
 
-void expectSameBytes(const EngineRunResult &a, const EngineRunResult &b, const std::string &what) {
-    EXPECT_EQ(a.outcome.status, b.outcome.status) << what << ": " << a.outcome.message;
-    EXPECT_EQ(a.outcome.lineReads, b.outcome.lineReads) << what;
-    EXPECT_EQ(a.outcome.membersDone, b.outcome.membersDone) << what;
-    EXPECT_EQ(a.outcome.errorCount, b.outcome.errorCount) << what;
-    EXPECT_EQ(a.outcome.unknownStatuses, b.outcome.unknownStatuses) << what;
-    EXPECT_EQ(a.listing, b.listing) << what;
-    EXPECT_EQ(a.errors, b.errors) << what;
-    EXPECT_EQ(std::memcmp(a.memberCounts.data(), b.memberCounts.data(), a.memberCounts.size() * sizeof(double)), 0)
-        << what;
-    EXPECT_EQ(std::memcmp(a.decrementCounts.data(), b.decrementCounts.data(),
-                          a.decrementCounts.size() * sizeof(double)), 0)
-        << what;
-    EXPECT_EQ(std::memcmp(a.benefitCashflows.data(), b.benefitCashflows.data(),
-                          a.benefitCashflows.size() * sizeof(double)), 0)
-        << what;
-}
-
 class SharedCase : public ::testing::TestWithParam<const char *> {};
 
 // The reference cases carry member numbers and statuses over from line to
@@ -141,7 +123,7 @@ TEST_P(SharedCase, EveryShareGivesOneProcesssBytes) {
                     const std::string what = std::to_string(pieceBytes) + " bytes a piece, " +
                                              std::to_string(processes) + " processes, runs of " +
                                              std::to_string(runLength) + ", " + std::to_string(jobs) + " jobs";
-                    expectSameBytes(shared, alone, what);
+                    expectSameRun(shared, alone, what);
                     // every piece another process owns was given once and taken once
                     int64_t others = 0;
                     for (int64_t k = 0; k < pieces; ++k) others += ownerOf(store, k) != 0 ? 1 : 0;
@@ -163,19 +145,8 @@ INSTANTIATE_TEST_SUITE_P(ReferenceCases, SharedCase,
                              return name;
                          });
 
-// A file of `lines` copies of the first member of the in-service case.
-ReferenceCase repeatedMembers(int lines) {
-    ReferenceCase reference = loadReferenceCase("status1-in-service");
-    const std::string &bytes = reference.memberBytes;
-    const std::string firstLine = bytes.substr(0, bytes.find('\n') + 1);
-    std::string file;
-    for (int i = 0; i < lines; ++i) file += firstLine;
-    reference.memberBytes = file;
-    return reference;
-}
-
 TEST(PieceExchange, AMissingForeignOrDamagedImageEndsTheRunNamed) {
-    ReferenceCase reference = repeatedMembers(600);
+    ReferenceCase reference = manyMembers(600);
     const fs::path dir = makeScratchDirectory("exchange-faults");
     EngineRunOptions options;
     options.pieceBytes = 2048;
@@ -209,7 +180,7 @@ TEST(PieceExchange, AMissingForeignOrDamagedImageEndsTheRunNamed) {
 }
 
 TEST(PieceExchange, AGiveThatSaysStopEndsTheGivingRunStopped) {
-    ReferenceCase reference = repeatedMembers(600);
+    ReferenceCase reference = manyMembers(600);
     const fs::path dir = makeScratchDirectory("exchange-give-stop");
     for (int32_t jobs : {1, 2}) {
         ImageStore store;
@@ -233,7 +204,7 @@ TEST(PieceExchange, AGiveThatSaysStopEndsTheGivingRunStopped) {
 // stop; the joining process joins it and ends there, stopped, without
 // asking for any piece after it.
 TEST(PieceExchange, AStoppedImageStopsTheJoinedRunAtThatPiece) {
-    ReferenceCase reference = repeatedMembers(3000);
+    ReferenceCase reference = manyMembers(3000);
     const fs::path dir = makeScratchDirectory("exchange-stopped");
     EngineRunOptions options;
     options.pieceBytes = 4096;
