@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "projection/service_lanes.h"
 
@@ -137,8 +138,16 @@ template <class F>
 inline ScenarioLanes byAttribution(const LaneAttributions &a, ScenarioLanes *, F f) {
     ScenarioLanes r;
     for (int k = 0; k < kServiceLanes; ++k) {
-        const ScenarioLanes part = f(a.lane[k]);
-        for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[laneOf(k, l)];
+        using Part = decltype(f(a.lane[k]));
+        if constexpr (std::is_same_v<Part, ScenarioValues>) {
+            // each scenario's value of the attribution: taken as it is, not
+            // spread over all three attributions first
+            const ScenarioValues part = f(a.lane[k]);
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[l];
+        } else {
+            const ScenarioLanes part = f(a.lane[k]);
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[laneOf(k, l)];
+        }
     }
     return r;
 }
