@@ -128,7 +128,6 @@ struct Survivors {
     People people;
     Event deaths;
     Payment payment;
-    bool heldSomebody;        // averaged: some year ended with spouses, so the amounts are no longer the empty ones
 };
 
 // Events of the current year that one population's step hands to another's.

@@ -107,19 +107,7 @@ void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants,
     const double atStart = survivors.count;
     const double deaths = atStart * mortality;
     survivors.count = survivorsAfter(atStart, entrants, deaths, order);
-    // Averaged spouses who have never been anybody, in a block of scenarios:
-    // their amounts are still the empty ones (+0, the start's, which a year
-    // that ends with nobody sets again), so updating them changes nothing and
-    // the year pays 0.5 x 0 x (0 + 0) + 0.5 x 0 x (0 + 0), a zero, which
-    // changes no sum (the sums start at +0 and are only added to, so none is
-    // -0). The lanes' work is left out; the counts are kept.
-    bool empty = false;
-    if constexpr (AmountKind<A>::scenarios) {
-        if (survivors.count != 0.0) survivors.heldSomebody = true;
-        empty = !survivors.heldSomebody && survivors.keeping == Keeping::averaged && !survivors.shareOfPensioner &&
-                atStart == 0.0 && survivors.count == 0.0;
-    }
-    if (!empty) updateSurvivorPensions(survivors, entrants, atStart - deaths, year, terms.spouseFraction, order);
+    updateSurvivorPensions(survivors, entrants, atStart - deaths, year, terms.spouseFraction, order);
     countEvents(results, survivors.deaths, U, deaths);
     countPeople(results, survivors.people, survivors.male, U, survivors.count);
     if (entrants.sharesBridge && year.inBridgeWindow) {
@@ -127,7 +115,7 @@ void stepSurvivors(Survivors<A> &survivors, const SurvivorEntrants<A> &entrants,
                    (atStart * 0.5 * entrants.bridgeAtStart + survivors.count * 0.5 * entrants.bridge) *
                        terms.spouseFraction);
     }
-    if (!empty) paySurvivors(survivors, atStart, terms, U, results);
+    paySurvivors(survivors, atStart, terms, U, results);
 }
 
 // The spouses of the year's disabled deaths, alive with the probability s
