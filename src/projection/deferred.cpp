@@ -125,3 +125,4 @@ CohortArrivals<A> deferredRetirementArrivals(const Deferred<A> &deferred, const 
 TALVEK_DEFERRED_STEPS(double)
 TALVEK_DEFERRED_STEPS(ServiceLanes)
 TALVEK_DEFERRED_STEPS(ScenarioLanes)
+TALVEK_DEFERRED_STEPS(ScenarioValues)

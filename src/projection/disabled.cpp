@@ -40,3 +40,5 @@ template void stepDisabled<ServiceLanes>(Disabled<ServiceLanes> &, const Entrant
                                          const YearRates<ServiceLanes> &, bool, const Results &);
 template void stepDisabled<ScenarioLanes>(Disabled<ScenarioLanes> &, const Entrants<ScenarioLanes> &, YearEvents &,
                                           const YearRates<ScenarioLanes> &, bool, const Results &);
+template void stepDisabled<ScenarioValues>(Disabled<ScenarioValues> &, const Entrants<ScenarioValues> &, YearEvents &,
+                                           const YearRates<ScenarioValues> &, bool, const Results &);

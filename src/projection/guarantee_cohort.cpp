@@ -11,6 +11,7 @@ int32_t guaranteeSlots(double guaranteePeriod) {
 template <class A>
 void resetRing(GuaranteeRing<A> &ring) {
     for (GuaranteeCohort<A> &cohort : ring.slot) cohort = GuaranteeCohort<A>{};
+    ring.leavingCleared = true;
 }
 
 template <class A>
@@ -18,6 +19,7 @@ void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, const IndexedOf<A> &i
                  const BridgeGrowth<IndexedOf<A>> &growth, Order order, double q, double qs) {
     // the last slot reads the one above it, which must lie inside the ring
     if (lastSlot > kRingSlots - 2) lastSlot = kRingSlots - 2;
+    ring.leavingCleared = false; // slot 0 takes slot 1
     for (int32_t s = 0; s <= lastSlot; ++s) {
         const GuaranteeCohort<A> &next = ring.slot[s + 1];
         GuaranteeCohort<A> &cohort = ring.slot[s];
@@ -31,7 +33,11 @@ void advanceRing(GuaranteeRing<A> &ring, int32_t lastSlot, const IndexedOf<A> &i
 }
 
 template <class A>
-void clearLeavingSlot(GuaranteeRing<A> &ring) { ring.slot[0] = GuaranteeCohort<A>{}; }
+void clearLeavingSlot(GuaranteeRing<A> &ring) {
+    if (ring.leavingCleared) return; // already the empty cohort, nothing written since
+    ring.slot[0] = GuaranteeCohort<A>{};
+    ring.leavingCleared = true;
+}
 
 template <class A>
 A guaranteedPensionPayments(const GuaranteeRing<A> &ring, int32_t p) {
@@ -70,3 +76,4 @@ A guaranteedBridgePayments(const GuaranteeRing<A> &ring, int32_t p, Order order)
 TALVEK_RING_FUNCTIONS(double)
 TALVEK_RING_FUNCTIONS(ServiceLanes)
 TALVEK_RING_FUNCTIONS(ScenarioLanes)
+TALVEK_RING_FUNCTIONS(ScenarioValues)

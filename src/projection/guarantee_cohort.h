@@ -29,7 +29,19 @@ constexpr int kLongestGuarantee = kRingSlots - 2; // 19 years
 template <class A>
 struct GuaranteeRing {
     GuaranteeCohort<A> slot[kRingSlots];
+    // Slot 0 holds the empty cohort as clearLeavingSlot leaves it, and nothing
+    // has been written into it since: clearing it again would change nothing.
+    // A ring that holds nobody stays so for most of a member's years, and the
+    // cohort of a block of scenarios is half a kilobyte.
+    bool leavingCleared;
 };
+
+// Slot s of the ring, to be written into (a new cohort, a pension in payment).
+template <class A>
+inline GuaranteeCohort<A> &slotToWrite(GuaranteeRing<A> &ring, int32_t s) {
+    if (s == 0) ring.leavingCleared = false;
+    return ring.slot[s];
+}
 
 // P = trunc(guaranteePeriod), kept inside the ring: 0..19.
 int32_t guaranteeSlots(double guaranteePeriod);

@@ -197,7 +197,7 @@ void startPensioner(Retirees<A> &retirees, Survivors<A> &survivors, const Member
             static_cast<int32_t>(std::clamp<int64_t>(int64_t{p0} - member.yearsRetired, 1, std::max(p0, 1)));
         retirees.inGuarantee = 1.0;
         countPeople(results, People::serviceRetireesInGuarantee, male, 0, 1.0);
-        GuaranteeCohort<A> &pensioner = retirees.cohorts->slot[retirees.lastCohortSlot];
+        GuaranteeCohort<A> &pensioner = slotToWrite(*retirees.cohorts, retirees.lastCohortSlot);
         pensioner = GuaranteeCohort<A>{indexed, nonIndexed, member.bridgePension, 1.0, 1.0, spouse};
         return;
     }
@@ -362,45 +362,54 @@ namespace {
 
 // A member of a block of scenarios: its counts once, the amounts of every
 // scenario in lanes; a member in service with the salary history of each.
-[[gnu::always_inline]] inline void valueInLanes(int32_t status, const ValuationContext &context,
-                                                const MemberRecord &member) {
+[[gnu::always_inline]] inline void valueInServiceInLanes(const ValuationContext &context,
+                                                         const MemberRecord &member) {
+    SalaryHistory<ScenarioValues> salary{};
+    projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
+    const bool male = isMale(member.sex);
+    if (!male && !isFemale(member.sex)) return;
+    projectActiveMember<ScenarioLanes>(context, member, salary, male);
+}
+
+// Out of service: one lane per scenario, the same in every attribution.
+[[gnu::always_inline]] inline void valueOutOfServiceInLanes(int32_t status, const ValuationContext &context,
+                                                            const MemberRecord &member) {
     switch (status) {
-    case TALVEK_MEMBER_IN_SERVICE: {
-        SalaryHistory<ScenarioValues> salary{};
-        projectSalaryHistory(salary, context.terms, *context.host, context.lanes, member);
-        const bool male = isMale(member.sex);
-        if (!male && !isFemale(member.sex)) return;
-        projectActiveMember<ScenarioLanes>(context, member, salary, male);
-        break;
-    }
-    case TALVEK_MEMBER_PENSIONER: projectPensioner<ScenarioLanes>(context, member); break;
-    case TALVEK_MEMBER_DISABLED: projectDisabilityPensioner<ScenarioLanes>(context, member); break;
-    case TALVEK_MEMBER_DEFERRED: projectDeferredMember<ScenarioLanes>(context, member); break;
-    case TALVEK_MEMBER_SURVIVING_SPOUSE: projectSurvivingSpouse<ScenarioLanes>(context, member); break;
+    case TALVEK_MEMBER_PENSIONER: projectPensioner<ScenarioValues>(context, member); break;
+    case TALVEK_MEMBER_DISABLED: projectDisabilityPensioner<ScenarioValues>(context, member); break;
+    case TALVEK_MEMBER_DEFERRED: projectDeferredMember<ScenarioValues>(context, member); break;
+    case TALVEK_MEMBER_SURVIVING_SPOUSE: projectSurvivingSpouse<ScenarioValues>(context, member); break;
     default: break;
     }
 }
 
 // The one source of the lanes compiled for each instruction set: everything
 // a member's projection calls is inlined into each (flatten), so that its
-// lanes are worked in the widest registers the path has. The arithmetic is
-// the same IEEE operations in the same order on every path, with no fused
+// lanes are worked in the widest registers the path has; members in service
+// and out of it apart, each its own function, so that the compiler lays out
+// the one's registers and stack without the other's. The arithmetic is the
+// same IEEE operations in the same order on every path, with no fused
 // multiply-add (the build forbids contraction), so every path gives the
 // same bytes.
-[[gnu::flatten]] void valueInPortableLanes(int32_t status, const ValuationContext &context,
-                                           const MemberRecord &member) {
-    valueInLanes(status, context, member);
-}
+#define TALVEK_LANE_PATH(name, ...)                                                                         \
+    [[gnu::flatten, gnu::noinline __VA_OPT__(, ) __VA_ARGS__]] void valueInServiceIn##name##Lanes(          \
+        const ValuationContext &context, const MemberRecord &member) {                                      \
+        valueInServiceInLanes(context, member);                                                             \
+    }                                                                                                       \
+    [[gnu::flatten, gnu::noinline __VA_OPT__(, ) __VA_ARGS__]] void valueOutOfServiceIn##name##Lanes(       \
+        int32_t status, const ValuationContext &context, const MemberRecord &member) {                      \
+        valueOutOfServiceInLanes(status, context, member);                                                  \
+    }                                                                                                       \
+    void valueIn##name##Lanes(int32_t status, const ValuationContext &context, const MemberRecord &member) { \
+        if (status == TALVEK_MEMBER_IN_SERVICE) return valueInServiceIn##name##Lanes(context, member);      \
+        valueOutOfServiceIn##name##Lanes(status, context, member);                                          \
+    }
+TALVEK_LANE_PATH(Portable)
 #if TALVEK_X86_LANES
-[[gnu::flatten, gnu::target("avx2")]] void valueInAvx2Lanes(int32_t status, const ValuationContext &context,
-                                                            const MemberRecord &member) {
-    valueInLanes(status, context, member);
-}
-[[gnu::flatten, gnu::target("avx512f")]] void valueInAvx512Lanes(int32_t status, const ValuationContext &context,
-                                                                 const MemberRecord &member) {
-    valueInLanes(status, context, member);
-}
+TALVEK_LANE_PATH(Avx2, gnu::target("avx2"))
+TALVEK_LANE_PATH(Avx512, gnu::target("avx512f"))
 #endif
+#undef TALVEK_LANE_PATH
 
 } // namespace
 

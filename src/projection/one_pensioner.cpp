@@ -138,3 +138,4 @@ SurvivorEntrants<A> lifeYearOfOnePensioner(Retirees<A> &retirees, YearEvents &ev
                                                            bool, const Results &);
 TALVEK_ONE_PENSIONER_YEARS(double)
 TALVEK_ONE_PENSIONER_YEARS(ScenarioLanes)
+TALVEK_ONE_PENSIONER_YEARS(ScenarioValues)

@@ -177,6 +177,21 @@ inline void addPayment(const Results &results, Payment payment, bool male, int32
     for (int i = 0; i < kLaneAmounts; ++i) status[i] += lanes.v[i];
 }
 
+// An amount of each scenario of a member out of service, the same in every
+// attribution: added into each attribution's lanes as the three equal lanes
+// of a ScenarioLanes would be, so every sum is the same bytes.
+inline void addPayment(const Results &results, Payment payment, bool male, int32_t year,
+                       const ScenarioValues &amount) {
+    const int element = paymentElement(payment, male, year);
+    const ScenarioSinks &sinks = *results.scenarios;
+    const ScenarioValues values = amount; // apart from the sums: the adds below are one vector each
+    double *__restrict total = sinks.totalCashflows + element * kScenarioLanes;
+    double *__restrict status = sinks.statusCashflows + element * kLaneAmounts;
+    for (int l = 0; l < kScenarioLanes; ++l) total[l] += values.v[l];
+    for (int k = 0; k < kServiceLanes; ++k)
+        for (int l = 0; l < kScenarioLanes; ++l) status[laneOf(k, l)] += values.v[l];
+}
+
 // A plain amount: the same under every attribution of service.
 inline void addPayment(const Results &results, Payment payment, bool male, int32_t year, double amount) {
     // beside a block of scenarios: the same in every scenario

@@ -114,7 +114,7 @@ void receiveAndPayRetirees(Retirees<A> &retirees, const CohortArrivals<A> &arriv
                            const PlanTerms &terms, const YearRates<A> &year, Order order, bool male,
                            const Results &results) {
     const int32_t p = terms.guaranteeSlots;
-    GuaranteeCohort<A> &arriving = retirees.cohorts->slot[p];
+    GuaranteeCohort<A> &arriving = slotToWrite(*retirees.cohorts, p);
     arriving.indexedPension = arrivals.indexedPension;
     arriving.nonIndexedPension = arrivals.nonIndexedPension;
     arriving.bridgePension = arrivals.bridgePension;
@@ -161,3 +161,4 @@ SurvivorEntrants<A> retireeSurvivorEntrants(const Retirees<A> &retirees, const Y
 TALVEK_RETIREE_STEPS(double)
 TALVEK_RETIREE_STEPS(ServiceLanes)
 TALVEK_RETIREE_STEPS(ScenarioLanes)
+TALVEK_RETIREE_STEPS(ScenarioValues)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "projection/service_lanes.h"
 
@@ -97,6 +98,11 @@ inline ScenarioValues &operator+=(ScenarioValues &a, const ScenarioValues &b) { 
 inline ScenarioLanes &operator+=(ScenarioLanes &a, const ScenarioLanes &b) { return a = a + b; }
 
 // min(amount, cap), lane by lane, as std::min takes it: (cap < amount) ? cap : amount.
+inline ScenarioValues cappedAt(const ScenarioValues &amount, double cap) {
+    ScenarioValues r;
+    for (int l = 0; l < kScenarioLanes; ++l) r.v[l] = cap < amount.v[l] ? cap : amount.v[l];
+    return r;
+}
 inline ScenarioLanes cappedAt(const ScenarioLanes &amount, double cap) {
     ScenarioLanes r;
     for (int i = 0; i < kLaneAmounts; ++i) r.v[i] = cap < amount.v[i] ? cap : amount.v[i];
@@ -132,8 +138,16 @@ template <class F>
 inline ScenarioLanes byAttribution(const LaneAttributions &a, ScenarioLanes *, F f) {
     ScenarioLanes r;
     for (int k = 0; k < kServiceLanes; ++k) {
-        const ScenarioLanes part = f(a.lane[k]);
-        for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[laneOf(k, l)];
+        using Part = decltype(f(a.lane[k]));
+        if constexpr (std::is_same_v<Part, ScenarioValues>) {
+            // each scenario's value of the attribution: taken as it is, not
+            // spread over all three attributions first
+            const ScenarioValues part = f(a.lane[k]);
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[l];
+        } else {
+            const ScenarioLanes part = f(a.lane[k]);
+            for (int l = 0; l < kScenarioLanes; ++l) r.v[laneOf(k, l)] = part.v[laneOf(k, l)];
+        }
     }
     return r;
 }
@@ -142,15 +156,30 @@ inline ScenarioLanes byAttribution(const LaneAttributions &a, ScenarioLanes *, F
 // indexed pensions, salaries and ceilings, the yearly factors): a plain
 // double beside plain amounts and the three service lanes, one lane per
 // scenario beside the scenarios' lanes.
+//
+// A member out of service (a pensioner, a disabled or deferred member, a
+// spouse in payment) has no service to come: its amounts are the same under
+// every attribution, and in a block of scenarios they are carried in one
+// lane per scenario (ScenarioValues as the amounts too), each added into the
+// three attributions' sums where they are summed. `serviceToCome` is false
+// for those amounts only: they never meet the steps of service.
 template <class A>
 struct AmountKind {
     using Indexed = double;
     static constexpr bool scenarios = false;
+    static constexpr bool serviceToCome = true;
 };
 template <>
 struct AmountKind<ScenarioLanes> {
     using Indexed = ScenarioValues;
     static constexpr bool scenarios = true;
+    static constexpr bool serviceToCome = true;
+};
+template <>
+struct AmountKind<ScenarioValues> {
+    using Indexed = ScenarioValues;
+    static constexpr bool scenarios = true;
+    static constexpr bool serviceToCome = false;
 };
 template <class A>
 using IndexedOf = typename AmountKind<A>::Indexed;

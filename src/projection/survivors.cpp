@@ -139,3 +139,4 @@ SurvivorEntrants<A> disabledSurvivorEntrants(const Disabled<A> &disabled, const 
 TALVEK_SURVIVOR_STEPS(double)
 TALVEK_SURVIVOR_STEPS(ServiceLanes)
 TALVEK_SURVIVOR_STEPS(ScenarioLanes)
+TALVEK_SURVIVOR_STEPS(ScenarioValues)

@@ -16,7 +16,8 @@ int32_t saturate(int64_t value) {
 }
 
 // A block of scenarios reads each one's factors from the block's tables.
-void putScenarioFactors(YearRates<ScenarioLanes> &year, const YearNeeds &needs, const ScenarioTables &tables,
+template <class A>
+void putScenarioFactors(YearRates<A> &year, const YearNeeds &needs, const ScenarioTables &tables,
                         int32_t U) {
     const BridgeGrowth<ScenarioValues> none{1.0, 1.0, 1.0};
     year.indexation = tables.indexation[U];
@@ -79,3 +80,4 @@ YearRates<A> ratesOfYear(const MemberAges &ages, const YearNeeds &needs, const P
 TALVEK_YEAR_RATES(double)
 TALVEK_YEAR_RATES(ServiceLanes)
 TALVEK_YEAR_RATES(ScenarioLanes)
+TALVEK_YEAR_RATES(ScenarioValues)

@@ -47,23 +47,35 @@ SurvivorEntrants<A> stepServiceRetirees(MemberProjection<A> &p, const Projection
             return lifeYearOfOnePensioner(retirees, p.events, year, male, in.results);
         }
     }
-    if (year.ageReached > terms.firstRetirementRateAge) {
-        const RetireeYear moved =
-            moveRetirees(retirees, p.events.serviceRetirements, p.events, terms, year, order, male, in.results);
-        receiveAndPayRetirees(retirees, serviceRetirementArrivals(*p.inService, p.events, terms, year), moved,
-                              terms, year, order, male, in.results);
+    if constexpr (AmountKind<A>::serviceToCome) {
+        if (year.ageReached > terms.firstRetirementRateAge) {
+            const RetireeYear moved = moveRetirees(retirees, p.events.serviceRetirements, p.events, terms, year,
+                                                   order, male, in.results);
+            receiveAndPayRetirees(retirees, serviceRetirementArrivals(*p.inService, p.events, terms, year),
+                                  moved, terms, year, order, male, in.results);
+        } else {
+            p.events.serviceRetireeDeaths = 0.0;
+            p.events.guaranteeDeathsService = 0.0;
+        }
+        return retireeSurvivorEntrants(retirees, p.events);
     } else {
-        p.events.serviceRetireeDeaths = 0.0;
-        p.events.guaranteeDeathsService = 0.0;
+        // amounts out of service are those of one pensioner only, stepped above
+        (void)order;
+        return noSurvivorEntrants<A>();
     }
-    return retireeSurvivorEntrants(retirees, p.events);
 }
 
 // d. Disability pensioners, fed by the year's disablements when the member is in service.
 template <class A>
 void stepDisabledYear(MemberProjection<A> &p, const ProjectionInputs &in, const YearRates<A> &year,
                       bool fromService) {
-    const Entrants<A> entrants = fromService ? disablementEntrants(*p.inService, p.events) : noEntrants<A>();
+    const Entrants<A> entrants = [&] {
+        if constexpr (AmountKind<A>::serviceToCome) {
+            return fromService ? disablementEntrants(*p.inService, p.events) : noEntrants<A>();
+        } else {
+            return noEntrants<A>(); // amounts out of service have no entrants from service
+        }
+    }();
     stepDisabled(*p.disabled, entrants, p.events, year, p.ages.male, in.results);
 }
 
@@ -89,8 +101,13 @@ void stepDeferment(MemberProjection<A> &p, const ProjectionInputs &in, const Mem
                    const YearRates<A> &year, Order order, bool fromService) {
     const PlanTerms &terms = *in.terms;
     const bool male = p.ages.male;
-    const Entrants<A> leavers =
-        fromService ? deferredLeavers(*p.inService, p.events, terms, year) : noEntrants<A>();
+    const Entrants<A> leavers = [&] {
+        if constexpr (AmountKind<A>::serviceToCome) {
+            return fromService ? deferredLeavers(*p.inService, p.events, terms, year) : noEntrants<A>();
+        } else {
+            return noEntrants<A>(); // amounts out of service have no leavers from service
+        }
+    }();
     stepDeferred(*p.deferred, leavers, p.events, terms, year, order, male, in.results);
 
     Retirees<A> &retirees = *p.deferredRetirees;
@@ -150,3 +167,12 @@ void payLumpSums(const MemberProjection<A> &p, const ProjectionInputs &in, const
 TALVEK_YEAR_STEPS(double)
 TALVEK_YEAR_STEPS(ServiceLanes)
 TALVEK_YEAR_STEPS(ScenarioLanes)
+// Amounts out of service in a block of scenarios: the steps of later states only.
+template SurvivorEntrants<ScenarioValues> stepServiceRetirees<ScenarioValues>(
+    MemberProjection<ScenarioValues> &, const ProjectionInputs &, const YearRates<ScenarioValues> &, Order, bool &);
+template void stepDisabledYear<ScenarioValues>(MemberProjection<ScenarioValues> &, const ProjectionInputs &,
+                                               const YearRates<ScenarioValues> &, bool);
+template void stepDeferment<ScenarioValues>(MemberProjection<ScenarioValues> &, const ProjectionInputs &,
+                                            const MemberRecord &, const YearRates<ScenarioValues> &, Order, bool);
+template void payLumpSums<ScenarioValues>(const MemberProjection<ScenarioValues> &, const ProjectionInputs &,
+                                          const YearRates<ScenarioValues> &, bool);

@@ -62,12 +62,42 @@ TEST(GuaranteeRing, AdvanceStopsAtItsLastSlotAndGrowsBridgesInTurnInALaterState)
 TEST(GuaranteeRing, ClearingTheLeavingSlotLeavesTheOthers) {
     GuaranteeRing<double> ring;
     resetRing(ring);
-    ring.slot[0] = cohort(1.0, 1.0, 1.0, 1.0, 1.0);
+    slotToWrite(ring, 0) = cohort(1.0, 1.0, 1.0, 1.0, 1.0);
     ring.slot[1] = cohort(2.0, 2.0, 2.0, 2.0, 2.0);
     clearLeavingSlot(ring);
     EXPECT_EQ(ring.slot[0].retiredNumber, 0.0);
     EXPECT_EQ(ring.slot[0].spouseSurvival, 0.0);
     EXPECT_EQ(ring.slot[1].retiredNumber, 2.0);
+}
+
+// A cleared slot is cleared once; whatever reaches it afterwards (the ring
+// moving, a cohort of a plan without guarantee years written into slot 0)
+// is cleared again by the next clearing, down to the sign of each zero.
+TEST(GuaranteeRing, ClearingAgainAfterTheSlotIsWritten) {
+    GuaranteeRing<double> ring;
+    resetRing(ring);
+    EXPECT_TRUE(ring.leavingCleared);
+    clearLeavingSlot(ring);
+    EXPECT_EQ(ring.slot[0].retiredNumber, 0.0);
+
+    slotToWrite(ring, 0) = cohort(-0.0, 3.0, 3.0, 3.0, 3.0);
+    EXPECT_FALSE(ring.leavingCleared);
+    clearLeavingSlot(ring);
+    EXPECT_TRUE(ring.leavingCleared);
+    EXPECT_EQ(ring.slot[0].retiredNumber, 0.0);
+    EXPECT_FALSE(std::signbit(ring.slot[0].indexedPension));
+
+    ring.slot[1] = cohort(4.0, 4.0, 4.0, 4.0, 4.0);
+    advanceRing(ring, 1, 1.0, BridgeGrowth<double>{1.0, 1.0, 1.0}, Order::inService, 0.0, 0.0);
+    EXPECT_EQ(ring.slot[0].retiredNumber, 4.0);
+    clearLeavingSlot(ring);
+    EXPECT_EQ(ring.slot[0].retiredNumber, 0.0);
+    EXPECT_EQ(ring.slot[0].nonIndexedPension, 0.0);
+
+    // writing another slot leaves slot 0 as cleared
+    slotToWrite(ring, 2) = cohort(5.0, 5.0, 5.0, 5.0, 5.0);
+    EXPECT_TRUE(ring.leavingCleared);
+    EXPECT_EQ(ring.slot[0].retiredNumber, 0.0);
 }
 
 TEST(GuaranteeRing, PaysHalfYearsAtBothEndsAndFullYearsBetween) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "projection/results_writer.h"
 #include "projection/scenario_tables.h"
 
 namespace {
@@ -98,6 +99,44 @@ TEST(ScenarioLanes, EachAttributionTakesItsOwnLanes) {
     EXPECT_EQ(accrued.v[laneOf(kProjectedLane, 2)], 102.0 * 13.5);
     EXPECT_EQ(accrued.v[laneOf(kAccruedLane, 2)], 102.0 * 10.0);
     EXPECT_EQ(accrued.v[laneOf(kOneYearLane, 2)], 102.0 * 11.0);
+}
+
+// A member out of service carries one lane per scenario; its amounts go
+// into the sums of a block exactly as the same amounts spread over the three
+// attributions would: the two sinks are compared to the bit after the same
+// awkward amounts (signed zeros, infinities, NaN) were added into each.
+TEST(ScenarioLanes, AnAmountOutOfServiceAddsAsItsThreeEqualAttributions) {
+    std::vector<double> totalOne(TALVEK_BENEFIT_CASHFLOWS_SIZE * kScenarioLanes, 0.0);
+    std::vector<double> statusOne(TALVEK_BENEFIT_CASHFLOWS_SIZE * kLaneAmounts, 0.0);
+    std::vector<double> totalThree = totalOne, statusThree = statusOne;
+    const ScenarioSinks one{totalOne.data(), statusOne.data()};
+    const ScenarioSinks three{totalThree.data(), statusThree.data()};
+    Results intoOne{nullptr, nullptr, nullptr, nullptr, &one};
+    Results intoThree{nullptr, nullptr, nullptr, nullptr, &three};
+    for (int shift = 0; shift < 10; ++shift) {
+        const ScenarioValues amount = awkwardValues(shift);
+        const bool male = shift % 2 == 0;
+        const int32_t year = 3 + shift % 4;
+        addPayment(intoOne, Payment::servicePension, male, year, amount);
+        addPayment(intoThree, Payment::servicePension, male, year, ScenarioLanes(amount));
+        // a plain amount of no scenario
+        addPayment(intoOne, Payment::lumpSum, male, year, amount.v[shift % kScenarioLanes]);
+        addPayment(intoThree, Payment::lumpSum, male, year, ScenarioLanes(amount.v[shift % kScenarioLanes]));
+    }
+    EXPECT_EQ(std::memcmp(totalOne.data(), totalThree.data(), totalOne.size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(statusOne.data(), statusThree.data(), statusOne.size() * sizeof(double)), 0);
+    // and the amounts did arrive: year 3 of the men's service pensions, shift 0's amount
+    const int element = paymentElement(Payment::servicePension, true, 3);
+    EXPECT_TRUE(sameBits(statusOne[element * kLaneAmounts + laneOf(kOneYearLane, 1)],
+                         totalOne[element * kScenarioLanes + 1]));
+    EXPECT_FALSE(sameBits(totalOne[element * kScenarioLanes + 2], 0.0));
+
+    // the cap of amounts out of service is std::min's, lane by lane
+    for (int shift = 0; shift < 10; ++shift) {
+        const ScenarioValues x = awkwardValues(shift);
+        const ScenarioValues capped = cappedAt(x, 10.0);
+        for (int l = 0; l < kScenarioLanes; ++l) EXPECT_TRUE(sameBits(capped.v[l], std::min(x.v[l], 10.0))) << l;
+    }
 }
 
 // Eight scenarios whose bases and yearly rates differ in every entry.
