@@ -72,15 +72,26 @@ finish_host() { # case directory
 }
 
 # Every prepared case, one after the other.
+# A run that ends non-zero having written nothing at all, not a word of the
+# host's nor a listing, never started: Wine failed to load the program (seen
+# now and then on a busy machine). It is run once more; a second such end
+# stands as the case's result.
 for case_dir in "$work"/cases/*/; do
   case_dir=${case_dir%/}
-  prepare_run "$case_dir"
-  start=$SECONDS
-  (cd "$case_dir/win" && timeout "$case_timeout" "$wine" windows_host.exe Talvek_Pension_Model.dll \
-      ../inputs.txt ../members.txt > host.out 2>&1)
-  echo $? > "$case_dir/win/host.rc"
-  echo $((SECONDS - start)) > "$case_dir/win/seconds"
-  note "$(basename "$case_dir"): exit $(cat "$case_dir/win/host.rc") after $(cat "$case_dir/win/seconds")s"
+  for try in 1 2; do
+    prepare_run "$case_dir"
+    start=$SECONDS
+    (cd "$case_dir/win" && timeout "$case_timeout" "$wine" windows_host.exe Talvek_Pension_Model.dll \
+        ../inputs.txt ../members.txt > host.out 2>&1)
+    echo $? > "$case_dir/win/host.rc"
+    echo $((SECONDS - start)) > "$case_dir/win/seconds"
+    note "$(basename "$case_dir"): exit $(cat "$case_dir/win/host.rc") after $(cat "$case_dir/win/seconds")s"
+    if [ "$(cat "$case_dir/win/host.rc")" = 0 ] || [ -s "$case_dir/win/host.out" ] ||
+       [ -e "$case_dir/win/listing.txt" ]; then
+      break
+    fi
+    note "$(basename "$case_dir"): the host never started (nothing written); try $try of 2"
+  done
 done
 
 # The screenshot: a Wine desktop draws the dialog's frame and title, which a
