@@ -2,10 +2,11 @@
 // spread over every rank, so that the results are the same bytes for any
 // number of ranks.
 //
-// A member file: the engine's fixed pieces are dealt out in runs of a few
-// pieces, run c to rank c mod N; each rank values its own and hands the
-// pieces' images back a run at a time, and rank 0 joins every piece in file
-// order, its own and the others', as one process joins its pieces.
+// A member file: the engine's fixed pieces are dealt out in batches of a
+// few pieces as the ranks ask for them, rank 0 among them; each rank values
+// its batches and hands the pieces' images back a batch at a time, and rank
+// 0 joins every piece in file order, whichever rank valued it, as one
+// process joins its pieces.
 //
 // A scenario set: in blocks of whole scenarios, in set order: rank r values
 // scenarios first(r) .. first(r + 1) - 1. Each scenario's figures do not
@@ -18,15 +19,23 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cluster.h"
@@ -42,6 +51,10 @@ constexpr int kFiguresTag = 1;
 constexpr int kRoot = 0;
 
 bool ranksReleased = false;
+// MPI lets a rank's threads work beside the one that talks to the other
+// ranks: a member file's pieces are spread only then (else rank 0 values
+// them alone, the same bytes).
+bool threadsServed = false;
 
 // The signal that asked this rank to stop, 0 while none has: mpirun hands
 // Ctrl-C and SIGTERM on to every rank, and each stops at its next check.
@@ -229,6 +242,10 @@ void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
 // to a message of pieces that took milliseconds to value.
 constexpr long kFirstNapNs = 50000;
 constexpr long kLongestNapNs = 1000000;
+// A rank's main thread, which alone talks to the others while its threads
+// value pieces, looks more often: a rank asking for its next batch waits
+// for rank 0's look.
+constexpr long kLongestServeNapNs = 250000;
 
 void waitFor(MPI_Request &request) {
     long nap = kFirstNapNs;
@@ -366,33 +383,73 @@ void joinBlock(int rank, int64_t first, const BlockFigures &head, bool &ended, T
 
 // ---- a member file's pieces ----
 
-// Pieces are dealt out in runs of `runLength`: run c goes to rank c mod N.
-// Runs of several pieces let a rank value its next run while rank 0 joins
-// the one before; many runs per rank keep the ranks' shares even.
-constexpr int64_t kRunsPerRank = 8;
+// The pieces are dealt out in batches as the ranks ask for them: a rank that
+// comes to the end of its batch asks rank 0 for the next batch nobody has,
+// so a faster rank (or a machine less loaded) values more of them and no
+// rank waits for a slower one's share. Rank 0 joins the batches in file
+// order whoever valued them, so the share changes nothing in the results.
+// Many batches a rank keep the ends of the ranks' shares close; at least
+// four pieces a job keep every thread of a rank busy.
+constexpr int64_t kBatchesPerRank = 16;
 constexpr int64_t kPiecesInFlightPerJob = 4;
+// Rank 0 keeps a rank's images no further than this many batches a rank
+// ahead of the batch it joins: a rank that runs far ahead of a slow one
+// waits, rather than rank 0's memory growing with the file.
+constexpr int64_t kBatchesAheadPerRank = 2;
 
-struct PieceDeal {
-    int64_t runLength;
-    int ranks;
-};
+constexpr int kClaimTag = 2; // a rank asks for its next batch of a run
+constexpr int kGrantTag = 3; // rank 0's answer: the batch, or kNoBatch
+constexpr int64_t kNoBatch = -1;
 
-int ownerOf(const PieceDeal &deal, int64_t piece) { return static_cast<int>((piece / deal.runLength) % deal.ranks); }
-
-PieceDeal dealFor(int64_t pieces, int ranks, int32_t jobs) {
-    const int64_t even = (pieces + ranks * kRunsPerRank - 1) / (ranks * kRunsPerRank);
-    const int64_t busy = kPiecesInFlightPerJob * std::max<int32_t>(jobs, 1); // every thread has work
-    return PieceDeal{std::max<int64_t>({even, busy, 1}), ranks};
+int64_t batchLengthFor(int64_t pieces, int ranks, int32_t jobs) {
+    const int64_t even = (pieces + ranks * kBatchesPerRank - 1) / (ranks * kBatchesPerRank);
+    const int64_t busy = kPiecesInFlightPerJob * std::max<int32_t>(jobs, 1);
+    return std::max<int64_t>({even, busy, 1});
 }
 
-// What a rank sends rank 0, a message at a time: the images of its pieces
-// of one run of pieces, or, last, how its share ended.
+// A run's batches as one rank knows them, settled as its engine asks
+// whether it owns a piece: the engine asks in file order, so a piece past
+// every batch settled so far is where the rank asks for one more.
+struct RunDeal {
+    int32_t run = -1;
+    std::vector<char> mine; // [batch] 1: this rank's
+    int64_t settled = 0;    // every batch before this one is this rank's or another's
+    bool exhausted = false; // every batch of the run is dealt
+};
+
+void startRunDeal(RunDeal &deal, int32_t run, int64_t batches) {
+    if (deal.run == run) return;
+    deal = RunDeal{};
+    deal.run = run;
+    deal.mine.assign(static_cast<size_t>(batches), 0);
+}
+
+// The batch rank 0 dealt this rank: every batch before it is another's.
+void settleBatch(RunDeal &deal, int64_t granted, int64_t batches) {
+    // rank 0 deals a run's batches in order: anything else is no batch
+    if (granted == kNoBatch || granted < deal.settled || granted >= batches) {
+        deal.exhausted = true;
+        return;
+    }
+    deal.mine[static_cast<size_t>(granted)] = 1;
+    deal.settled = granted + 1;
+}
+
+bool needsBatch(const RunDeal &deal, int64_t batch) { return batch >= deal.settled && !deal.exhausted; }
+
+bool ownsInDeal(const RunDeal &deal, int64_t batch) {
+    return batch < deal.settled && deal.mine[static_cast<size_t>(batch)] != 0;
+}
+
+// What a rank sends rank 0, a message at a time: the images of one batch
+// (all of it, or as far as the rank got), or, last, how its share ended.
 enum MessageKind : int64_t { kImages = 1, kShareEnded = 2 };
 
 struct MessageHead {
     int64_t kind;
-    int64_t images; // kImages: how many follow
-    int64_t bytes;  // kImages: their bytes in all, each after an ImageEntry
+    int64_t run;    // kImages: the batch's run
+    int64_t batch;  // kImages: the batch
+    int64_t images; // kImages: how many follow, each after an ImageEntry
     int64_t status; // kShareEnded: the rank's TalvekStatus
     char message[512];
 };
@@ -403,47 +460,186 @@ struct ImageEntry {
     int64_t size;
 };
 
-// A rank other than 0: its images of one run of pieces, sent together.
-struct GivingRank {
-    PieceDeal deal;
-    int rank;
-    std::vector<char> kept;
-    int64_t keptImages = 0;
-    int64_t keptRun = -1;   // the engine's run the kept images belong to
-    int64_t keptBlock = -1; // the run of pieces
+// The images of the batch a rank is valuing, as its engine gives them.
+struct KeptBatch {
+    std::vector<char> bytes; // a MessageHead, then the images
+    int64_t images = 0;
 };
 
-void sendKept(GivingRank &giving) {
-    if (giving.keptImages == 0) return;
-    MessageHead head{};
-    head.kind = kImages;
-    head.images = giving.keptImages;
-    head.bytes = static_cast<int64_t>(giving.kept.size());
-    sendBytes(&head, sizeof head, kRoot);
-    sendBytes(giving.kept.data(), giving.kept.size(), kRoot);
-    giving.kept.clear();
-    giving.keptImages = 0;
+struct BatchPlan {
+    int64_t length;  // pieces a batch
+    int64_t pieces;  // pieces a run
+    int64_t batches; // batches a run
+};
+
+bool endsBatch(const BatchPlan &plan, int64_t piece) {
+    const int64_t batch = piece / plan.length;
+    return piece + 1 == std::min(plan.pieces, (batch + 1) * plan.length);
 }
 
-int32_t ownsPiece(void *user, int64_t piece) {
-    const GivingRank &giving = *static_cast<const GivingRank *>(user);
-    return ownerOf(giving.deal, piece) == giving.rank ? 1 : 0;
-}
-
-int32_t givePiece(void *user, int32_t run, int64_t piece, const void *image, int64_t size) {
-    GivingRank &giving = *static_cast<GivingRank *>(user);
-    const int64_t block = piece / giving.deal.runLength;
-    if (run != giving.keptRun || block != giving.keptBlock) sendKept(giving);
-    giving.keptRun = run;
-    giving.keptBlock = block;
+void keepImage(KeptBatch &kept, const BatchPlan &plan, int32_t run, int64_t piece, const void *image, int64_t size) {
+    if (kept.images == 0) {
+        MessageHead head{};
+        head.kind = kImages;
+        head.run = run;
+        head.batch = piece / plan.length;
+        kept.bytes.assign(reinterpret_cast<const char *>(&head), reinterpret_cast<const char *>(&head) + sizeof head);
+    }
     const ImageEntry entry{run, piece, size};
     const char *entryBytes = reinterpret_cast<const char *>(&entry);
-    giving.kept.insert(giving.kept.end(), entryBytes, entryBytes + sizeof entry);
-    giving.kept.insert(giving.kept.end(), static_cast<const char *>(image), static_cast<const char *>(image) + size);
-    ++giving.keptImages;
-    // the run of pieces is complete: rank 0 may be waiting for it
-    if ((piece + 1) % giving.deal.runLength == 0) sendKept(giving);
+    kept.bytes.insert(kept.bytes.end(), entryBytes, entryBytes + sizeof entry);
+    kept.bytes.insert(kept.bytes.end(), static_cast<const char *>(image), static_cast<const char *>(image) + size);
+    ++kept.images;
+}
+
+// The kept batch as a message, and nothing kept after it.
+std::vector<char> batchMessage(KeptBatch &kept) {
+    MessageHead head{};
+    std::memcpy(&head, kept.bytes.data(), sizeof head);
+    head.images = kept.images;
+    std::memcpy(kept.bytes.data(), &head, sizeof head);
+    kept.images = 0;
+    return std::move(kept.bytes);
+}
+
+std::vector<char> endMessage(int32_t status, const TalvekResults &results) {
+    MessageHead head{};
+    head.kind = kShareEnded;
+    head.status = status;
+    std::snprintf(head.message, sizeof head.message, "%s",
+                  results.message[0] != '\0' ? results.message : talvek_status_message(status));
+    return std::vector<char>(reinterpret_cast<const char *>(&head), reinterpret_cast<const char *>(&head) + sizeof head);
+}
+
+bool test(MPI_Request &request) {
+    if (request == MPI_REQUEST_NULL) return true;
+    int done = 0;
+    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    return done != 0;
+}
+
+// A rank other than 0 values its pieces on a thread of its own; this rank's
+// main thread alone talks to rank 0 (MPI_THREAD_FUNNELED): it asks for the
+// batches the valuing thread needs and sends the batches it has valued.
+struct GivingRank {
+    BatchPlan plan;
+    std::mutex lock;
+    std::condition_variable changed;
+    RunDeal deal;
+    KeptBatch kept;
+    bool claimWanted = false; // the valuing thread waits for a batch of claimRun
+    int32_t claimRun = 0;
+    bool answered = false;
+    int64_t answer = kNoBatch;
+    std::deque<std::vector<char>> outbox; // messages for rank 0, in order
+    bool valuingDone = false;
+};
+
+// Messages waiting to be sent before the valuing thread waits: one batch
+// ready while the one before travels.
+constexpr size_t kOutboxRoom = 1;
+
+int32_t ownsDealtPiece(void *user, int32_t run, int64_t piece) {
+    GivingRank &giving = *static_cast<GivingRank *>(user);
+    std::unique_lock<std::mutex> held(giving.lock);
+    startRunDeal(giving.deal, run, giving.plan.batches);
+    const int64_t batch = piece / giving.plan.length;
+    while (needsBatch(giving.deal, batch)) {
+        if (giving.claimWanted) { // another thread of the run asks already
+            giving.changed.wait(held);
+            continue;
+        }
+        giving.claimWanted = true;
+        giving.claimRun = run;
+        giving.changed.notify_all();
+        giving.changed.wait(held, [&] { return giving.answered; });
+        giving.answered = false;
+        settleBatch(giving.deal, giving.answer, giving.plan.batches);
+        giving.changed.notify_all();
+    }
+    return ownsInDeal(giving.deal, batch) ? 1 : 0;
+}
+
+int32_t giveDealtPiece(void *user, int32_t run, int64_t piece, const void *image, int64_t size) {
+    GivingRank &giving = *static_cast<GivingRank *>(user);
+    std::unique_lock<std::mutex> held(giving.lock);
+    // rank 0 not yet taking what this rank sent: wait rather than pile up
+    giving.changed.wait(held, [&] { return giving.outbox.size() <= kOutboxRoom || rankStopSignal != 0; });
+    keepImage(giving.kept, giving.plan, run, piece, image, size);
+    if (endsBatch(giving.plan, piece)) {
+        giving.outbox.push_back(batchMessage(giving.kept));
+        giving.changed.notify_all();
+    }
     return rankStopSignal != 0 ? 1 : 0;
+}
+
+// The main thread's side of a giving rank: the batch asked for, and the
+// message on its way.
+struct GivingLine {
+    MPI_Request claim = MPI_REQUEST_NULL;
+    MPI_Request grant = MPI_REQUEST_NULL;
+    int64_t claimRun = 0;
+    int64_t granted = kNoBatch;
+    bool asking = false;
+    MPI_Request sending = MPI_REQUEST_NULL;
+    std::vector<char> inFlight;
+};
+
+// One look at what the valuing thread wants and what has come back; true
+// when anything moved.
+bool serveGiving(GivingRank &giving, GivingLine &line) {
+    bool moved = false;
+    std::unique_lock<std::mutex> held(giving.lock);
+    if (giving.claimWanted && !line.asking) {
+        line.claimRun = giving.claimRun;
+        MPI_Isend(&line.claimRun, 1, MPI_INT64_T, kRoot, kClaimTag, MPI_COMM_WORLD, &line.claim);
+        MPI_Irecv(&line.granted, 1, MPI_INT64_T, kRoot, kGrantTag, MPI_COMM_WORLD, &line.grant);
+        line.asking = true;
+        moved = true;
+    }
+    if (line.asking && test(line.claim) && test(line.grant)) {
+        line.asking = false;
+        giving.claimWanted = false;
+        giving.answer = line.granted;
+        giving.answered = true;
+        giving.changed.notify_all();
+        moved = true;
+    }
+    if (test(line.sending)) {
+        line.inFlight.clear();
+        if (!giving.outbox.empty()) {
+            line.inFlight = std::move(giving.outbox.front());
+            giving.outbox.pop_front();
+            giving.changed.notify_all();
+            if (line.inFlight.size() > static_cast<size_t>(INT_MAX)) {
+                // a batch beyond what one message holds: said as the rank's end
+                TalvekResults said{};
+                std::snprintf(said.message, sizeof said.message, "a batch of pieces is too large to send");
+                line.inFlight = endMessage(TALVEK_ERROR_MEMORY, said);
+            }
+            MPI_Isend(line.inFlight.data(), static_cast<int>(line.inFlight.size()), MPI_BYTE, kRoot, kFiguresTag,
+                      MPI_COMM_WORLD, &line.sending);
+            moved = true;
+        }
+    }
+    return moved;
+}
+
+bool givingEnded(GivingRank &giving, const GivingLine &line) {
+    std::lock_guard<std::mutex> held(giving.lock);
+    return giving.valuingDone && giving.outbox.empty() && line.sending == MPI_REQUEST_NULL && !line.asking;
+}
+
+// Waits up to `nap` for the other thread, and makes the next nap longer
+// when nothing moved, or short again when something did.
+void napAfter(bool moved, long &nap, std::mutex &lock, std::condition_variable &changed) {
+    if (moved) {
+        nap = kFirstNapNs;
+        return;
+    }
+    std::unique_lock<std::mutex> held(lock);
+    changed.wait_for(held, std::chrono::nanoseconds(nap));
+    nap = std::min(nap * 2, kLongestServeNapNs);
 }
 
 int valueWorkerPieces(const std::vector<char> &bytes) {
@@ -452,103 +648,266 @@ int valueWorkerPieces(const std::vector<char> &bytes) {
     unpackDefinition(u, share);
     const int32_t ofValuation = u.value<int32_t>();
     GivingRank giving;
-    giving.deal.runLength = u.value<int64_t>();
-    giving.deal.ranks = rankCount();
-    MPI_Comm_rank(MPI_COMM_WORLD, &giving.rank);
+    giving.plan.length = u.value<int64_t>();
+    giving.plan.pieces = u.value<int64_t>();
+    giving.plan.batches = u.value<int64_t>();
     TalvekPieceExchange exchange{};
     exchange.user = &giving;
-    exchange.owns = ownsPiece;
-    exchange.give = givePiece;
+    exchange.owns = ownsDealtPiece;
+    exchange.give = giveDealtPiece;
     share.def.piece_exchange = &exchange;
     static TalvekResults results;
-    const int32_t status = talvek_value_pieces(&share.def, ofValuation, &results);
-    sendKept(giving);
-    MessageHead end{};
-    end.kind = kShareEnded;
-    end.status = status;
-    std::snprintf(end.message, sizeof end.message, "%s",
-                  results.message[0] != '\0' ? results.message : talvek_status_message(status));
-    sendBytes(&end, sizeof end, kRoot);
+    int32_t status = TALVEK_OK;
+    std::thread valuing([&] {
+        status = talvek_value_pieces(&share.def, ofValuation, &results);
+        std::lock_guard<std::mutex> held(giving.lock);
+        // a batch cut short by a stop: what there is of it, then the end
+        if (giving.kept.images > 0) giving.outbox.push_back(batchMessage(giving.kept));
+        giving.outbox.push_back(endMessage(status, results));
+        giving.valuingDone = true;
+        giving.changed.notify_all();
+    });
+    GivingLine line;
+    long nap = kFirstNapNs;
+    for (;;) {
+        const bool moved = serveGiving(giving, line);
+        if (givingEnded(giving, line)) break;
+        napAfter(moved, nap, giving.lock, giving.changed);
+    }
+    valuing.join();
     return status == TALVEK_OK ? 0 : 1;
 }
 
-// Rank 0: what each other rank has sent and rank 0 has not yet joined.
-struct RankStream {
-    std::vector<char> received;
-    size_t at = 0;           // the next entry
-    int64_t left = 0;        // entries not yet taken
-    bool ended = false;      // the rank's share has ended
+// ---- rank 0: the deal and the join
+
+struct DealtBatch {
+    int owner = -1;          // the rank it was dealt
+    bool arrived = false;    // its images are here
+    std::vector<char> bytes; // its message: the head, then the images
+};
+
+struct RankEnd {
+    bool ended = false;
     int64_t status = TALVEK_OK;
     char message[512] = "";
 };
 
-struct JoiningRank {
-    PieceDeal deal;
-    std::vector<RankStream> streams; // [r] rank r's
+// Shared by rank 0's three threads: the main thread (which alone talks to
+// the other ranks), the joining run, and rank 0's own valuing of pieces
+// (rank 0 is a rank like the others: "rank 0" in what is said).
+struct JoiningDeal {
+    BatchPlan plan;
+    int32_t runs = 1;
+    int ranks = 1;
+    int64_t ahead = 0; // batches kept ahead of the one joined
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<int64_t> nextBatch;              // [run] the next batch to deal
+    std::map<int64_t, DealtBatch> dealt;         // by run * batches + batch; the joined ones are let go
+    std::vector<std::deque<int64_t>> undelivered; // [rank] its batches not yet here, oldest first
+    std::vector<RankEnd> ends;                   // [rank]
+    int64_t joining = 0;                         // the batch the joining run is at
+    std::atomic<bool> abandoned{false};          // the joining run has ended: nothing more is dealt or kept
+    bool joinDone = false;
+    RunDeal ownDeal;  // rank 0's own valuing
+    KeptBatch ownKept;
 };
 
-// The next message of rank r: images, or the end of its share.
-void receiveFrom(JoiningRank &joining, int r) {
-    RankStream &stream = joining.streams[static_cast<size_t>(r)];
+int64_t indexOf(const JoiningDeal &deal, int64_t run, int64_t batch) { return run * deal.plan.batches + batch; }
+
+// The next batch of `run` to `rank`, or none (held: deal.lock).
+int64_t dealBatch(JoiningDeal &deal, int rank, int64_t run) {
+    if (deal.abandoned || run < 0 || run >= deal.runs) return kNoBatch;
+    int64_t &next = deal.nextBatch[static_cast<size_t>(run)];
+    if (next >= deal.plan.batches) return kNoBatch;
+    const int64_t batch = next++;
+    const int64_t index = indexOf(deal, run, batch);
+    deal.dealt[index].owner = rank;
+    deal.undelivered[static_cast<size_t>(rank)].push_back(index);
+    return batch;
+}
+
+// A batch's message from `rank` into its place (held: deal.lock).
+void depositBatch(JoiningDeal &deal, int rank, std::vector<char> &&message) {
     MessageHead head{};
-    receiveBytes(&head, sizeof head, r);
-    if (head.kind == kShareEnded) {
-        stream.ended = true;
-        stream.status = head.status;
-        std::memcpy(stream.message, head.message, sizeof stream.message);
-        stream.message[sizeof stream.message - 1] = '\0';
-        return;
-    }
-    stream.received.resize(static_cast<size_t>(head.bytes));
-    receiveBytes(stream.received.data(), stream.received.size(), r);
-    stream.at = 0;
-    stream.left = head.images;
+    std::memcpy(&head, message.data(), sizeof head);
+    const int64_t index = indexOf(deal, head.run, head.batch);
+    std::deque<int64_t> &waiting = deal.undelivered[static_cast<size_t>(rank)];
+    const auto at = std::find(waiting.begin(), waiting.end(), index);
+    if (at != waiting.end()) waiting.erase(at);
+    const auto found = deal.dealt.find(index);
+    // a batch joined past already (the run ended) or never dealt to it: let go
+    if (deal.abandoned || found == deal.dealt.end() || found->second.owner != rank) return;
+    found->second.arrived = true;
+    found->second.bytes = std::move(message);
+    deal.changed.notify_all();
 }
 
-int32_t ownsOwnPiece(void *user, int64_t piece) {
-    return ownerOf(static_cast<const JoiningRank *>(user)->deal, piece) == kRoot ? 1 : 0;
+// Whether rank 0 takes rank r's next message now: its oldest batch not yet
+// here is near enough the join, or it has none (held: deal.lock).
+bool mayReceiveFrom(const JoiningDeal &deal, int r) {
+    const std::deque<int64_t> &waiting = deal.undelivered[static_cast<size_t>(r)];
+    return deal.abandoned || waiting.empty() || waiting.front() < deal.joining + deal.ahead;
 }
 
-int32_t takePiece(void *user, int32_t run, int64_t piece, const void **image, int64_t *size, char *message,
-                  int64_t messageSize) {
-    JoiningRank &joining = *static_cast<JoiningRank *>(user);
-    const int r = ownerOf(joining.deal, piece);
-    RankStream &stream = joining.streams[static_cast<size_t>(r)];
-    const auto say = [&](const char *text) {
-        std::snprintf(message, static_cast<size_t>(messageSize), "rank %d (pieces from %lld on): %.400s", r,
-                      static_cast<long long>(piece), text);
-    };
-    if (stream.left == 0 && !stream.ended) receiveFrom(joining, r);
-    if (stream.ended) {
-        const int32_t status = stream.status == TALVEK_OK ? TALVEK_ERROR_ARGUMENT : static_cast<int32_t>(stream.status);
-        say(stream.status == TALVEK_OK ? "its share ended before this piece" : stream.message);
-        // said here as well: a rank stopped on its own is otherwise told
-        // apart from a stop of the whole run only in the record
-        if (status == TALVEK_STOPPED) std::fprintf(stderr, "talvek: %s\n", message);
-        return status;
+bool everyShareEnded(const JoiningDeal &deal) {
+    return std::all_of(deal.ends.begin(), deal.ends.end(), [](const RankEnd &e) { return e.ended; });
+}
+
+// The image of `piece` in a batch that has arrived; false when the batch
+// ends before it (its rank stopped in it).
+bool imageInBatch(const DealtBatch &batch, int32_t run, int64_t piece, const void **image, int64_t *size) {
+    size_t at = sizeof(MessageHead);
+    while (batch.bytes.size() - at >= sizeof(ImageEntry)) {
+        ImageEntry entry{};
+        std::memcpy(&entry, batch.bytes.data() + at, sizeof entry);
+        at += sizeof entry;
+        if (entry.size < 0 || static_cast<uint64_t>(entry.size) > batch.bytes.size() - at) return false;
+        if (entry.run == run && entry.piece == piece) {
+            *image = batch.bytes.data() + at;
+            *size = entry.size;
+            return true;
+        }
+        at += static_cast<size_t>(entry.size);
     }
-    ImageEntry entry{};
-    if (stream.received.size() - stream.at < sizeof entry) {
-        say("its message is cut short");
-        return TALVEK_ERROR_ARGUMENT;
+    return false;
+}
+
+int32_t ownsNone(void *, int32_t, int64_t) { return 0; }
+
+int32_t takeDealtPiece(void *user, int32_t run, int64_t piece, const void **image, int64_t *size, char *message,
+                       int64_t messageSize) {
+    JoiningDeal &deal = *static_cast<JoiningDeal *>(user);
+    std::unique_lock<std::mutex> held(deal.lock);
+    const int64_t index = indexOf(deal, run, piece / deal.plan.length);
+    if (index != deal.joining) {
+        // the batches before are joined: let them go, and deal further ahead
+        deal.dealt.erase(deal.dealt.begin(), deal.dealt.lower_bound(index));
+        deal.joining = index;
+        deal.changed.notify_all();
     }
-    std::memcpy(&entry, stream.received.data() + stream.at, sizeof entry);
-    if (entry.run != run || entry.piece != piece || entry.size < 0 ||
-        static_cast<uint64_t>(entry.size) > stream.received.size() - stream.at - sizeof entry) {
-        say("it sent another piece than the one due");
-        return TALVEK_ERROR_ARGUMENT;
+    for (;;) {
+        const auto found = deal.dealt.find(index);
+        const DealtBatch *batch = found != deal.dealt.end() ? &found->second : nullptr;
+        if (batch != nullptr && batch->arrived && imageInBatch(*batch, run, piece, image, size)) return TALVEK_OK;
+        const int owner = batch != nullptr ? batch->owner : -1;
+        const RankEnd *end = owner >= 0 ? &deal.ends[static_cast<size_t>(owner)] : nullptr;
+        if (end != nullptr && end->ended) {
+            const int32_t status =
+                end->status == TALVEK_OK ? TALVEK_ERROR_ARGUMENT : static_cast<int32_t>(end->status);
+            std::snprintf(message, static_cast<size_t>(messageSize), "rank %d (pieces from %lld on): %.400s", owner,
+                          static_cast<long long>(piece),
+                          end->status == TALVEK_OK ? "its share ended before this piece" : end->message);
+            // said here as well: a rank stopped on its own is otherwise told
+            // apart from a stop of the whole run only in the record
+            if (status == TALVEK_STOPPED) std::fprintf(stderr, "talvek: %s\n", message);
+            return status;
+        }
+        if (owner < 0 && everyShareEnded(deal)) {
+            std::snprintf(message, static_cast<size_t>(messageSize),
+                          "every rank's share ended before piece %lld of run %d", static_cast<long long>(piece), run);
+            return TALVEK_ERROR_ARGUMENT;
+        }
+        deal.changed.wait_for(held, std::chrono::milliseconds(20));
     }
-    *image = stream.received.data() + stream.at + sizeof entry;
-    *size = entry.size;
-    stream.at += sizeof entry + static_cast<size_t>(entry.size);
-    --stream.left;
-    return TALVEK_OK;
+}
+
+int32_t ownsOwnDealtPiece(void *user, int32_t run, int64_t piece) {
+    JoiningDeal &deal = *static_cast<JoiningDeal *>(user);
+    std::lock_guard<std::mutex> held(deal.lock);
+    startRunDeal(deal.ownDeal, run, deal.plan.batches);
+    const int64_t batch = piece / deal.plan.length;
+    while (needsBatch(deal.ownDeal, batch)) settleBatch(deal.ownDeal, dealBatch(deal, kRoot, run), deal.plan.batches);
+    return ownsInDeal(deal.ownDeal, batch) ? 1 : 0;
+}
+
+int32_t giveOwnDealtPiece(void *user, int32_t run, int64_t piece, const void *image, int64_t size) {
+    JoiningDeal &deal = *static_cast<JoiningDeal *>(user);
+    std::unique_lock<std::mutex> held(deal.lock);
+    const int64_t index = indexOf(deal, run, piece / deal.plan.length);
+    // far ahead of the join: wait, as another rank would
+    deal.changed.wait(held, [&] { return deal.abandoned || index < deal.joining + deal.ahead; });
+    if (deal.abandoned) return 1;
+    keepImage(deal.ownKept, deal.plan, run, piece, image, size);
+    if (endsBatch(deal.plan, piece)) depositBatch(deal, kRoot, batchMessage(deal.ownKept));
+    return 0;
+}
+
+int32_t ownValuingStop(void *user, int64_t, int64_t) {
+    return static_cast<const JoiningDeal *>(user)->abandoned ? 1 : 0;
+}
+
+// The runs a share makes of the member file: the definition's, and one
+// for each sensitivity that is not a discount one.
+int32_t runsOf(const TalvekRunDef &def, bool presentValues) {
+    int32_t runs = 1;
+    if (presentValues)
+        for (int32_t k = 0; k < def.sensitivity_count; ++k)
+            if (def.sensitivities[k].kind != TALVEK_SENSITIVITY_DISCOUNT) ++runs;
+    return runs;
+}
+
+// One look at the other ranks: a request for a batch, answered at once,
+// and the next message of each rank rank 0 takes now. True when anything moved.
+bool serveRanks(JoiningDeal &deal) {
+    bool moved = false;
+    int asked = 0;
+    MPI_Status status;
+    MPI_Iprobe(MPI_ANY_SOURCE, kClaimTag, MPI_COMM_WORLD, &asked, &status);
+    if (asked != 0) {
+        int64_t run = 0;
+        MPI_Recv(&run, 1, MPI_INT64_T, status.MPI_SOURCE, kClaimTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        int64_t batch = kNoBatch;
+        {
+            std::lock_guard<std::mutex> held(deal.lock);
+            batch = dealBatch(deal, status.MPI_SOURCE, run);
+        }
+        MPI_Request answer;
+        MPI_Isend(&batch, 1, MPI_INT64_T, status.MPI_SOURCE, kGrantTag, MPI_COMM_WORLD, &answer);
+        waitFor(answer);
+        moved = true;
+    }
+    for (int r = 1; r < deal.ranks; ++r) {
+        {
+            std::lock_guard<std::mutex> held(deal.lock);
+            if (deal.ends[static_cast<size_t>(r)].ended || !mayReceiveFrom(deal, r)) continue;
+        }
+        int arrived = 0;
+        MPI_Iprobe(r, kFiguresTag, MPI_COMM_WORLD, &arrived, &status);
+        if (arrived == 0) continue;
+        int count = 0;
+        MPI_Get_count(&status, MPI_BYTE, &count);
+        std::vector<char> message(static_cast<size_t>(std::max(count, 0)));
+        MPI_Recv(message.data(), count, MPI_BYTE, r, kFiguresTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        moved = true;
+        std::lock_guard<std::mutex> held(deal.lock);
+        RankEnd &end = deal.ends[static_cast<size_t>(r)];
+        MessageHead head{};
+        if (message.size() < sizeof head) {
+            end.ended = true;
+            end.status = TALVEK_ERROR_ARGUMENT;
+            std::snprintf(end.message, sizeof end.message, "its message is cut short");
+        } else if (std::memcpy(&head, message.data(), sizeof head), head.kind == kImages) {
+            depositBatch(deal, r, std::move(message));
+        } else {
+            end.ended = true;
+            end.status = head.status;
+            std::memcpy(end.message, head.message, sizeof end.message);
+            end.message[sizeof end.message - 1] = '\0';
+        }
+        deal.changed.notify_all();
+    }
+    return moved;
 }
 
 } // namespace
 
 int startRanks(int *argc, char ***argv) {
-    MPI_Init(argc, argv);
+    // each rank's main thread alone talks to the others; its other threads
+    // value pieces
+    int provided = MPI_THREAD_SINGLE;
+    MPI_Init_thread(argc, argv, MPI_THREAD_FUNNELED, &provided);
+    threadsServed = provided >= MPI_THREAD_FUNNELED;
     int rank = 0;
     MPI_Comm_rank(MPI_COMM_WORLD, &rank);
     return rank;
@@ -653,47 +1012,100 @@ int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, T
     return results.status;
 }
 
-// Rank 0: every piece its own or taken from the rank that owns it, joined in
-// file order; then what the other ranks still send is received to its end,
-// so that every rank finishes its share.
+// Rank 0: the joining run on one thread, rank 0's own batches valued on
+// another, and the main thread dealing batches to the ranks that ask and
+// taking what they send, until every rank's share has ended.
 int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResults &results,
                         TalvekValuation &valuation) {
     const int ranks = rankCount();
     int64_t pieces = 0;
-    if (ranks == 1 || talvek_count_pieces(&def, &pieces) != TALVEK_OK)
+    if (ranks == 1 || !threadsServed || talvek_count_pieces(&def, &pieces) != TALVEK_OK || pieces == 0)
         return presentValues ? talvek_value(&def, &results, &valuation) : talvek_run(&def, &results);
 
-    JoiningRank joining;
-    joining.deal = dealFor(pieces, ranks, def.jobs);
-    joining.streams.resize(static_cast<size_t>(ranks));
+    JoiningDeal deal;
+    deal.plan.length = batchLengthFor(pieces, ranks, def.jobs);
+    deal.plan.pieces = pieces;
+    deal.plan.batches = (pieces + deal.plan.length - 1) / deal.plan.length;
+    deal.runs = runsOf(def, presentValues);
+    deal.ranks = ranks;
+    deal.ahead = kBatchesAheadPerRank * ranks;
+    deal.nextBatch.assign(static_cast<size_t>(deal.runs), 0);
+    deal.undelivered.resize(static_cast<size_t>(ranks));
+    deal.ends.resize(static_cast<size_t>(ranks));
+
     int64_t kind = kPieceShare;
     broadcast(&kind, 1, MPI_INT64_T);
     Packer p;
     packDefinition(p, def);
     p.value<int32_t>(presentValues ? 1 : 0);
-    p.value<int64_t>(joining.deal.runLength);
+    p.value<int64_t>(deal.plan.length);
+    p.value<int64_t>(deal.plan.pieces);
+    p.value<int64_t>(deal.plan.batches);
     broadcastBytes(p.bytes);
 
-    TalvekPieceExchange exchange{};
-    exchange.user = &joining;
-    exchange.owns = ownsOwnPiece;
-    exchange.take = takePiece;
-    TalvekRunDef shared = def;
-    shared.piece_exchange = &exchange;
-    const int32_t status =
-        presentValues ? talvek_value(&shared, &results, &valuation) : talvek_run(&shared, &results);
+    // rank 0's own batches: valued as another rank values its own
+    TalvekPieceExchange own{};
+    own.user = &deal;
+    own.owns = ownsOwnDealtPiece;
+    own.give = giveOwnDealtPiece;
+    TalvekRunDef valuing = def;
+    valuing.piece_exchange = &own;
+    valuing.listing_file = valuing.error_file = nullptr;
+    valuing.progress = ownValuingStop;
+    valuing.progress_user = &deal;
+    std::unique_ptr<TalvekResults> ownResults(new TalvekResults{});
+    std::thread ownValuing([&] {
+        const int32_t status = talvek_value_pieces(&valuing, presentValues ? 1 : 0, ownResults.get());
+        std::lock_guard<std::mutex> held(deal.lock);
+        if (deal.ownKept.images > 0) depositBatch(deal, kRoot, batchMessage(deal.ownKept));
+        RankEnd &end = deal.ends[kRoot];
+        end.ended = true;
+        end.status = status;
+        std::snprintf(end.message, sizeof end.message, "%s",
+                      ownResults->message[0] != '\0' ? ownResults->message : talvek_status_message(status));
+        deal.changed.notify_all();
+    });
 
-    for (int r = 1; r < ranks; ++r) {
-        RankStream &stream = joining.streams[static_cast<size_t>(r)];
-        while (!stream.ended) receiveFrom(joining, r);
+    // the joining run takes every piece, its own batches' as the others'
+    TalvekPieceExchange joining{};
+    joining.user = &deal;
+    joining.owns = ownsNone;
+    joining.take = takeDealtPiece;
+    TalvekRunDef shared = def;
+    shared.piece_exchange = &joining;
+    shared.jobs = 1; // it values nothing: joining is one thread's work
+    int32_t status = TALVEK_OK;
+    std::thread join([&] {
+        status = presentValues ? talvek_value(&shared, &results, &valuation) : talvek_run(&shared, &results);
+        std::lock_guard<std::mutex> held(deal.lock);
+        deal.abandoned = true; // every piece it needed is joined, or it ended
+        deal.joinDone = true;
+        deal.changed.notify_all();
+    });
+
+    long nap = kFirstNapNs;
+    for (;;) {
+        const bool moved = serveRanks(deal);
+        {
+            std::lock_guard<std::mutex> held(deal.lock);
+            if (deal.joinDone && everyShareEnded(deal)) break;
+        }
+        napAfter(moved, nap, deal.lock, deal.changed);
+    }
+    join.join();
+    ownValuing.join();
+
+    for (int r = 0; r < ranks; ++r) {
+        const RankEnd &end = deal.ends[static_cast<size_t>(r)];
         // a rank stopped on its own is otherwise told apart from a stop of
         // the whole run only in the record
-        if (stream.status == TALVEK_STOPPED) std::fprintf(stderr, "talvek: rank %d: %s\n", r, stream.message);
+        if (r != kRoot && end.status == TALVEK_STOPPED)
+            std::fprintf(stderr, "talvek: rank %d: %s\n", r, end.message);
         // a rank that failed after rank 0 had every piece it needed: the
         // results stand, but the run did not go as asked
-        if (status == TALVEK_OK && stream.status != TALVEK_OK && stream.status != TALVEK_STOPPED) {
-            results.status = static_cast<int32_t>(stream.status);
-            std::snprintf(results.message, sizeof results.message, "rank %d: %.400s", r, stream.message);
+        if (status == TALVEK_OK && end.status != TALVEK_OK && end.status != TALVEK_STOPPED) {
+            results.status = static_cast<int32_t>(end.status);
+            std::snprintf(results.message, sizeof results.message, "rank %d: %.400s", r, end.message);
             return results.status;
         }
     }

@@ -104,18 +104,26 @@ stop_every_rank() {
 
 # SIGTERM to rank 2 alone, SECONDS after every rank started: the run ends
 # non-zero and a message names the rank.   stop_one_rank SECONDS OUT WHAT NAMING ARGS...
-stop_one_rank() {
-  local seconds=$1 out=$work/$2 what=$3 naming=$4 runner worker="" ranks
-  shift 4
-  "${mpi[@]}" -n 3 "$talvek" "$@" --out "$out" >"$out.log" 2>&1 &
-  runner=$!
+# The process of rank 2 of the three-rank run writing into OUT, once mpirun
+# has started all three.   last_rank OUT
+last_rank() {
+  local ranks worker=""
   for _ in $(seq 50); do
     # mpirun and its three ranks, in start order: the last is rank 2
-    ranks=$(pgrep -f -- "host/talvek run .*--out $out" | sort -n || true)
+    ranks=$(pgrep -f -- "host/talvek run .*--out $1" | sort -n || true)
     worker=$(echo "$ranks" | tail -1)
     [ "$(echo "$ranks" | grep -c .)" -eq 4 ] && break
     sleep 0.1
   done
+  echo "$worker"
+}
+
+stop_one_rank() {
+  local seconds=$1 out=$work/$2 what=$3 naming=$4 runner worker
+  shift 4
+  "${mpi[@]}" -n 3 "$talvek" "$@" --out "$out" >"$out.log" 2>&1 &
+  runner=$!
+  worker=$(last_rank "$out")
   sleep "$seconds"
   [ -n "$worker" ] && kill -TERM "$worker"
   if wait "$runner"; then fail "$what with a stopped rank exited 0"; fi
@@ -132,6 +140,27 @@ stop_one_rank 1 rank-stopped "a scenario set" "rank 2 (scenarios from 81 on): sc
 "$plain" generate --members 400000 --seed 13 --out "$work/huge.txt"
 huge_args=(run --basis examples/basis.toml --members "$work/huge.txt" --jobs 1 --sensitivities)
 stop_every_rank 4 pieces-stopped "a valuation" "${huge_args[@]}"
+
+# A rank that falls behind (paused for two seconds, on a loaded machine or a
+# slower one): the others value the batches of pieces it would have valued,
+# wait once they are far enough ahead, and the results are still one
+# process's bytes
+"${mpi[@]}" -n 3 "$talvek" "${valuation_args[@]}" --jobs 1 --out "$work/paused" >"$work/paused.log" 2>&1 &
+runner=$!
+worker=$(last_rank "$work/paused")
+sleep 0.3
+[ -n "$worker" ] && kill -STOP "$worker"
+sleep 2
+[ -n "$worker" ] && kill -CONT "$worker"
+if wait "$runner"; then
+  same_results "$work/valued-one" "$work/paused" "the valuation with a rank paused"
+  for report in member_listing.txt errors.txt; do
+    cmp -s "$work/valued-one/$report" "$work/paused/$report" || fail "the valuation with a rank paused: $report differs"
+  done
+  echo "a rank paused during a valuation: the others go on, and the results are the same bytes"
+else
+  fail "the valuation with a rank paused exited $?"; tail -5 "$work/paused.log"
+fi
 stop_one_rank 4 piece-rank-stopped "a valuation" "talvek: rank 2: " "${huge_args[@]}"
 
 [ "$failures" -eq 0 ] && echo "cluster checks passed"

@@ -306,8 +306,12 @@ typedef int32_t (*TalvekProgressFn)(void *user, int64_t members_done, int64_t me
 typedef struct TalvekPieceExchange {
     void *user; /* handed to every function as it is */
     /* Non-zero when this process values piece `piece` (from 0) of the member
-     * file; the same answer for every run. */
-    int32_t (*owns)(void *user, int64_t piece);
+     * file in run `run`. Asked in file order within a run, runs in order,
+     * and asked again of a piece already asked, from any of the run's
+     * threads; it must answer a piece of a run the same way every time.
+     * The answer may differ from run to run, and may be settled only when
+     * first asked (a process that takes more pieces as it finishes others). */
+    int32_t (*owns)(void *user, int32_t run, int64_t piece);
     /* The joining process: the image of piece `piece` of run `run`, which it
      * does not own, asked when the run comes to join it. Returns TALVEK_OK
      * with *image and *size set (the bytes stay the caller's until the next

@@ -152,7 +152,7 @@ void writePieceTexts(Reports &reports, const std::string &listing, const std::st
 
 bool ownsPiece(const EngineRequest &request, int64_t k) {
     const PieceShare *share = request.share;
-    return share == nullptr || share->exchange->owns(share->exchange->user, k) != 0;
+    return share == nullptr || share->exchange->owns(share->exchange->user, share->run, k) != 0;
 }
 
 bool givesPieces(const EngineRequest &request) { return request.share != nullptr && request.share->giving; }

@@ -29,11 +29,14 @@ struct Processes {
     std::vector<int32_t> runsGiven; // the run of each image, in the order given
 };
 
-int ownerOf(const Processes &p, int64_t piece) { return static_cast<int>(piece % p.count); }
+// The share moves on by one process from run to run, as a share dealt out
+// while the processes work may: the run each piece belongs to must reach
+// the exchange.
+int ownerOf(const Processes &p, int32_t run, int64_t piece) { return static_cast<int>((piece + run) % p.count); }
 
-int32_t owns(void *user, int64_t piece) {
+int32_t owns(void *user, int32_t run, int64_t piece) {
     const Processes &p = *static_cast<const Processes *>(user);
-    return ownerOf(p, piece) == p.self ? 1 : 0;
+    return ownerOf(p, run, piece) == p.self ? 1 : 0;
 }
 
 int32_t give(void *user, int32_t run, int64_t piece, const void *image, int64_t size) {
@@ -155,8 +158,9 @@ TEST(SharedRun, ThreeProcessesGiveOneProcesssValuationToTheBit) {
                 EXPECT_TRUE(std::is_sorted(processes.runsGiven.begin(), processes.runsGiven.end()));
             }
             int64_t others = 0;
-            for (int64_t k = 0; k < pieces; ++k) others += ownerOf(processes, k) != 0 ? 1 : 0;
-            EXPECT_EQ(static_cast<int64_t>(processes.images.size()), others * runs);
+            for (int32_t run = 0; run < runs; ++run)
+                for (int64_t k = 0; k < pieces; ++k) others += ownerOf(processes, run, k) != 0 ? 1 : 0;
+            EXPECT_EQ(static_cast<int64_t>(processes.images.size()), others);
             processes.self = 0;
             d.jobs = jobs;
             d.listing_file = shared.listingPath.c_str();

@@ -37,7 +37,7 @@ struct ImageStore {
 
 int ownerOf(const ImageStore &store, int64_t piece) { return static_cast<int>((piece / store.runLength) % store.processes); }
 
-int32_t owns(void *user, int64_t piece) {
+int32_t owns(void *user, int32_t, int64_t piece) {
     const ImageStore &store = *static_cast<const ImageStore *>(user);
     return ownerOf(store, piece) == store.self ? 1 : 0;
 }
