@@ -150,30 +150,48 @@ if [ -n "${BASELINE_VALUATION_BENCH:-}" ]; then
              best["baseline", k], best["this", k] / best["baseline", k] }' "$work/valuation" | sort
 fi
 
-# Economic scenarios (SCENARIOS of them, default 25, on one job): the set in
-# one run on each instruction set the machine works the lanes of a block
-# with, against as many plain runs (one plain run, the best of three, times
-# the count: each scenario's rates in a basis of its own being what a run per
-# scenario would take); then, with Open MPI, the set on two ranks against one
-# (BENCH_MPI=1 builds the cluster build).
-scenarios=${SCENARIOS:-25}
+# Economic scenarios (SCENARIOS of them, default 1000, on one job): the set
+# in one run on each instruction set the machine works the lanes of a block
+# with, against as many plain runs (one plain run, the median of six taken
+# around the set, times the count: each scenario's rates in a basis of its
+# own being what a run per scenario would take); then, with Open MPI, the set
+# on two ranks against one (BENCH_MPI=1 builds the cluster build).
+#
+# Every run of this part is pinned to one core: the cores of a virtual or
+# shared machine may run at different speeds (on the machine this was first
+# measured on, one core ran at about two thirds of the other's, and which
+# one changed from hour to hour), and a set timed on one core against plain
+# runs timed on the other says nothing. A thousand scenarios take about 2.5
+# minutes with AVX-512 on 100,000 members, 5 with AVX2, 7 portable;
+# SCENARIOS=100 gives a quicker look.
+scenarios=${SCENARIOS:-1000}
+core=$(($(nproc) - 1))
+pinned=(taskset -c "$core")
+command -v taskset >/dev/null || pinned=()
 echo
-echo "== $scenarios economic scenarios on $members members, one job"
+echo "== $scenarios economic scenarios on $members members, one job, on core $core"
 "$talvek" generate-scenarios --count "$scenarios" --seed 7 --basis examples/basis.toml --out "$work/scenarios.csv"
-for i in 1 2 3; do
-  /usr/bin/time -f "%e" -o "$work/plain$i" "$talvek" run --jobs 1 $common --out "$work/pl" >/dev/null
-done
-plain_seconds=$(cat "$work/plain1" "$work/plain2" "$work/plain3" | sort -n | head -1)
+plain_runs() { # three plain runs, their seconds appended to $work/plain
+  for _ in 1 2 3; do
+    /usr/bin/time -f "%e" -o "$work/one" "${pinned[@]}" "$talvek" run --jobs 1 $common --out "$work/pl" >/dev/null
+    cat "$work/one" >> "$work/plain"
+  done
+}
 paths=portable
 grep -qw avx2 /proc/cpuinfo && paths="$paths avx2"
 grep -qw avx512f /proc/cpuinfo && paths="$paths avx512"
 for path in $paths; do
-  TALVEK_LANES=$path /usr/bin/time -f "%e %M" -o "$work/set" "$talvek" run --jobs 1 $common \
+  : > "$work/plain"
+  plain_runs
+  TALVEK_LANES=$path /usr/bin/time -f "%e %M" -o "$work/set" "${pinned[@]}" "$talvek" run --jobs 1 $common \
     --scenarios "$work/scenarios.csv" --out "$work/sc-$path" >/dev/null
+  plain_runs
+  plain_seconds=$(sort -n "$work/plain" | sed -n 3,4p | awk '{ s += $1 } END { printf "%.3f", s / 2 }')
   read -r set_seconds set_kb < "$work/set"
-  awk -v s="$set_seconds" -v p="$plain_seconds" -v k="$set_kb" -v n="$scenarios" -v path="$path" 'BEGIN {
-    printf "  %-9s the set %.2f s (peak %d MiB), %d plain runs %.2f s (%d x %.2f): the set takes %.2f of their time\n",
-           path, s, k / 1024, n, n * p, n, p, s / (n * p) }'
+  awk -v s="$set_seconds" -v p="$plain_seconds" -v k="$set_kb" -v n="$scenarios" -v path="$path" \
+    -v spread="$(sort -n "$work/plain" | sed -n '1p;$p' | paste -sd-)" 'BEGIN {
+    printf "  %-9s the set %.2f s (peak %d MiB), %d plain runs %.2f s (%d x %.3f, from %s s): the set takes %.3f of their time\n",
+           path, s, k / 1024, n, n * p, n, p, spread, s / (n * p) }'
   cmp -s "$work/sc-portable/scenario_present_values.csv" "$work/sc-$path/scenario_present_values.csv" ||
     { echo "  $path: present values differ from the portable path's" >&2; exit 1; }
 done
@@ -184,9 +202,25 @@ if [ "${BENCH_MPI:-0}" = 1 ] && command -v mpirun >/dev/null; then
   cmake --build "$cluster" --target talvek -j "$jobs" >/dev/null
   mpi=(mpirun --oversubscribe)
   [ "$(id -u)" -eq 0 ] && mpi+=(--allow-run-as-root)
-  side_by_side "the set on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
-    "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r2" \
-    "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --scenarios $work/scenarios.csv --out $work/r1"
+  # mpirun binds one rank to core 0 and two to cores 0 and 1: what two ranks
+  # can gain over one is bounded by the two cores' speeds, measured here
+  if [ -n "${pinned[*]}" ] && [ "$(nproc)" -ge 2 ]; then
+    for c in 0 1; do
+      : > "$work/core$c"
+      for _ in 1 2 3; do
+        /usr/bin/time -f "%e" -o "$work/one" taskset -c "$c" "$talvek" run --jobs 1 $common --out "$work/pl" >/dev/null
+        cat "$work/one" >> "$work/core$c"
+      done
+    done
+    awk -v a="$(sort -n "$work/core0" | sed -n 2p)" -v b="$(sort -n "$work/core1" | sed -n 2p)" 'BEGIN {
+      printf "  a plain run takes %.2f s on core 0 and %.2f s on core 1: two ranks can be at most %.2f times one rank (on core 0)\n",
+             a, b, 1 + a / b }'
+  fi
+  mpi_scenarios=${MPI_SCENARIOS:-100}
+  "$talvek" generate-scenarios --count "$mpi_scenarios" --seed 7 --basis examples/basis.toml --out "$work/mpi.csv"
+  side_by_side "$mpi_scenarios scenarios on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
+    "${mpi[*]} -n 2 $cluster/host/talvek run --jobs 1 $common --scenarios $work/mpi.csv --out $work/r2" \
+    "${mpi[*]} -n 1 $cluster/host/talvek run --jobs 1 $common --scenarios $work/mpi.csv --out $work/r1"
   # a valuation's pieces over the ranks: with the sensitivities (seven runs
   # of the member file) the pieces' work outweighs rank 0's check and writing
   side_by_side "a valuation with its sensitivities on MPI ranks, 2 against 1 (--jobs 1 each): one rank takes" \
