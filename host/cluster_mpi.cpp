@@ -242,10 +242,11 @@ void unpackShare(const std::vector<char> &bytes, WorkerShare &w) {
 // to a message of pieces that took milliseconds to value.
 constexpr long kFirstNapNs = 50000;
 constexpr long kLongestNapNs = 1000000;
-// A rank's main thread, which alone talks to the others while its threads
-// value pieces, looks more often: a rank asking for its next batch waits
-// for rank 0's look.
-constexpr long kLongestServeNapNs = 250000;
+// Rank 0's main thread, which alone talks to the others while its other
+// threads value and join pieces, looks at least every 2 ms: a rank asks
+// for its next batch a batch ahead of need (tens of milliseconds), and a
+// look less often leaves the core to the valuing thread beside it.
+constexpr long kLongestServeNapNs = 2000000;
 
 void waitFor(MPI_Request &request) {
     long nap = kFirstNapNs;
@@ -520,17 +521,17 @@ bool test(MPI_Request &request) {
 
 // A rank other than 0 values its pieces on a thread of its own; this rank's
 // main thread alone talks to rank 0 (MPI_THREAD_FUNNELED): it asks for the
-// batches the valuing thread needs and sends the batches it has valued.
+// rank's next batch ahead of need, so that the valuing thread finds it
+// waiting when it comes to the end of a batch, and sends the batches valued.
 struct GivingRank {
     BatchPlan plan;
     std::mutex lock;
     std::condition_variable changed;
-    RunDeal deal;
-    KeptBatch kept;
-    bool claimWanted = false; // the valuing thread waits for a batch of claimRun
-    int32_t claimRun = 0;
-    bool answered = false;
-    int64_t answer = kNoBatch;
+    RunDeal deal;                // the valuing thread's
+    KeptBatch kept;              // the valuing thread's
+    int32_t run = -1;            // the run the valuing thread is in
+    std::deque<int64_t> granted; // batches of `run` dealt and not yet started; kNoBatch: no more
+    bool runDealt = false;       // rank 0 has answered kNoBatch for `run`
     std::deque<std::vector<char>> outbox; // messages for rank 0, in order
     bool valuingDone = false;
 };
@@ -538,24 +539,25 @@ struct GivingRank {
 // Messages waiting to be sent before the valuing thread waits: one batch
 // ready while the one before travels.
 constexpr size_t kOutboxRoom = 1;
+// Batches asked for ahead of the one being valued.
+constexpr size_t kBatchesAsked = 1;
 
 int32_t ownsDealtPiece(void *user, int32_t run, int64_t piece) {
     GivingRank &giving = *static_cast<GivingRank *>(user);
     std::unique_lock<std::mutex> held(giving.lock);
-    startRunDeal(giving.deal, run, giving.plan.batches);
+    if (giving.run != run) {
+        startRunDeal(giving.deal, run, giving.plan.batches);
+        giving.run = run;
+        giving.granted.clear();
+        giving.runDealt = false;
+        giving.changed.notify_all();
+    }
     const int64_t batch = piece / giving.plan.length;
     while (needsBatch(giving.deal, batch)) {
-        if (giving.claimWanted) { // another thread of the run asks already
-            giving.changed.wait(held);
-            continue;
-        }
-        giving.claimWanted = true;
-        giving.claimRun = run;
-        giving.changed.notify_all();
-        giving.changed.wait(held, [&] { return giving.answered; });
-        giving.answered = false;
-        settleBatch(giving.deal, giving.answer, giving.plan.batches);
-        giving.changed.notify_all();
+        giving.changed.wait(held, [&] { return !giving.granted.empty(); });
+        settleBatch(giving.deal, giving.granted.front(), giving.plan.batches);
+        giving.granted.pop_front();
+        giving.changed.notify_all(); // time to ask for the one after
     }
     return ownsInDeal(giving.deal, batch) ? 1 : 0;
 }
@@ -579,30 +581,32 @@ struct GivingLine {
     MPI_Request claim = MPI_REQUEST_NULL;
     MPI_Request grant = MPI_REQUEST_NULL;
     int64_t claimRun = 0;
-    int64_t granted = kNoBatch;
+    int64_t answer = kNoBatch;
     bool asking = false;
     MPI_Request sending = MPI_REQUEST_NULL;
     std::vector<char> inFlight;
 };
 
-// One look at what the valuing thread wants and what has come back; true
-// when anything moved.
+// One look at what the valuing thread wants and what has come back (held:
+// giving.lock); true when anything moved.
 bool serveGiving(GivingRank &giving, GivingLine &line) {
     bool moved = false;
-    std::unique_lock<std::mutex> held(giving.lock);
-    if (giving.claimWanted && !line.asking) {
-        line.claimRun = giving.claimRun;
-        MPI_Isend(&line.claimRun, 1, MPI_INT64_T, kRoot, kClaimTag, MPI_COMM_WORLD, &line.claim);
-        MPI_Irecv(&line.granted, 1, MPI_INT64_T, kRoot, kGrantTag, MPI_COMM_WORLD, &line.grant);
-        line.asking = true;
-        moved = true;
-    }
     if (line.asking && test(line.claim) && test(line.grant)) {
         line.asking = false;
-        giving.claimWanted = false;
-        giving.answer = line.granted;
-        giving.answered = true;
+        // an answer for a run the valuing thread has left (it stopped) is let go
+        if (line.claimRun == giving.run) {
+            giving.granted.push_back(line.answer);
+            giving.runDealt = line.answer == kNoBatch;
+        }
         giving.changed.notify_all();
+        moved = true;
+    }
+    if (!line.asking && giving.run >= 0 && !giving.runDealt && giving.granted.size() < kBatchesAsked &&
+        !giving.valuingDone) {
+        line.claimRun = giving.run;
+        MPI_Isend(&line.claimRun, 1, MPI_INT64_T, kRoot, kClaimTag, MPI_COMM_WORLD, &line.claim);
+        MPI_Irecv(&line.answer, 1, MPI_INT64_T, kRoot, kGrantTag, MPI_COMM_WORLD, &line.grant);
+        line.asking = true;
         moved = true;
     }
     if (test(line.sending)) {
@@ -625,22 +629,16 @@ bool serveGiving(GivingRank &giving, GivingLine &line) {
     return moved;
 }
 
-bool givingEnded(GivingRank &giving, const GivingLine &line) {
-    std::lock_guard<std::mutex> held(giving.lock);
-    return giving.valuingDone && giving.outbox.empty() && line.sending == MPI_REQUEST_NULL && !line.asking;
+// Nothing on its way to or from rank 0: the main thread waits for the
+// valuing thread alone, however long.
+bool givingIdle(const GivingRank &giving, const GivingLine &line) {
+    return !line.asking && line.sending == MPI_REQUEST_NULL && giving.outbox.empty() &&
+           (giving.runDealt || giving.granted.size() >= kBatchesAsked || giving.run < 0);
 }
 
-// Waits up to `nap` for the other thread, and makes the next nap longer
-// when nothing moved, or short again when something did.
-void napAfter(bool moved, long &nap, std::mutex &lock, std::condition_variable &changed) {
-    if (moved) {
-        nap = kFirstNapNs;
-        return;
-    }
-    std::unique_lock<std::mutex> held(lock);
-    changed.wait_for(held, std::chrono::nanoseconds(nap));
-    nap = std::min(nap * 2, kLongestServeNapNs);
-}
+// The time a waiting thread sleeps between looks at the other ranks: short
+// after something moved, twice as long after each look that found nothing.
+void napAfter(bool moved, long &nap, long longest) { nap = moved ? kFirstNapNs : std::min(nap * 2, longest); }
 
 int valueWorkerPieces(const std::vector<char> &bytes) {
     static WorkerShare share;
@@ -669,11 +667,19 @@ int valueWorkerPieces(const std::vector<char> &bytes) {
     });
     GivingLine line;
     long nap = kFirstNapNs;
+    std::unique_lock<std::mutex> held(giving.lock);
     for (;;) {
         const bool moved = serveGiving(giving, line);
-        if (givingEnded(giving, line)) break;
-        napAfter(moved, nap, giving.lock, giving.changed);
+        if (giving.valuingDone && givingIdle(giving, line)) break;
+        if (givingIdle(giving, line)) {
+            giving.changed.wait(held);
+            nap = kFirstNapNs;
+        } else {
+            napAfter(moved, nap, kLongestNapNs);
+            giving.changed.wait_for(held, std::chrono::nanoseconds(nap));
+        }
     }
+    held.unlock();
     valuing.join();
     return status == TALVEK_OK ? 0 : 1;
 }
@@ -1086,11 +1092,10 @@ int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResul
     long nap = kFirstNapNs;
     for (;;) {
         const bool moved = serveRanks(deal);
-        {
-            std::lock_guard<std::mutex> held(deal.lock);
-            if (deal.joinDone && everyShareEnded(deal)) break;
-        }
-        napAfter(moved, nap, deal.lock, deal.changed);
+        std::unique_lock<std::mutex> held(deal.lock);
+        if (deal.joinDone && everyShareEnded(deal)) break;
+        napAfter(moved, nap, kLongestServeNapNs);
+        deal.changed.wait_for(held, std::chrono::nanoseconds(nap));
     }
     join.join();
     ownValuing.join();
