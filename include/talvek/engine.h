@@ -515,8 +515,16 @@ typedef struct TalvekScenarioSet {
     const double *annuity_rates;   /* scenario_count x TALVEK_ANNUITY_RATES, or null: the basis's */
     const double *discount_curves; /* scenario_count x TALVEK_CURVE_SIZE, or null: the definition's curve
                                     * (on the scenario's annuity discount rates when that is the basis's) */
-    uint64_t reserved[4];          /* 0 */
+    uint64_t options;              /* TalvekScenarioOption flags, or 0 */
+    uint64_t reserved[3];          /* 0 */
 } TalvekScenarioSet;
+
+/* TALVEK_SCENARIOS_FIGURES_ONLY: every scenario is valued in blocks, the
+ * first too, and the run gives the scenarios' figures alone: no reports,
+ * and the results hold only the status, the message and the stop. A
+ * caller that shares a set among processes values its other parts so,
+ * each scenario's figures the same bytes as in a whole set's run. */
+enum TalvekScenarioOption { TALVEK_SCENARIOS_FIGURES_ONLY = 1 };
 
 /* The distribution of a figure over the scenarios: the mean, then the
  * percentiles, each interpolated linearly between the two nearest order

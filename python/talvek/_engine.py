@@ -201,7 +201,8 @@ class ScenarioSet(Structure):
         ("yearly_rates", POINTER(c_double)),
         ("annuity_rates", POINTER(c_double)),
         ("discount_curves", POINTER(c_double)),
-        ("reserved", c_uint64 * 4),
+        ("options", c_uint64),
+        ("reserved", c_uint64 * 3),
     ]
 
 

@@ -76,6 +76,10 @@ bool checkScenarioSet(const TalvekRunDef &def, const TalvekScenarioSet &set, cha
         std::snprintf(message, size, "the scenarios' curve kind must be forward or spot rates with curves, 0 without");
         return false;
     }
+    if ((set.options & ~uint64_t{TALVEK_SCENARIOS_FIGURES_ONLY}) != 0) {
+        std::snprintf(message, size, "the scenario set's options hold a flag that is not known");
+        return false;
+    }
     for (uint64_t value : set.reserved) {
         if (value == 0) continue;
         std::snprintf(message, size, "a reserved field of the scenario set is not 0");
@@ -226,18 +230,23 @@ int32_t valueSet(const TalvekRunDef &def, const TalvekScenarioSet &set, TalvekRe
     out.values = static_cast<TalvekScenarioValues *>(allocated(count * sizeof(TalvekScenarioValues)));
     out.cashflows = static_cast<double *>(allocated(count * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double)));
 
-    // the first scenario: the valuation's run itself, with its reports
-    int32_t status = valueScenario(def, set, 0, memberTotal, results, out.values[0]);
-    if (status != TALVEK_OK) {
-        std::memset(&out.values[0], 0, sizeof out.values[0]);
-        distributeCashflows(out);
-        return status;
+    int32_t status = TALVEK_OK;
+    int64_t blocksFrom = 0;
+    if ((set.options & TALVEK_SCENARIOS_FIGURES_ONLY) == 0) {
+        // the first scenario: the valuation's run itself, with its reports
+        status = valueScenario(def, set, 0, memberTotal, results, out.values[0]);
+        if (status != TALVEK_OK) {
+            std::memset(&out.values[0], 0, sizeof out.values[0]);
+            distributeCashflows(out);
+            return status;
+        }
+        std::memcpy(out.cashflows, results.benefit_cashflows, sizeof results.benefit_cashflows);
+        out.scenario_count = 1;
+        blocksFrom = 1;
     }
-    std::memcpy(out.cashflows, results.benefit_cashflows, sizeof results.benefit_cashflows);
-    out.scenario_count = 1;
 
     std::unique_ptr<TalvekResults> later(new TalvekResults);
-    for (int64_t first = 1; first < set.scenario_count; first += kScenarioLanes) {
+    for (int64_t first = blocksFrom; first < set.scenario_count; first += kScenarioLanes) {
         const int64_t inBlock = std::min<int64_t>(kScenarioLanes, set.scenario_count - first);
         int64_t valued = 0;
         status = valueBlock(def, set, first, inBlock, memberTotal, *later, out, valued);

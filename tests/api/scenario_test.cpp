@@ -170,18 +170,27 @@ TEST(Scenarios, EveryScenarioOfEveryBlockIsItsValuationOnEveryPath) {
     for (int k = 0; k < kCount; ++k) valueWithRates(run, eleven, k, plain[k]);
     for (const char *path : lanePathsOfThisMachine()) {
         ASSERT_EQ(setenv("TALVEK_LANES", path, 1), 0);
-        for (const int32_t jobs : {1, 2}) {
-            run.def.jobs = jobs;
-            ASSERT_EQ(run.value(eleven.set), TALVEK_OK) << run.results->message;
-            ASSERT_EQ(run.scenarios.scenario_count, kCount);
-            for (int k = 0; k < kCount; ++k) {
-                EXPECT_TRUE(sameBytes(run.scenarios.values[k].present_values, plain[k].valuation->present_values,
-                                      sizeof plain[k].valuation->present_values))
-                    << "scenario " << k + 1 << ", path " << path << ", jobs " << jobs;
-                EXPECT_TRUE(sameBytes(run.scenarios.cashflows + k * TALVEK_BENEFIT_CASHFLOWS_SIZE,
-                                      plain[k].results->benefit_cashflows,
-                                      sizeof plain[k].results->benefit_cashflows))
-                    << "scenario " << k + 1 << ", path " << path << ", jobs " << jobs;
+        // with the figures alone the first scenario is a lane of a block too
+        for (const uint64_t options : {uint64_t{0}, uint64_t{TALVEK_SCENARIOS_FIGURES_ONLY}}) {
+            for (const int32_t jobs : {1, 2}) {
+                run.def.jobs = jobs;
+                TalvekScenarioSet set = eleven.set;
+                set.options = options;
+                ASSERT_EQ(run.value(set), TALVEK_OK) << run.results->message;
+                ASSERT_EQ(run.scenarios.scenario_count, kCount);
+                const std::string what = std::string("path ") + path + ", jobs " + std::to_string(jobs) +
+                                         (options != 0 ? ", figures only" : "");
+                for (int k = 0; k < kCount; ++k) {
+                    EXPECT_TRUE(sameBytes(run.scenarios.values[k].present_values, plain[k].valuation->present_values,
+                                          sizeof plain[k].valuation->present_values))
+                        << "scenario " << k + 1 << ", " << what;
+                    EXPECT_TRUE(sameBytes(run.scenarios.cashflows + k * TALVEK_BENEFIT_CASHFLOWS_SIZE,
+                                          plain[k].results->benefit_cashflows,
+                                          sizeof plain[k].results->benefit_cashflows))
+                        << "scenario " << k + 1 << ", " << what;
+                }
+                // the counts come with the first scenario's own run only
+                EXPECT_EQ(run.results->members_done > 0, options == 0) << what;
             }
         }
     }
@@ -254,6 +263,8 @@ TEST(Scenarios, ASetThatCannotBeValuedSaysWhy) {
              d.valuation_options = TALVEK_VALUE_PER_MEMBER; }, "without per-member figures and sensitivities"},
         {"empty", [](TalvekRunDef &, TalvekScenarioSet &s, ThreeScenarios &) { s.scenario_count = 0; },
          "holds no scenario"},
+        {"options", [](TalvekRunDef &, TalvekScenarioSet &s, ThreeScenarios &) { s.options = 2; },
+         "the scenario set's options hold a flag that is not known"},
         {"kind", [](TalvekRunDef &, TalvekScenarioSet &s, ThreeScenarios &) { s.curve_kind = 0; },
          "curve kind must be forward or spot rates"},
         {"inflation", [](TalvekRunDef &, TalvekScenarioSet &s, ThreeScenarios &t) {
