@@ -8,10 +8,11 @@
 // 0 joins every piece in file order, whichever rank valued it, as one
 // process joins its pieces.
 //
-// A scenario set: in blocks of whole scenarios, in set order: rank r values
-// scenarios first(r) .. first(r + 1) - 1. Each scenario's figures do not
-// depend on the others, and rank 0 puts the blocks back in rank order and
-// takes the distribution over all of them as one process would.
+// A scenario set: rank 0 values the first scenario (the valuation's own
+// run, with the reports), and the others go out in batches of 8 as the
+// ranks ask for them, rank 0 among them. Each scenario's figures do not
+// depend on the others: rank 0 puts each batch in its place and takes the
+// distribution over all of them as one process would.
 //
 // Rank 0 reads the basis (and the scenario file) and hands each rank the
 // definition; every rank reads the member file itself (a path all of them
@@ -66,16 +67,6 @@ int rankCount() {
     int size = 1;
     MPI_Comm_size(MPI_COMM_WORLD, &size);
     return size;
-}
-
-// The first scenario of rank r's block: the set cut into blocks whose sizes
-// differ by at most one, over no more ranks than there are scenarios, so
-// that rank 0 always values the first scenario (whose run gives the counts
-// and the reports); a rank beyond them has an empty block.
-int64_t firstScenarioOf(int64_t scenarios, int rank, int ranks) {
-    const int64_t sharing = std::min<int64_t>(ranks, scenarios);
-    if (rank >= sharing) return scenarios;
-    return scenarios * rank / sharing;
 }
 
 // ---- the definition and the set, as bytes ----
@@ -263,28 +254,6 @@ void waitFor(MPI_Request &request) {
 // MPI counts in int: large blocks go in parts of at most 1 GiB.
 constexpr size_t kPartBytes = size_t{1} << 30;
 
-void sendBytes(const void *data, size_t size, int to) {
-    const char *from = static_cast<const char *>(data);
-    for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
-        const size_t part = std::min(kPartBytes, size - at);
-        MPI_Request request;
-        MPI_Isend(from + at, static_cast<int>(part), MPI_BYTE, to, kFiguresTag, MPI_COMM_WORLD, &request);
-        waitFor(request);
-        if (size == 0) break;
-    }
-}
-
-void receiveBytes(void *data, size_t size, int from) {
-    char *into = static_cast<char *>(data);
-    for (size_t at = 0; at < size || at == 0; at += kPartBytes) {
-        const size_t part = std::min(kPartBytes, size - at);
-        MPI_Request request;
-        MPI_Irecv(into + at, static_cast<int>(part), MPI_BYTE, from, kFiguresTag, MPI_COMM_WORLD, &request);
-        waitFor(request);
-        if (size == 0) break;
-    }
-}
-
 void broadcast(void *data, int count, MPI_Datatype type) {
     MPI_Request request;
     MPI_Ibcast(data, count, type, kRoot, MPI_COMM_WORLD, &request);
@@ -311,21 +280,6 @@ TalvekScenarioSet blockOf(const TalvekScenarioSet &set, int64_t first, int64_t c
     return block;
 }
 
-// What a rank hands back: its status, message and the figures of the
-// scenarios it valued.
-struct BlockFigures {
-    int64_t status;
-    int64_t valued;
-    char message[512];
-};
-
-void sendBlock(const BlockFigures &head, const TalvekScenarioResults &block) {
-    sendBytes(&head, sizeof head, kRoot);
-    const auto valued = static_cast<size_t>(head.valued);
-    sendBytes(block.values, valued * sizeof(TalvekScenarioValues), kRoot);
-    sendBytes(block.cashflows, valued * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double), kRoot);
-}
-
 // The engine numbers the scenarios of the block it was given from 1, and
 // names none for the block's first: the message names the scenario by its
 // number in the whole set.
@@ -338,49 +292,7 @@ void numberInSet(const char *message, int64_t first, char *out, size_t size) {
         std::snprintf(out, size, "scenario %lld: %s", static_cast<long long>(first) + 1, message);
 }
 
-int valueWorkerShare(const std::vector<char> &bytes) {
-    static WorkerShare share;
-    unpackShare(bytes, share);
-    const int rank = [] { int r = 0; MPI_Comm_rank(MPI_COMM_WORLD, &r); return r; }();
-    const int ranks = rankCount();
-    const int64_t first = firstScenarioOf(share.set.scenario_count, rank, ranks);
-    const int64_t count = firstScenarioOf(share.set.scenario_count, rank + 1, ranks) - first;
-    static TalvekResults results;
-    TalvekScenarioResults block{};
-    BlockFigures head{};
-    head.status = TALVEK_OK;
-    if (count > 0) {
-        const TalvekScenarioSet mine = blockOf(share.set, first, count);
-        head.status = talvek_value_scenarios(&share.def, &mine, &results, &block);
-        head.valued = block.scenario_count;
-        const char *said = results.message[0] != '\0' ? results.message
-                                                      : talvek_status_message(static_cast<int32_t>(head.status));
-        numberInSet(said, first, head.message, sizeof head.message);
-    }
-    sendBlock(head, block);
-    talvek_release_scenarios(&block);
-    return head.status == TALVEK_OK ? 0 : 1;
-}
-
 void *allocatedOrNull(size_t bytes) { return bytes == 0 ? nullptr : std::calloc(1, bytes); }
-
-// Rank r's block into its place in the whole set's figures; the first rank
-// whose block did not finish ends the set there, its message naming it.
-void joinBlock(int rank, int64_t first, const BlockFigures &head, bool &ended, TalvekResults &results,
-               TalvekScenarioResults &whole) {
-    if (ended) return;
-    whole.scenario_count = first + head.valued;
-    if (head.status == TALVEK_OK) return;
-    ended = true;
-    results.status = static_cast<int32_t>(head.status);
-    results.stopped = head.status == TALVEK_STOPPED ? 1 : 0;
-    std::snprintf(results.message, sizeof results.message, "rank %d (scenarios from %lld on): %.400s", rank,
-                  static_cast<long long>(first + 1),
-                  head.message[0] != '\0' ? head.message : talvek_status_message(static_cast<int32_t>(head.status)));
-    // said here as well: a rank stopped on its own is otherwise told apart
-    // from a stop of the whole run only in the record
-    std::fprintf(stderr, "talvek: %s\n", results.message);
-}
 
 // ---- a member file's pieces ----
 
@@ -640,6 +552,25 @@ bool givingIdle(const GivingRank &giving, const GivingLine &line) {
 // after something moved, twice as long after each look that found nothing.
 void napAfter(bool moved, long &nap, long longest) { nap = moved ? kFirstNapNs : std::min(nap * 2, longest); }
 
+// A giving rank's main thread: asks rank 0 for the valuing thread's
+// batches ahead of need and sends what it hands over, until it is done.
+void serveUntilValued(GivingRank &giving) {
+    GivingLine line;
+    long nap = kFirstNapNs;
+    std::unique_lock<std::mutex> held(giving.lock);
+    for (;;) {
+        const bool moved = serveGiving(giving, line);
+        if (giving.valuingDone && givingIdle(giving, line)) break;
+        if (givingIdle(giving, line)) {
+            giving.changed.wait(held);
+            nap = kFirstNapNs;
+        } else {
+            napAfter(moved, nap, kLongestNapNs);
+            giving.changed.wait_for(held, std::chrono::nanoseconds(nap));
+        }
+    }
+}
+
 int valueWorkerPieces(const std::vector<char> &bytes) {
     static WorkerShare share;
     Unpacker u{bytes};
@@ -665,21 +596,7 @@ int valueWorkerPieces(const std::vector<char> &bytes) {
         giving.valuingDone = true;
         giving.changed.notify_all();
     });
-    GivingLine line;
-    long nap = kFirstNapNs;
-    std::unique_lock<std::mutex> held(giving.lock);
-    for (;;) {
-        const bool moved = serveGiving(giving, line);
-        if (giving.valuingDone && givingIdle(giving, line)) break;
-        if (givingIdle(giving, line)) {
-            giving.changed.wait(held);
-            nap = kFirstNapNs;
-        } else {
-            napAfter(moved, nap, kLongestNapNs);
-            giving.changed.wait_for(held, std::chrono::nanoseconds(nap));
-        }
-    }
-    held.unlock();
+    serveUntilValued(giving);
     valuing.join();
     return status == TALVEK_OK ? 0 : 1;
 }
@@ -906,6 +823,274 @@ bool serveRanks(JoiningDeal &deal) {
     return moved;
 }
 
+// ---- a scenario set's batches ----
+
+// The first scenario is rank 0's: the valuation's own run, with the reports
+// and the counts. The others are dealt in batches of 8, the engine's block
+// of scenarios valued side by side in one pass over the members, as the
+// ranks ask for them (rank 0 among them), so that a faster rank values more
+// of them. Each scenario's figures do not depend on the others: rank 0 puts
+// each batch in its place, and the set ends at the first scenario that did
+// not finish, as one process's set does.
+constexpr int64_t kScenariosPerBatch = 8;
+
+int64_t firstOfBatch(int64_t batch) { return 1 + batch * kScenariosPerBatch; }
+
+int64_t scenarioBatchesOf(int64_t scenarios) {
+    return (scenarios - 1 + kScenariosPerBatch - 1) / kScenariosPerBatch;
+}
+
+enum ScenarioMessageKind : int64_t { kBatchFigures = 1, kScenarioShareEnded = 2 };
+
+// What a rank sends for a batch of scenarios, then the present values and
+// cash flows of those it valued; or, last, that its share has ended.
+struct BatchFigures {
+    int64_t kind;
+    int64_t batch;
+    int64_t status;
+    int64_t valued;
+    char message[512]; // a batch that did not finish: why, its scenario numbered in the set
+};
+
+std::vector<char> figuresMessage(const BatchFigures &head, const TalvekScenarioResults &figures) {
+    const size_t valued = static_cast<size_t>(head.valued);
+    const size_t valueBytes = valued * sizeof(TalvekScenarioValues);
+    const size_t flowBytes = valued * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double);
+    std::vector<char> message(sizeof head + valueBytes + flowBytes);
+    std::memcpy(message.data(), &head, sizeof head);
+    if (valued > 0) {
+        std::memcpy(message.data() + sizeof head, figures.values, valueBytes);
+        std::memcpy(message.data() + sizeof head + valueBytes, figures.cashflows, flowBytes);
+    }
+    return message;
+}
+
+// Batches of the set one after another, as `next` deals them, each handed
+// to `handOver` with its figures; ends at the first that does not finish.
+template <class Next, class HandOver>
+int32_t valueScenarioBatches(const TalvekRunDef &def, const TalvekScenarioSet &set, Next next, HandOver handOver) {
+    std::unique_ptr<TalvekResults> results(new TalvekResults{});
+    for (;;) {
+        const int64_t batch = next();
+        if (batch == kNoBatch) return TALVEK_OK;
+        const int64_t first = firstOfBatch(batch);
+        TalvekScenarioSet part = blockOf(set, first, std::min<int64_t>(kScenariosPerBatch, set.scenario_count - first));
+        part.options = TALVEK_SCENARIOS_FIGURES_ONLY;
+        TalvekScenarioResults figures{};
+        const int32_t status = talvek_value_scenarios(&def, &part, results.get(), &figures);
+        BatchFigures head{};
+        head.kind = kBatchFigures;
+        head.batch = batch;
+        head.status = status;
+        head.valued = figures.values != nullptr ? figures.scenario_count : 0;
+        if (status != TALVEK_OK)
+            numberInSet(results->message[0] != '\0' ? results->message : talvek_status_message(status), first,
+                        head.message, sizeof head.message);
+        handOver(head, figures);
+        talvek_release_scenarios(&figures);
+        if (status != TALVEK_OK) return status;
+    }
+}
+
+int valueWorkerShare(const std::vector<char> &bytes) {
+    static WorkerShare share;
+    unpackShare(bytes, share);
+    GivingRank giving;
+    giving.run = 0; // a set has one run: its batches are asked for at once
+    int32_t status = TALVEK_OK;
+    std::thread valuing([&] {
+        const auto next = [&] {
+            std::unique_lock<std::mutex> held(giving.lock);
+            giving.changed.wait(held, [&] { return !giving.granted.empty(); });
+            const int64_t batch = giving.granted.front();
+            giving.granted.pop_front();
+            giving.changed.notify_all(); // time to ask for the one after
+            return batch;
+        };
+        const auto handOver = [&](const BatchFigures &head, const TalvekScenarioResults &figures) {
+            std::vector<char> message = figuresMessage(head, figures);
+            std::lock_guard<std::mutex> held(giving.lock);
+            giving.outbox.push_back(std::move(message));
+            giving.changed.notify_all();
+        };
+        status = valueScenarioBatches(share.def, share.set, next, handOver);
+        BatchFigures end{};
+        end.kind = kScenarioShareEnded;
+        end.status = status;
+        std::lock_guard<std::mutex> held(giving.lock);
+        giving.outbox.push_back(figuresMessage(end, TalvekScenarioResults{}));
+        giving.valuingDone = true;
+        giving.changed.notify_all();
+    });
+    serveUntilValued(giving);
+    valuing.join();
+    return status == TALVEK_OK ? 0 : 1;
+}
+
+struct BatchOutcome {
+    int rank = -1;      // the rank dealt it
+    bool done = false;  // its figures are here
+    int64_t status = TALVEK_OK;
+    int64_t valued = 0;
+    char message[512] = "";
+};
+
+// Rank 0's: the batches dealt and their outcomes, and the figures of the
+// whole set, filled in as the batches come back.
+struct ScenarioDeal {
+    std::mutex lock;
+    std::condition_variable changed;
+    int64_t scenarios = 0;
+    int64_t nextBatch = 0;
+    bool abandoned = false;            // a scenario did not finish: no more batches are dealt
+    std::vector<BatchOutcome> batches; // [batch]
+    std::vector<RankEnd> ends;         // [rank]; rank 0's: its valuing thread's
+    bool ownDone = false;
+    int64_t scenariosDone = 0;         // for the progress shown
+    TalvekScenarioResults *whole = nullptr;
+};
+
+int64_t dealScenarioBatch(ScenarioDeal &deal, int rank) {
+    if (deal.abandoned || deal.nextBatch >= static_cast<int64_t>(deal.batches.size())) return kNoBatch;
+    deal.batches[static_cast<size_t>(deal.nextBatch)].rank = rank;
+    return deal.nextBatch++;
+}
+
+// A batch's figures into their place (held: deal.lock); false when the
+// message does not hold what it says.
+bool recordBatch(ScenarioDeal &deal, int rank, const BatchFigures &head, const char *values, const char *cashflows) {
+    if (head.batch < 0 || head.batch >= static_cast<int64_t>(deal.batches.size())) return false;
+    BatchOutcome &outcome = deal.batches[static_cast<size_t>(head.batch)];
+    const int64_t first = firstOfBatch(head.batch);
+    if (outcome.rank != rank || outcome.done || head.valued < 0 ||
+        head.valued > std::min<int64_t>(kScenariosPerBatch, deal.scenarios - first))
+        return false;
+    if (head.valued > 0) {
+        std::memcpy(deal.whole->values + first, values, static_cast<size_t>(head.valued) * sizeof(TalvekScenarioValues));
+        std::memcpy(deal.whole->cashflows + first * TALVEK_BENEFIT_CASHFLOWS_SIZE, cashflows,
+                    static_cast<size_t>(head.valued) * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double));
+    }
+    outcome.done = true;
+    outcome.status = head.status;
+    outcome.valued = head.valued;
+    std::memcpy(outcome.message, head.message, sizeof outcome.message);
+    outcome.message[sizeof outcome.message - 1] = '\0';
+    deal.scenariosDone += head.valued;
+    if (head.status != TALVEK_OK) deal.abandoned = true;
+    return true;
+}
+
+void endShare(RankEnd &end, int64_t status, const char *message) {
+    end.ended = true;
+    end.status = status;
+    std::snprintf(end.message, sizeof end.message, "%s", message);
+}
+
+// One look at the other ranks: a request for a batch, answered at once,
+// and any rank's figures. True when anything moved.
+bool serveScenarioRanks(ScenarioDeal &deal, int ranks) {
+    bool moved = false;
+    int arrived = 0;
+    MPI_Status status;
+    MPI_Iprobe(MPI_ANY_SOURCE, kClaimTag, MPI_COMM_WORLD, &arrived, &status);
+    if (arrived != 0) {
+        int64_t run = 0;
+        MPI_Recv(&run, 1, MPI_INT64_T, status.MPI_SOURCE, kClaimTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        int64_t batch = kNoBatch;
+        {
+            std::lock_guard<std::mutex> held(deal.lock);
+            batch = dealScenarioBatch(deal, status.MPI_SOURCE);
+        }
+        MPI_Request answer;
+        MPI_Isend(&batch, 1, MPI_INT64_T, status.MPI_SOURCE, kGrantTag, MPI_COMM_WORLD, &answer);
+        waitFor(answer);
+        moved = true;
+    }
+    MPI_Iprobe(MPI_ANY_SOURCE, kFiguresTag, MPI_COMM_WORLD, &arrived, &status);
+    if (arrived == 0) return moved;
+    const int r = status.MPI_SOURCE;
+    int count = 0;
+    MPI_Get_count(&status, MPI_BYTE, &count);
+    std::vector<char> message(static_cast<size_t>(std::max(count, 0)));
+    MPI_Recv(message.data(), count, MPI_BYTE, r, kFiguresTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    std::lock_guard<std::mutex> held(deal.lock);
+    RankEnd &end = deal.ends[static_cast<size_t>(r)];
+    BatchFigures head{};
+    if (r <= 0 || r >= ranks || message.size() < sizeof head) {
+        if (r > 0 && r < ranks) endShare(end, TALVEK_ERROR_ARGUMENT, "its message is cut short");
+        deal.abandoned = true;
+        return true;
+    }
+    std::memcpy(&head, message.data(), sizeof head);
+    head.message[sizeof head.message - 1] = '\0';
+    if (head.kind == kScenarioShareEnded) {
+        endShare(end, head.status, head.message[0] != '\0' ? head.message
+                                                           : talvek_status_message(static_cast<int32_t>(head.status)));
+    } else {
+        const size_t valueBytes = static_cast<size_t>(std::max<int64_t>(head.valued, 0)) * sizeof(TalvekScenarioValues);
+        const size_t flowBytes = static_cast<size_t>(std::max<int64_t>(head.valued, 0)) * TALVEK_BENEFIT_CASHFLOWS_SIZE *
+                                 sizeof(double);
+        if (message.size() != sizeof head + valueBytes + flowBytes ||
+            !recordBatch(deal, r, head, message.data() + sizeof head, message.data() + sizeof head + valueBytes)) {
+            endShare(end, TALVEK_ERROR_ARGUMENT, "it sent figures of a batch that is not its own");
+            deal.abandoned = true;
+        }
+    }
+    deal.changed.notify_all();
+    return true;
+}
+
+// Rank 0's progress over the whole set: the scenarios every rank has
+// finished, and as far as this thread's run has come.
+struct SetProgress {
+    const TalvekRunDef *def;
+    ScenarioDeal *deal;
+    int64_t callScenarios = 1; // the scenarios of the run now going
+    int64_t shown = 0;
+};
+
+int32_t setProgress(void *user, int64_t done, int64_t total) {
+    SetProgress &progress = *static_cast<SetProgress *>(user);
+    const int64_t perScenario = progress.callScenarios > 0 ? total / progress.callScenarios : 0;
+    int64_t finished = 0;
+    {
+        std::lock_guard<std::mutex> held(progress.deal->lock);
+        finished = progress.deal->scenariosDone;
+    }
+    const int64_t setTotal = perScenario * progress.deal->scenarios;
+    progress.shown = std::max(progress.shown, std::min(setTotal, finished * perScenario + done));
+    return progress.def->progress(progress.def->progress_user, progress.shown, setTotal);
+}
+
+// The set's figures as far as every scenario before finished: the first
+// batch that did not finish ends it, its message naming the rank.
+void endSetAtFirstUnfinished(ScenarioDeal &deal, TalvekResults &results, TalvekScenarioResults &scenarios) {
+    for (size_t b = 0; b < deal.batches.size(); ++b) {
+        const BatchOutcome &outcome = deal.batches[b];
+        const int64_t first = firstOfBatch(static_cast<int64_t>(b));
+        if (outcome.done && outcome.status == TALVEK_OK) {
+            scenarios.scenario_count = first + outcome.valued;
+            continue;
+        }
+        scenarios.scenario_count = first + (outcome.done ? outcome.valued : 0);
+        const int64_t status = outcome.done ? outcome.status
+                               : outcome.rank >= 0 ? deal.ends[static_cast<size_t>(outcome.rank)].status
+                                                   : int64_t{TALVEK_STOPPED};
+        const char *why = outcome.done ? outcome.message
+                          : outcome.rank >= 0 ? deal.ends[static_cast<size_t>(outcome.rank)].message
+                                              : "the run was stopped";
+        results.status = status == TALVEK_OK ? TALVEK_ERROR_ARGUMENT : static_cast<int32_t>(status);
+        results.stopped = results.status == TALVEK_STOPPED ? 1 : 0;
+        std::snprintf(results.message, sizeof results.message, "rank %d (scenarios from %lld on): %.400s",
+                      std::max(outcome.rank, 0), static_cast<long long>(first + 1),
+                      status == TALVEK_OK ? "its share ended before these scenarios" : why);
+        // said here as well: a rank stopped on its own is otherwise told
+        // apart from a stop of the whole run only in the record
+        std::fprintf(stderr, "talvek: %s\n", results.message);
+        return;
+    }
+}
+
 } // namespace
 
 int startRanks(int *argc, char ***argv) {
@@ -947,13 +1132,16 @@ void endRanks() {
     MPI_Finalize();
 }
 
-// Rank 0: its own block first (with the reports), then every other rank's
-// block in rank order, and the distribution over the whole set.
+// Rank 0: the first scenario (with the reports and counts) and then batches
+// on a thread of its own, while the main thread deals batches to the ranks
+// that ask and puts their figures in place; then the distribution over the
+// whole set.
 int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, TalvekResults &results,
                          TalvekScenarioResults &scenarios) {
     const TalvekScenarioSet set = engineScenarioSet(file);
     const int ranks = rankCount();
-    if (ranks == 1) return talvek_value_scenarios(&def, &set, &results, &scenarios);
+    if (ranks == 1 || !threadsServed || set.scenario_count < 1)
+        return talvek_value_scenarios(&def, &set, &results, &scenarios);
 
     int64_t kind = kScenarioShare;
     broadcast(&kind, 1, MPI_INT64_T);
@@ -961,50 +1149,83 @@ int32_t valueScenarioSet(const TalvekRunDef &def, const ScenarioFileSet &file, T
     broadcastBytes(bytes);
 
     const int64_t total = set.scenario_count;
-    const int64_t mine = firstScenarioOf(total, 1, ranks);
-    TalvekScenarioResults own{};
-    const TalvekScenarioSet ownBlock = blockOf(set, 0, mine);
-    int32_t status = TALVEK_OK;
-    if (mine > 0) status = talvek_value_scenarios(&def, &ownBlock, &results, &own);
-
     scenarios = TalvekScenarioResults{};
     scenarios.values = static_cast<TalvekScenarioValues *>(
         allocatedOrNull(static_cast<size_t>(total) * sizeof(TalvekScenarioValues)));
     scenarios.cashflows = static_cast<double *>(
         allocatedOrNull(static_cast<size_t>(total) * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double)));
     const bool allocated = scenarios.values != nullptr && scenarios.cashflows != nullptr;
-    if (allocated) {
-        std::memcpy(scenarios.values, own.values, static_cast<size_t>(own.scenario_count) * sizeof(TalvekScenarioValues));
-        std::memcpy(scenarios.cashflows, own.cashflows,
-                    static_cast<size_t>(own.scenario_count) * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double));
-    }
-    scenarios.scenario_count = own.scenario_count;
-    bool ended = status != TALVEK_OK;
-    talvek_release_scenarios(&own);
+    ScenarioDeal deal;
+    deal.scenarios = total;
+    deal.batches.resize(static_cast<size_t>(scenarioBatchesOf(total)));
+    deal.ends.resize(static_cast<size_t>(ranks));
+    deal.whole = &scenarios;
+    deal.abandoned = !allocated; // the other ranks are still served, and end at once
 
-    // every rank's block is received, even after one that ended the set
-    static std::vector<char> drain;
-    for (int rank = 1; rank < ranks; ++rank) {
-        const int64_t first = firstScenarioOf(total, rank, ranks);
-        BlockFigures head{};
-        receiveBytes(&head, sizeof head, rank);
-        const auto valued = static_cast<size_t>(head.valued);
-        const size_t valueBytes = valued * sizeof(TalvekScenarioValues);
-        const size_t flowBytes = valued * TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double);
-        if (allocated) {
-            receiveBytes(scenarios.values + first, valueBytes, rank);
-            receiveBytes(scenarios.cashflows + first * TALVEK_BENEFIT_CASHFLOWS_SIZE, flowBytes, rank);
-        } else {
-            drain.resize(std::max(valueBytes, flowBytes));
-            receiveBytes(drain.data(), valueBytes, rank);
-            receiveBytes(drain.data(), flowBytes, rank);
-        }
-        joinBlock(rank, first, head, ended, results, scenarios);
+    SetProgress progress{&def, &deal};
+    TalvekRunDef own = def;
+    if (def.progress != nullptr) {
+        own.progress = setProgress;
+        own.progress_user = &progress;
     }
+    int32_t firstStatus = TALVEK_OK;
+    std::thread valuing([&] {
+        TalvekScenarioResults firstFigures{};
+        const TalvekScenarioSet firstScenario = blockOf(set, 0, 1);
+        firstStatus = allocated ? talvek_value_scenarios(&own, &firstScenario, &results, &firstFigures)
+                                : TALVEK_ERROR_MEMORY;
+        std::unique_lock<std::mutex> held(deal.lock);
+        if (firstFigures.values != nullptr && firstFigures.scenario_count == 1) {
+            std::memcpy(scenarios.values, firstFigures.values, sizeof(TalvekScenarioValues));
+            std::memcpy(scenarios.cashflows, firstFigures.cashflows, TALVEK_BENEFIT_CASHFLOWS_SIZE * sizeof(double));
+            deal.scenariosDone = 1;
+        }
+        talvek_release_scenarios(&firstFigures);
+        if (firstStatus != TALVEK_OK) deal.abandoned = true;
+        held.unlock();
+        // the batches write no reports: the first scenario's run has
+        TalvekRunDef batches = own;
+        batches.listing_file = batches.error_file = nullptr;
+        progress.callScenarios = kScenariosPerBatch;
+        const int32_t status = valueScenarioBatches(
+            batches, set,
+            [&] {
+                std::lock_guard<std::mutex> locked(deal.lock);
+                return dealScenarioBatch(deal, kRoot);
+            },
+            [&](const BatchFigures &head, const TalvekScenarioResults &figures) {
+                std::lock_guard<std::mutex> locked(deal.lock);
+                recordBatch(deal, kRoot, head, reinterpret_cast<const char *>(figures.values),
+                            reinterpret_cast<const char *>(figures.cashflows));
+            });
+        held.lock();
+        endShare(deal.ends[kRoot], status, talvek_status_message(status));
+        deal.ownDone = true;
+        deal.changed.notify_all();
+    });
+
+    long nap = kFirstNapNs;
+    for (;;) {
+        const bool moved = serveScenarioRanks(deal, ranks);
+        std::unique_lock<std::mutex> held(deal.lock);
+        bool ended = deal.ownDone;
+        for (int r = 1; r < ranks; ++r) ended = ended && deal.ends[static_cast<size_t>(r)].ended;
+        if (ended) break;
+        napAfter(moved, nap, kLongestServeNapNs);
+        deal.changed.wait_for(held, std::chrono::nanoseconds(nap));
+    }
+    valuing.join();
+
     if (!allocated) {
         talvek_release_scenarios(&scenarios);
         std::snprintf(results.message, sizeof results.message, "the run could not get the memory it needs");
         return results.status = TALVEK_ERROR_MEMORY;
+    }
+    // the first scenario did not finish: its run's status and message stand
+    if (firstStatus != TALVEK_OK) scenarios.scenario_count = 0;
+    else {
+        scenarios.scenario_count = 1;
+        endSetAtFirstUnfinished(deal, results, scenarios);
     }
     double stats[TALVEK_DISTRIBUTION_SIZE];
     for (int i = 0; i < TALVEK_BENEFIT_CASHFLOWS_SIZE; ++i) {
