@@ -615,6 +615,12 @@ struct RankEnd {
     char message[512] = "";
 };
 
+void endShare(RankEnd &end, int64_t status, const char *message) {
+    end.ended = true;
+    end.status = status;
+    std::snprintf(end.message, sizeof end.message, "%s", message);
+}
+
 // Shared by rank 0's three threads: the main thread (which alone talks to
 // the other ranks), the joining run, and rank 0's own valuing of pieces
 // (rank 0 is a rank like the others: "rank 0" in what is said).
@@ -772,24 +778,29 @@ int32_t runsOf(const TalvekRunDef &def, bool presentValues) {
 
 // One look at the other ranks: a request for a batch, answered at once,
 // and the next message of each rank rank 0 takes now. True when anything moved.
-bool serveRanks(JoiningDeal &deal) {
-    bool moved = false;
+// A rank's request for its next batch of `run`, if one has come, answered
+// at once with what `deal(rank, run)` deals it (under `lock`). True when one had.
+template <class Deal> bool answerClaim(std::mutex &lock, Deal deal) {
     int asked = 0;
     MPI_Status status;
     MPI_Iprobe(MPI_ANY_SOURCE, kClaimTag, MPI_COMM_WORLD, &asked, &status);
-    if (asked != 0) {
-        int64_t run = 0;
-        MPI_Recv(&run, 1, MPI_INT64_T, status.MPI_SOURCE, kClaimTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-        int64_t batch = kNoBatch;
-        {
-            std::lock_guard<std::mutex> held(deal.lock);
-            batch = dealBatch(deal, status.MPI_SOURCE, run);
-        }
-        MPI_Request answer;
-        MPI_Isend(&batch, 1, MPI_INT64_T, status.MPI_SOURCE, kGrantTag, MPI_COMM_WORLD, &answer);
-        waitFor(answer);
-        moved = true;
+    if (asked == 0) return false;
+    int64_t run = 0;
+    MPI_Recv(&run, 1, MPI_INT64_T, status.MPI_SOURCE, kClaimTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    int64_t batch = kNoBatch;
+    {
+        std::lock_guard<std::mutex> held(lock);
+        batch = deal(status.MPI_SOURCE, run);
     }
+    MPI_Request answer;
+    MPI_Isend(&batch, 1, MPI_INT64_T, status.MPI_SOURCE, kGrantTag, MPI_COMM_WORLD, &answer);
+    waitFor(answer);
+    return true;
+}
+
+bool serveRanks(JoiningDeal &deal) {
+    bool moved = answerClaim(deal.lock, [&](int rank, int64_t run) { return dealBatch(deal, rank, run); });
+    MPI_Status status;
     for (int r = 1; r < deal.ranks; ++r) {
         {
             std::lock_guard<std::mutex> held(deal.lock);
@@ -807,17 +818,14 @@ bool serveRanks(JoiningDeal &deal) {
         RankEnd &end = deal.ends[static_cast<size_t>(r)];
         MessageHead head{};
         if (message.size() < sizeof head) {
-            end.ended = true;
-            end.status = TALVEK_ERROR_ARGUMENT;
-            std::snprintf(end.message, sizeof end.message, "its message is cut short");
-        } else if (std::memcpy(&head, message.data(), sizeof head), head.kind == kImages) {
-            depositBatch(deal, r, std::move(message));
-        } else {
-            end.ended = true;
-            end.status = head.status;
-            std::memcpy(end.message, head.message, sizeof end.message);
-            end.message[sizeof end.message - 1] = '\0';
+            endShare(end, TALVEK_ERROR_ARGUMENT, "its message is cut short");
+            deal.changed.notify_all();
+            continue;
         }
+        std::memcpy(&head, message.data(), sizeof head);
+        head.message[sizeof head.message - 1] = '\0';
+        if (head.kind == kImages) depositBatch(deal, r, std::move(message));
+        else endShare(end, head.status, head.message);
         deal.changed.notify_all();
     }
     return moved;
@@ -980,32 +988,12 @@ bool recordBatch(ScenarioDeal &deal, int rank, const BatchFigures &head, const c
     return true;
 }
 
-void endShare(RankEnd &end, int64_t status, const char *message) {
-    end.ended = true;
-    end.status = status;
-    std::snprintf(end.message, sizeof end.message, "%s", message);
-}
-
 // One look at the other ranks: a request for a batch, answered at once,
 // and any rank's figures. True when anything moved.
 bool serveScenarioRanks(ScenarioDeal &deal, int ranks) {
-    bool moved = false;
+    const bool moved = answerClaim(deal.lock, [&](int rank, int64_t) { return dealScenarioBatch(deal, rank); });
     int arrived = 0;
     MPI_Status status;
-    MPI_Iprobe(MPI_ANY_SOURCE, kClaimTag, MPI_COMM_WORLD, &arrived, &status);
-    if (arrived != 0) {
-        int64_t run = 0;
-        MPI_Recv(&run, 1, MPI_INT64_T, status.MPI_SOURCE, kClaimTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-        int64_t batch = kNoBatch;
-        {
-            std::lock_guard<std::mutex> held(deal.lock);
-            batch = dealScenarioBatch(deal, status.MPI_SOURCE);
-        }
-        MPI_Request answer;
-        MPI_Isend(&batch, 1, MPI_INT64_T, status.MPI_SOURCE, kGrantTag, MPI_COMM_WORLD, &answer);
-        waitFor(answer);
-        moved = true;
-    }
     MPI_Iprobe(MPI_ANY_SOURCE, kFiguresTag, MPI_COMM_WORLD, &arrived, &status);
     if (arrived == 0) return moved;
     const int r = status.MPI_SOURCE;
@@ -1285,11 +1273,8 @@ int32_t valueMemberFile(const TalvekRunDef &def, bool presentValues, TalvekResul
         const int32_t status = talvek_value_pieces(&valuing, presentValues ? 1 : 0, ownResults.get());
         std::lock_guard<std::mutex> held(deal.lock);
         if (deal.ownKept.images > 0) depositBatch(deal, kRoot, batchMessage(deal.ownKept));
-        RankEnd &end = deal.ends[kRoot];
-        end.ended = true;
-        end.status = status;
-        std::snprintf(end.message, sizeof end.message, "%s",
-                      ownResults->message[0] != '\0' ? ownResults->message : talvek_status_message(status));
+        endShare(deal.ends[kRoot], status,
+                 ownResults->message[0] != '\0' ? ownResults->message : talvek_status_message(status));
         deal.changed.notify_all();
     });
 
