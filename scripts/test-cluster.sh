@@ -81,8 +81,9 @@ done
   --out "$work/projected-one" >/dev/null || fail "the projection alone in one process"
 same_results "$work/projected-one" "$work/projected-ranks" "the projection alone on 2 ranks"
 
-# Signals. Enough scenarios that the set is still running when the signals
-# come: a block of scenarios costs little more than one run
+# Signals and a paused rank, on sets of scenarios long enough that they are
+# still running when the signal comes: a block of scenarios costs little
+# more than one run
 "$plain" generate-scenarios --count 120 --seed 6 --basis examples/basis.toml --out "$work/many.csv"
 large_args=(run --basis examples/basis.toml --members "$work/large.txt" --jobs 1 --scenarios "$work/many.csv")
 
@@ -132,9 +133,13 @@ stop_one_rank() {
   echo "a rank stopped on its own during $what: the run ends non-zero, naming the rank"
 }
 
-stop_every_rank 3 stopped "a scenario set" "${large_args[@]}"
+# the signals come well before the end of a set of 600: on three ranks that
+# share out batches of scenarios, a set of 120 can be over within 3 seconds
+"$plain" generate-scenarios --count 600 --seed 6 --basis examples/basis.toml --out "$work/longer.csv"
+longer_args=(run --basis examples/basis.toml --members "$work/large.txt" --jobs 1 --scenarios "$work/longer.csv")
+stop_every_rank 3 stopped "a scenario set" "${longer_args[@]}"
 stop_one_rank 1 rank-stopped "a scenario set" "rank 2 (scenarios from [0-9]* on): scenario [0-9]*: the run was stopped" \
-  "${large_args[@]}"
+  "${longer_args[@]}"
 
 # the same for a member file's pieces
 "$plain" generate --members 400000 --seed 13 --out "$work/huge.txt"
